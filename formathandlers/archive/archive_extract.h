@@ -1,0 +1,12 @@
+// Extraction of GRM ".dat" archives into one file per entry.
+#pragma once
+
+#include <string>
+
+#include "main/process_context.h"
+
+namespace tessary {
+
+void ExtractArchive(ProcessContext& ctx, const std::string& path);
+
+}  // namespace tessary

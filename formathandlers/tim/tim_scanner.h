@@ -1,0 +1,12 @@
+// Finding TIM images inside any file.
+#pragma once
+
+#include <string>
+
+#include "main/process_context.h"
+
+namespace tessary {
+
+void SearchTims(ProcessContext& ctx, const std::string& path);
+
+}  // namespace tessary

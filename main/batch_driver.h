@@ -1,0 +1,44 @@
+// The batch driver: runs every queued file through the handler of its format.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "main/process_context.h"
+
+namespace tessary {
+
+inline constexpr const char* kResultLogName = "result.log";
+inline constexpr const char* kOperationComplete = "Operation complete!";
+inline constexpr const char* kProcessStatusCaption = "Process status:";
+inline constexpr const char* kStoppedByUser = "Stopped by user.";
+
+enum class BatchOutcome {
+  EmptyQueue,          // nothing queued: nothing happened
+  Completed,           // every queued file was processed
+  Stopped,             // the user stopped the batch between two files
+  DirectoryCancelled,  // no output directory chosen: no file processed
+  CodeTableCancelled,  // no code table chosen: the batch ended silently
+  Failed,              // an error ended the batch (RunBatch only)
+};
+
+// Runs one batch over ctx.Queue. Errors of the handlers pass out of it: the
+// remaining files are skipped, "result.log" is not written and the status
+// outputs keep their last values.
+BatchOutcome BProcessClick(ProcessContext& ctx);
+
+// BProcessClick with the application's top-level error handling: an error is
+// shown in the error box (with a full stop added when its text has none) and
+// reported as BatchOutcome::Failed.
+BatchOutcome RunBatch(ProcessContext& ctx);
+
+// Processes one file with the handler of the format index.
+void ProcessFile(ProcessContext& ctx, std::uint8_t formatIndex, const std::string& path);
+
+// The bookkeeping around one file: Results gets the focus, Save-results is
+// disabled and Stop enabled while `work` runs; afterwards Stop is disabled and
+// Save-results enabled when there are result lines.
+void RunFileStep(ProcessContext& ctx, const std::function<void()>& work);
+
+}  // namespace tessary

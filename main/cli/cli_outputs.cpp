@@ -1,0 +1,79 @@
+#include "main/cli/cli_outputs.h"
+
+#include "main/cli/cli_front_end.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace tessary {
+
+namespace {
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+extern "C" void OnInterrupt(int) {
+  if (g_interrupted) std::_Exit(kExitStopped);
+  g_interrupted = 1;
+  std::signal(SIGINT, OnInterrupt);
+}
+
+constexpr int kBarWidth = 24;
+constexpr std::size_t kMessageWidth = 48;
+
+}  // namespace
+
+void InstallInterruptHandler() { std::signal(SIGINT, OnInterrupt); }
+
+bool InterruptRequested() { return g_interrupted != 0; }
+
+bool StderrIsTerminal() {
+#ifdef _WIN32
+  return _isatty(_fileno(stderr)) != 0;
+#else
+  return isatty(fileno(stderr)) != 0;
+#endif
+}
+
+void CliOutputs::ResultAppended(const std::string& line) {
+  ClearLine();
+  std::cout << line << '\n';
+}
+
+void CliOutputs::BarChanged(Bar bar, int maximum, int position) {
+  if (bar != Bar::Progress) return;
+  progressMax_ = maximum;
+  progressPos_ = position;
+}
+
+void CliOutputs::PumpEvents() {
+  if (ctx_ != nullptr && InterruptRequested() && !ctx_->StopRequested()) ctx_->RequestStop();
+  if (!showProgress_) return;
+  const int filled = progressMax_ > 0 ? progressPos_ * kBarWidth / progressMax_ : 0;
+  std::string text = message_.substr(0, kMessageWidth);
+  text += " [" + std::string(filled, '#') + std::string(kBarWidth - filled, ' ') + "]";
+  std::cout.flush();
+  std::cerr << '\r' << text << "\033[K" << std::flush;
+  lineShown_ = true;
+}
+
+void CliOutputs::ClearLine() {
+  if (!lineShown_) return;
+  std::cerr << "\r\033[K" << std::flush;
+  lineShown_ = false;
+}
+
+void CliDialogs::ShowInformation(const std::string& text, const std::string&) {
+  std::cerr << text << '\n';
+}
+
+void CliDialogs::ShowError(const std::string& text) { std::cerr << text << '\n'; }
+
+}  // namespace tessary

@@ -1,0 +1,61 @@
+// Status outputs and dialogs of the headless front end.
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+#include "main/process_context.h"
+#include "main/status_outputs.h"
+
+namespace tessary {
+
+class CliOutputs final : public StatusOutputs {
+ public:
+  // showProgress: draw the status line and bar on stderr (a terminal, no -q).
+  explicit CliOutputs(bool showProgress) : showProgress_(showProgress) {}
+  void Attach(ProcessContext& ctx) { ctx_ = &ctx; }
+
+  void StatusTextChanged(const std::string& text) override { message_ = text; }
+  void ResultAppended(const std::string& line) override;
+  void ResultsCleared() override {}
+  void ExtractedChanged(int, const std::string&) override {}
+  void BarChanged(Bar bar, int maximum, int position) override;
+  void StopEnabledChanged(bool) override {}
+  void SaveLogEnabledChanged(bool) override {}
+  void FocusResults() override {}
+  // Draws the status line and turns a Ctrl-C into a Stop request.
+  void PumpEvents() override;
+  // Removes the status line from the terminal.
+  void ClearLine();
+
+ private:
+  bool showProgress_;
+  ProcessContext* ctx_ = nullptr;
+  std::string message_;
+  int progressMax_ = 100, progressPos_ = 0;
+  bool lineShown_ = false;
+};
+
+class CliDialogs final : public Dialogs {
+ public:
+  CliDialogs(std::string outputDirectory, std::optional<std::string> codeTable)
+      : outputDirectory_(std::move(outputDirectory)), codeTable_(std::move(codeTable)) {}
+
+  std::optional<std::string> ChooseDirectory(const std::string&) override { return outputDirectory_; }
+  std::optional<std::string> ChooseCodeTable() override { return codeTable_; }
+  void ShowInformation(const std::string& text, const std::string&) override;
+  void ShowError(const std::string& text) override;
+
+ private:
+  std::string outputDirectory_;
+  std::optional<std::string> codeTable_;
+};
+
+// Installs the Ctrl-C handler: the first press requests a stop, the second
+// ends the process at once.
+void InstallInterruptHandler();
+bool InterruptRequested();
+bool StderrIsTerminal();
+
+}  // namespace tessary

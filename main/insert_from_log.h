@@ -1,0 +1,12 @@
+// Applying a result log: every source it names gets its edited outputs back.
+#pragma once
+
+#include <string>
+
+#include "main/process_context.h"
+
+namespace tessary {
+
+void InsertFromLog(ProcessContext& ctx, const std::string& path);
+
+}  // namespace tessary

@@ -1,0 +1,105 @@
+#include "main/result_log.h"
+
+#include <array>
+#include <cstdio>
+
+namespace tessary {
+
+namespace {
+
+std::string Join(std::string_view prefix, std::string_view value) {
+  std::string line(prefix);
+  line += value;
+  return line;
+}
+
+int HexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// Reads one "%X" field at `pos` as scanf does (leading white space, an optional
+// "0x"), refusing values that do not fit 32 bits.
+std::optional<std::uint32_t> ScanHex(std::string_view text, std::size_t& pos) {
+  while (pos < text.size() && IsLogSpace(text[pos])) ++pos;
+  const bool hexPrefix = pos + 2 < text.size() && text[pos] == '0' &&
+                         (text[pos + 1] == 'x' || text[pos + 1] == 'X') &&
+                         HexDigitValue(text[pos + 2]) >= 0;
+  if (hexPrefix) pos += 2;
+  std::uint64_t value = 0;
+  const std::size_t start = pos;
+  while (pos < text.size() && HexDigitValue(text[pos]) >= 0) {
+    value = value * 16 + static_cast<std::uint64_t>(HexDigitValue(text[pos]));
+    if (value > 0xFFFFFFFFull) return std::nullopt;
+    ++pos;
+  }
+  if (pos == start) return std::nullopt;
+  return static_cast<std::uint32_t>(value);
+}
+
+}  // namespace
+
+std::string FormatLine(std::string_view key) { return Join(logline::kFormat, key); }
+std::string SourceLine(std::string_view path) { return Join(logline::kSource, path); }
+std::string ArchiveTargetLine(std::string_view path) { return Join(logline::kArchiveTarget, path); }
+std::string BitmapTargetLine(std::string_view path) { return Join(logline::kBitmapTarget, path); }
+std::string TextTargetLine(std::string_view path) { return Join(logline::kTextTarget, path); }
+
+std::string TimTargetLine(std::uint32_t offset, std::uint32_t length, std::string_view timPath) {
+  std::array<char, 24> fields{};
+  std::snprintf(fields.data(), fields.size(), "%08X:%08X ", static_cast<unsigned>(offset),
+                static_cast<unsigned>(length));
+  std::string line(logline::kTimTarget);
+  line += fields.data();
+  line += timPath;
+  return line;
+}
+
+bool IsLogSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+std::string_view FirstWord(std::string_view text) {
+  std::size_t start = 0;
+  while (start < text.size() && IsLogSpace(text[start])) ++start;
+  std::size_t end = start;
+  while (end < text.size() && !IsLogSpace(text[end])) ++end;
+  return text.substr(start, end - start);
+}
+
+LogLine ReadLogLine(std::string_view line) {
+  const std::string_view word = FirstWord(line);
+  LogLine result;
+  if (word == logline::kFormatKeyword) {
+    result.directive = Directive::Format;
+  } else if (word == logline::kSourceKeyword) {
+    result.directive = Directive::Source;
+  } else if (word == logline::kTargetKeyword) {
+    result.directive = Directive::Target;
+  } else if (word == logline::kCodeTableKeyword) {
+    result.directive = Directive::CodeTable;
+  } else {
+    return result;
+  }
+  const std::size_t cut = std::min(line.size(), word.size() + 1);
+  result.value = std::string(line.substr(cut));
+  return result;
+}
+
+std::optional<TimTarget> ParseTimTarget(std::string_view line) {
+  const std::size_t prefix = logline::kTimTarget.size();
+  const std::string_view text = line.size() > prefix ? line.substr(prefix) : std::string_view{};
+  std::size_t pos = 0;
+  const auto offset = ScanHex(text, pos);
+  if (!offset || pos >= text.size() || text[pos] != ':') return std::nullopt;
+  ++pos;
+  const auto length = ScanHex(text, pos);
+  if (!length) return std::nullopt;
+  TimTarget target{*offset, *length, {}};
+  if (text.size() > logline::kTimFieldsWidth) target.path = text.substr(logline::kTimFieldsWidth);
+  return target;
+}
+
+}  // namespace tessary

@@ -1,0 +1,70 @@
+// The lines of a result log: what extraction writes and insertion reads back.
+//
+// A log is a sequence of sections, one per input file: a format line, a source
+// line, then the target lines the extraction handler wrote for that source.
+// Target lines are read back by position, so their prefixes and the widths of
+// the found-image fields must stay exactly as written here.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tessary {
+
+namespace logline {
+inline constexpr std::string_view kFormat = "#Format: ";
+inline constexpr std::string_view kSource = "#Source: ";
+inline constexpr std::string_view kArchiveTarget = "#Target : ";
+inline constexpr std::string_view kBitmapTarget = "#Target BMP: ";
+inline constexpr std::string_view kTimTarget = "#Target TIM: ";
+inline constexpr std::string_view kTextTarget = "#Target: ";
+inline constexpr std::string_view kCodeTable = "#CodeTable: ";
+
+// The first words that make a line a directive, compared case-sensitively.
+inline constexpr std::string_view kFormatKeyword = "#Format:";
+inline constexpr std::string_view kSourceKeyword = "#Source:";
+inline constexpr std::string_view kTargetKeyword = "#Target";
+inline constexpr std::string_view kCodeTableKeyword = "#CodeTable:";
+// What a found-image target line contains; tested anywhere in the line.
+inline constexpr std::string_view kTimTargetMarker = "#Target TIM:";
+// Characters of "%08X:%08X " between the found-image prefix and the path.
+inline constexpr std::size_t kTimFieldsWidth = 18;
+}  // namespace logline
+
+std::string FormatLine(std::string_view key);
+std::string SourceLine(std::string_view path);
+std::string ArchiveTargetLine(std::string_view entryPath);
+std::string BitmapTargetLine(std::string_view bitmapPath);
+std::string TimTargetLine(std::uint32_t offset, std::uint32_t length, std::string_view timPath);
+std::string TextTargetLine(std::string_view textPath);
+
+enum class Directive { Comment, Format, Source, Target, CodeTable };
+
+struct LogLine {
+  Directive directive = Directive::Comment;
+  // The line without its first (keyword length + 1) characters.
+  std::string value;
+};
+
+// True for blanks, tabs and the other white-space characters of the C locale.
+bool IsLogSpace(char c);
+// The first word: leading white space skipped, up to the next white space.
+std::string_view FirstWord(std::string_view text);
+// Classifies one log line as the log reader does. Lines and values of any
+// length are taken whole.
+LogLine ReadLogLine(std::string_view line);
+
+struct TimTarget {
+  std::uint32_t offset = 0;
+  std::uint32_t length = 0;
+  std::string path;
+};
+
+// Takes a found-image target line apart by position: 13 characters dropped,
+// "%X:%X" read, 18 characters dropped, the rest is the path. nullopt when the
+// two numbers do not parse as unsigned 32-bit hexadecimal values.
+std::optional<TimTarget> ParseTimTarget(std::string_view line);
+
+}  // namespace tessary

@@ -1,0 +1,75 @@
+#include "main/status_panel.h"
+
+#include <algorithm>
+
+namespace tessary {
+
+namespace {
+constexpr auto kPumpInterval = std::chrono::milliseconds(30);
+}
+
+void StatusPanel::SetCurrentMessage(const std::string& text) {
+  message_ = text;
+  outputs_.StatusTextChanged(message_);
+}
+
+void StatusPanel::AppendResult(const std::string& line) {
+  results_.push_back(line);
+  outputs_.ResultAppended(line);
+}
+
+void StatusPanel::ClearResults() {
+  results_.clear();
+  outputs_.ResultsCleared();
+}
+
+void StatusPanel::SetExtractedTag(int tag) { extractedTag_ = tag; }
+
+void StatusPanel::SetExtractedCaption(const std::string& caption) {
+  extractedCaption_ = caption;
+  outputs_.ExtractedChanged(extractedTag_, extractedCaption_);
+}
+
+void StatusPanel::SetBarMaximum(Bar bar, int maximum) {
+  BarState& state = MutableBar(bar);
+  state.maximum = std::max(maximum, 0);
+  state.position = std::min(state.position, state.maximum);
+  NotifyBar(bar);
+}
+
+void StatusPanel::SetBarPosition(Bar bar, int position) {
+  BarState& state = MutableBar(bar);
+  const int clamped = std::clamp(position, 0, state.maximum);
+  if (clamped == state.position) return;
+  state.position = clamped;
+  NotifyBar(bar);
+}
+
+void StatusPanel::NotifyBar(Bar bar) {
+  const BarState& state = BarOf(bar);
+  outputs_.BarChanged(bar, state.maximum, state.position);
+}
+
+void StatusPanel::SetStopEnabled(bool enabled) {
+  stopEnabled_ = enabled;
+  outputs_.StopEnabledChanged(enabled);
+}
+
+void StatusPanel::SetSaveLogEnabled(bool enabled) {
+  saveLogEnabled_ = enabled;
+  outputs_.SaveLogEnabledChanged(enabled);
+}
+
+void StatusPanel::PumpEvents() {
+  const auto now = std::chrono::steady_clock::now();
+  if (now - lastPump_ < kPumpInterval) return;
+  lastPump_ = now;
+  outputs_.PumpEvents();
+}
+
+void StatusPanel::FlushEvents() {
+  lastPump_ = std::chrono::steady_clock::now();
+  outputs_.PumpEvents();
+}
+
+}  // namespace tessary

@@ -1,0 +1,71 @@
+// The state of the window's status outputs, kept in the core.
+//
+// Handlers read back what they wrote (the counter tag, bar positions, the number
+// of result lines), so the state lives here and every change is forwarded to the
+// front end's StatusOutputs. Bars clamp their position to [0, maximum] as the
+// window's progress bars do.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "main/status_outputs.h"
+
+namespace tessary {
+
+struct BarState {
+  int maximum = 100;
+  int position = 0;
+};
+
+class StatusPanel final {
+ public:
+  explicit StatusPanel(StatusOutputs& outputs) : outputs_(outputs) {}
+
+  void SetCurrentMessage(const std::string& text);
+  const std::string& CurrentMessage() const { return message_; }
+
+  void AppendResult(const std::string& line);
+  void ClearResults();
+  const std::vector<std::string>& Results() const { return results_; }
+
+  int ExtractedTag() const { return extractedTag_; }
+  const std::string& ExtractedCaption() const { return extractedCaption_; }
+  void SetExtractedTag(int tag);
+  void SetExtractedCaption(const std::string& caption);
+
+  const BarState& BarOf(Bar bar) const { return bar == Bar::Progress ? progress_ : total_; }
+  void SetBarMaximum(Bar bar, int maximum);
+  void SetBarPosition(Bar bar, int position);
+  void StepBar(Bar bar) { SetBarPosition(bar, BarOf(bar).position + 1); }
+
+  bool StopEnabled() const { return stopEnabled_; }
+  bool SaveLogEnabled() const { return saveLogEnabled_; }
+  void SetStopEnabled(bool enabled);
+  void SetSaveLogEnabled(bool enabled);
+  void FocusResults() { outputs_.FocusResults(); }
+
+  // Lets window events run, at most every few dozen milliseconds, so that hot
+  // loops may call it freely.
+  void PumpEvents();
+  // Lets window events run now (between files, where a Stop click must arrive).
+  void FlushEvents();
+
+ private:
+  BarState& MutableBar(Bar bar) { return bar == Bar::Progress ? progress_ : total_; }
+  void NotifyBar(Bar bar);
+
+  StatusOutputs& outputs_;
+  std::string message_;
+  std::vector<std::string> results_;
+  int extractedTag_ = 0;
+  std::string extractedCaption_ = "Extracted: 0";
+  BarState progress_;
+  BarState total_;
+  bool stopEnabled_ = false;
+  bool saveLogEnabled_ = false;
+  std::chrono::steady_clock::time_point lastPump_{};
+};
+
+}  // namespace tessary

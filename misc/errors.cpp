@@ -1,0 +1,22 @@
+#include "misc/errors.h"
+
+namespace tessary {
+
+void ThrowCannotOpen(const std::string& path) { throw FileError("Cannot open file " + path); }
+
+void ThrowCannotCreate(const std::string& path) { throw FileError("Cannot create file " + path); }
+
+void ThrowStreamReadError() { throw FileError("Stream read error"); }
+
+void ThrowStreamWriteError() { throw FileError("Stream write error"); }
+
+void ThrowListIndexError(std::int64_t index) {
+  throw FileError("List index out of bounds (" + std::to_string(index) + ")");
+}
+
+std::string WithFullStop(const std::string& text) {
+  if (!text.empty() && text.back() == '.') return text;
+  return text + ".";
+}
+
+}  // namespace tessary

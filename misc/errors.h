@@ -1,0 +1,34 @@
+// Errors raised by the file layer and by the format readers.
+//
+// The file layer's messages are fixed texts that the user sees in the error box:
+// "Cannot open file %s", "Cannot create file %s", "Stream read error" and
+// "List index out of bounds (%d)". Malformed game data raises FormatError with a
+// message that names the file (and the entry or line where that helps).
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace tessary {
+
+class FileError final : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+class FormatError final : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+[[noreturn]] void ThrowCannotOpen(const std::string& path);
+[[noreturn]] void ThrowCannotCreate(const std::string& path);
+[[noreturn]] void ThrowStreamReadError();
+[[noreturn]] void ThrowStreamWriteError();
+[[noreturn]] void ThrowListIndexError(std::int64_t index);
+
+// The text as the error box shows it: a full stop is added when it has none.
+std::string WithFullStop(const std::string& text);
+
+}  // namespace tessary

@@ -1,0 +1,220 @@
+#include "misc/file_stream.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <utility>
+#include <vector>
+
+#include "misc/errors.h"
+
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace tessary {
+
+namespace {
+constexpr std::size_t kCopyBlock = 1 << 20;
+}
+
+FileStream FileStream::OpenRead(const std::string& path) { return FileStream(path, Access::Read); }
+
+FileStream FileStream::OpenReadWrite(const std::string& path) {
+  return FileStream(path, Access::ReadWrite);
+}
+
+FileStream FileStream::Create(const std::string& path) { return FileStream(path, Access::Create); }
+
+FileStream::FileStream(FileStream&& other) noexcept
+    : path_(std::move(other.path_)), position_(other.position_) {
+#ifdef _WIN32
+  handle_ = std::exchange(other.handle_, nullptr);
+#else
+  fd_ = std::exchange(other.fd_, -1);
+#endif
+}
+
+FileStream& FileStream::operator=(FileStream&& other) noexcept {
+  if (this != &other) {
+    Close();
+    path_ = std::move(other.path_);
+    position_ = other.position_;
+#ifdef _WIN32
+    handle_ = std::exchange(other.handle_, nullptr);
+#else
+    fd_ = std::exchange(other.fd_, -1);
+#endif
+  }
+  return *this;
+}
+
+FileStream::~FileStream() { Close(); }
+
+void FileStream::CopyFrom(FileStream& source, std::uint64_t count) {
+  if (count == 0) {
+    source.Seek(0);
+    count = source.Size();
+  }
+  std::vector<std::uint8_t> block(static_cast<std::size_t>(std::min<std::uint64_t>(count, kCopyBlock)));
+  while (count > 0) {
+    const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(count, block.size()));
+    const std::size_t got = source.ReadSome({block.data(), n});
+    Write({block.data(), got});
+    if (got < n) ThrowStreamReadError();
+    count -= n;
+  }
+}
+
+void FileStream::ReadExact(std::span<std::uint8_t> out) {
+  if (ReadSome(out) != out.size()) ThrowStreamReadError();
+}
+
+#ifdef _WIN32
+
+FileStream::FileStream(std::string path, Access access) : path_(std::move(path)) {
+  const std::filesystem::path native(path_);
+  DWORD desired = GENERIC_READ;
+  DWORD share = FILE_SHARE_READ;
+  DWORD disposition = OPEN_EXISTING;
+  if (access != Access::Read) {
+    desired |= GENERIC_WRITE;
+    share = 0;
+  }
+  if (access == Access::Create) disposition = CREATE_ALWAYS;
+  HANDLE h = CreateFileW(native.c_str(), desired, share, nullptr, disposition,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    if (access == Access::Create) ThrowCannotCreate(path_);
+    ThrowCannotOpen(path_);
+  }
+  handle_ = h;
+}
+
+std::uint64_t FileStream::Size() const {
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(static_cast<HANDLE>(handle_), &size)) ThrowStreamReadError();
+  return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+std::size_t FileStream::ReadSome(std::span<std::uint8_t> out) {
+  std::size_t total = 0;
+  while (total < out.size()) {
+    OVERLAPPED at{};
+    const std::uint64_t pos = position_ + total;
+    at.Offset = static_cast<DWORD>(pos);
+    at.OffsetHigh = static_cast<DWORD>(pos >> 32);
+    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(out.size() - total, 1u << 30));
+    DWORD got = 0;
+    if (!ReadFile(static_cast<HANDLE>(handle_), out.data() + total, want, &got, &at)) {
+      if (GetLastError() == ERROR_HANDLE_EOF) break;
+      ThrowStreamReadError();
+    }
+    if (got == 0) break;
+    total += got;
+  }
+  position_ += total;
+  return total;
+}
+
+void FileStream::Write(std::span<const std::uint8_t> bytes) {
+  std::size_t total = 0;
+  while (total < bytes.size()) {
+    OVERLAPPED at{};
+    const std::uint64_t pos = position_ + total;
+    at.Offset = static_cast<DWORD>(pos);
+    at.OffsetHigh = static_cast<DWORD>(pos >> 32);
+    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - total, 1u << 30));
+    DWORD put = 0;
+    if (!WriteFile(static_cast<HANDLE>(handle_), bytes.data() + total, want, &put, &at) || put == 0)
+      ThrowStreamWriteError();
+    total += put;
+  }
+  position_ += total;
+}
+
+void FileStream::Truncate() {
+  LARGE_INTEGER pos{};
+  pos.QuadPart = static_cast<LONGLONG>(position_);
+  HANDLE h = static_cast<HANDLE>(handle_);
+  if (!SetFilePointerEx(h, pos, nullptr, FILE_BEGIN) || !SetEndOfFile(h)) ThrowStreamWriteError();
+}
+
+void FileStream::Close() {
+  if (handle_ != nullptr) CloseHandle(static_cast<HANDLE>(handle_));
+  handle_ = nullptr;
+}
+
+bool FileStream::IsOpen() const { return handle_ != nullptr; }
+
+#else
+
+FileStream::FileStream(std::string path, Access access) : path_(std::move(path)) {
+  const int flags = access == Access::Read     ? O_RDONLY
+                    : access == Access::Create ? O_RDWR | O_CREAT
+                                               : O_RDWR;
+  fd_ = ::open(path_.c_str(), flags | O_CLOEXEC, 0666);
+  const auto fail = [&] {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    if (access == Access::Create) ThrowCannotCreate(path_);
+    ThrowCannotOpen(path_);
+  };
+  if (fd_ < 0) fail();
+  struct stat info {};
+  if (::fstat(fd_, &info) != 0 || S_ISDIR(info.st_mode)) fail();
+  const int lock = access == Access::Read ? LOCK_SH : LOCK_EX;
+  if (::flock(fd_, lock | LOCK_NB) != 0) fail();
+  if (access == Access::Create && ::ftruncate(fd_, 0) != 0) fail();
+}
+
+std::uint64_t FileStream::Size() const {
+  struct stat info {};
+  if (::fstat(fd_, &info) != 0) ThrowStreamReadError();
+  return static_cast<std::uint64_t>(info.st_size);
+}
+
+std::size_t FileStream::ReadSome(std::span<std::uint8_t> out) {
+  std::size_t total = 0;
+  while (total < out.size()) {
+    const ssize_t got = ::pread(fd_, out.data() + total, out.size() - total,
+                                static_cast<off_t>(position_ + total));
+    if (got < 0) ThrowStreamReadError();
+    if (got == 0) break;
+    total += static_cast<std::size_t>(got);
+  }
+  position_ += total;
+  return total;
+}
+
+void FileStream::Write(std::span<const std::uint8_t> bytes) {
+  std::size_t total = 0;
+  while (total < bytes.size()) {
+    const ssize_t put = ::pwrite(fd_, bytes.data() + total, bytes.size() - total,
+                                 static_cast<off_t>(position_ + total));
+    if (put <= 0) ThrowStreamWriteError();
+    total += static_cast<std::size_t>(put);
+  }
+  position_ += total;
+}
+
+void FileStream::Truncate() {
+  if (::ftruncate(fd_, static_cast<off_t>(position_)) != 0) ThrowStreamWriteError();
+}
+
+void FileStream::Close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+bool FileStream::IsOpen() const { return fd_ >= 0; }
+
+#endif
+
+}  // namespace tessary

@@ -1,0 +1,67 @@
+// Positioned file streams over native handles.
+//
+// Every open takes a lock so that a file the tool holds for writing cannot be
+// opened a second time: read opens share the file with other readers, read-write
+// opens and creates hold it alone. On Windows this is the share mode of the open;
+// elsewhere it is an advisory flock() that every open of this layer respects. This
+// is what makes "rebuild an archive over the one being read" fail cleanly with
+// "Cannot create file %s" instead of destroying the source.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace tessary {
+
+class FileStream final {
+ public:
+  // An existing file, shared with other readers.
+  static FileStream OpenRead(const std::string& path);
+  // An existing file, for reading and writing, held exclusively.
+  static FileStream OpenReadWrite(const std::string& path);
+  // A new or truncated file, for reading and writing, held exclusively. The
+  // truncation happens only after the lock is held.
+  static FileStream Create(const std::string& path);
+
+  FileStream(FileStream&& other) noexcept;
+  FileStream& operator=(FileStream&& other) noexcept;
+  FileStream(const FileStream&) = delete;
+  FileStream& operator=(const FileStream&) = delete;
+  ~FileStream();
+
+  const std::string& Path() const { return path_; }
+  std::uint64_t Size() const;
+  std::uint64_t Position() const { return position_; }
+  void Seek(std::uint64_t position) { position_ = position; }
+
+  // Reads exactly out.size() bytes; a short read raises "Stream read error".
+  void ReadExact(std::span<std::uint8_t> out);
+  // Reads up to out.size() bytes and returns how many were read.
+  std::size_t ReadSome(std::span<std::uint8_t> out);
+  void Write(std::span<const std::uint8_t> bytes);
+  // Cuts the file at the current position.
+  void Truncate();
+  // Copies count bytes from source's position into this stream. A count of 0
+  // copies the whole source from its start. A source that ends early raises
+  // "Stream read error" after the bytes it had were written.
+  void CopyFrom(FileStream& source, std::uint64_t count);
+
+  void Close();
+  bool IsOpen() const;
+
+ private:
+  enum class Access { Read, ReadWrite, Create };
+  FileStream(std::string path, Access access);
+
+  std::string path_;
+  std::uint64_t position_ = 0;
+#ifdef _WIN32
+  void* handle_ = nullptr;
+#else
+  int fd_ = -1;
+#endif
+};
+
+}  // namespace tessary

@@ -1,0 +1,81 @@
+#include "misc/mapped_file.h"
+
+#include <filesystem>
+
+#include "misc/errors.h"
+
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace tessary {
+
+#ifdef _WIN32
+
+MappedFile::MappedFile(const std::string& path) {
+  const std::filesystem::path native(path);
+  HANDLE file = CreateFileW(native.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) ThrowCannotOpen(path);
+  file_ = file;
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file, &size)) {
+    CloseHandle(file);
+    ThrowCannotOpen(path);
+  }
+  size_ = static_cast<std::size_t>(size.QuadPart);
+  if (size_ == 0) return;
+  mapping_ = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+  if (mapping_ != nullptr) data_ = static_cast<const std::uint8_t*>(
+                               MapViewOfFile(mapping_, FILE_MAP_READ, 0, 0, 0));
+  if (data_ == nullptr) {
+    if (mapping_ != nullptr) CloseHandle(mapping_);
+    CloseHandle(file);
+    ThrowCannotOpen(path);
+  }
+}
+
+MappedFile::~MappedFile() {
+  if (data_ != nullptr) UnmapViewOfFile(data_);
+  if (mapping_ != nullptr) CloseHandle(mapping_);
+  if (file_ != nullptr) CloseHandle(file_);
+}
+
+#else
+
+MappedFile::MappedFile(const std::string& path) {
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat info {};
+  const bool usable = fd_ >= 0 && ::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode) &&
+                      ::flock(fd_, LOCK_SH | LOCK_NB) == 0;
+  if (!usable) {
+    if (fd_ >= 0) ::close(fd_);
+    ThrowCannotOpen(path);
+  }
+  size_ = static_cast<std::size_t>(info.st_size);
+  if (size_ == 0) return;
+  void* view = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd_, 0);
+  if (view == MAP_FAILED) {
+    ::close(fd_);
+    ThrowCannotOpen(path);
+  }
+  ::madvise(view, size_, MADV_SEQUENTIAL | MADV_WILLNEED);
+  data_ = static_cast<const std::uint8_t*>(view);
+}
+
+MappedFile::~MappedFile() {
+  if (data_ != nullptr) ::munmap(const_cast<std::uint8_t*>(data_), size_);
+  if (fd_ >= 0) ::close(fd_);
+}
+
+#endif
+
+}  // namespace tessary

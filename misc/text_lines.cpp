@@ -1,0 +1,60 @@
+#include "misc/text_lines.h"
+
+#include <cstdint>
+
+#include "misc/byte_buffer.h"
+#include "misc/errors.h"
+
+namespace tessary {
+
+const std::string& TextLines::Get(std::size_t index) const {
+  if (index >= lines_.size()) ThrowListIndexError(static_cast<std::int64_t>(index));
+  return lines_[index];
+}
+
+void TextLines::Set(std::size_t index, std::string line) {
+  if (index >= lines_.size()) ThrowListIndexError(static_cast<std::int64_t>(index));
+  lines_[index] = std::move(line);
+}
+
+void TextLines::LoadFromFile(const std::string& path) {
+  const ByteBuffer bytes = LoadBytes(path);
+  lines_ = SplitLines({reinterpret_cast<const char*>(bytes.data()), bytes.size()});
+}
+
+void TextLines::SaveToFile(const std::string& path) const {
+  const std::string text = JoinLinesCrLf(lines_);
+  SaveBytes(path, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
+}
+
+std::vector<std::string> SplitLines(std::string_view text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const char c = text[i];
+    if (c != '\r' && c != '\n') {
+      ++i;
+      continue;
+    }
+    lines.emplace_back(text.substr(start, i - start));
+    i += (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
+    start = i;
+  }
+  if (start < text.size()) lines.emplace_back(text.substr(start));
+  return lines;
+}
+
+std::string JoinLinesCrLf(const std::vector<std::string>& lines) {
+  std::size_t size = 0;
+  for (const auto& line : lines) size += line.size() + 2;
+  std::string text;
+  text.reserve(size);
+  for (const auto& line : lines) {
+    text += line;
+    text += "\r\n";
+  }
+  return text;
+}
+
+}  // namespace tessary

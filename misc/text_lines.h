@@ -1,0 +1,39 @@
+// Ordered lists of 8-bit text lines, loaded from and saved to whole text files.
+//
+// Reading: CR LF, a lone CR and a lone LF each end a line; a last line without
+// an ending is kept. Writing: every line, the last included, ends with CR LF.
+// Bytes are never re-encoded.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tessary {
+
+class TextLines final {
+ public:
+  TextLines() = default;
+  explicit TextLines(std::vector<std::string> lines) : lines_(std::move(lines)) {}
+
+  std::size_t Count() const { return lines_.size(); }
+  bool Empty() const { return lines_.empty(); }
+  // Checked access: "List index out of bounds (%d)" for an index past the end.
+  const std::string& Get(std::size_t index) const;
+  void Set(std::size_t index, std::string line);
+  void Add(std::string line) { lines_.push_back(std::move(line)); }
+  void Clear() { lines_.clear(); }
+  const std::vector<std::string>& Lines() const { return lines_; }
+
+  void LoadFromFile(const std::string& path);
+  void SaveToFile(const std::string& path) const;
+
+ private:
+  std::vector<std::string> lines_;
+};
+
+std::vector<std::string> SplitLines(std::string_view text);
+std::string JoinLinesCrLf(const std::vector<std::string>& lines);
+
+}  // namespace tessary

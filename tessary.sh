@@ -1,0 +1,116 @@
+#!/usr/bin/env bash
+# Tessary's one entry point.
+#   ./tessary.sh          install what is missing, build (Release), run the sample round trip
+#   ./tessary.sh test     install, build Release and ASan+UBSan, run every test on both
+#   ./tessary.sh bench    build Release and run the benchmarks (extra arguments go to them)
+#   ./tessary.sh fuzz [TARGET] [SECONDS]   build the libFuzzer targets with clang and run them
+set -euo pipefail
+cd "$(dirname "$0")"
+ROOT=$(pwd)
+JOBS=$(nproc 2>/dev/null || echo 2)
+
+PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-dev libcli11-dev
+          qt6-base-dev zlib1g-dev fonts-dejavu-core)
+FUZZ_PACKAGES=(clang libclang-rt-14-dev)
+
+say() { printf '\033[1m== %s\033[0m\n' "$*" >&2; }
+
+install_missing() {
+  local missing=() p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  command -v apt-get >/dev/null || { say "please install: ${missing[*]}"; return 1; }
+  local sudo=()
+  if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null || { say "run as root or install: ${missing[*]}"; return 1; }
+    sudo=(sudo)
+  fi
+  say "installing ${missing[*]}"
+  "${sudo[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
+}
+
+# configure_and_build DIR BUILD_TYPE [CMAKE ARGS...]
+configure_and_build() {
+  local dir=$1 type=$2
+  shift 2
+  say "building $dir ($type)"
+  cmake -S "$ROOT" -B "$ROOT/$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "$@" >/dev/null
+  cmake --build "$ROOT/$dir" -j "$JOBS"
+}
+
+build_release() { configure_and_build build Release; }
+
+run_tests() {
+  build_release
+  configure_and_build build-asan RelWithDebInfo -DTESSARY_SANITIZE=ON -DTESSARY_BENCH=OFF
+  local status=0
+  say "tests (Release)"
+  (cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$JOBS") || status=1
+  say "tests (AddressSanitizer + UndefinedBehaviorSanitizer)"
+  (cd build-asan && QT_QPA_PLATFORM=offscreen \
+     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+     ctest --output-on-failure -j "$JOBS") || status=1
+  return $status
+}
+
+run_samples() {
+  local cli="$ROOT/build/tessary-cli" out="$ROOT/out"
+  rm -rf "$out"
+  mkdir -p "$out"
+  if [ -f samples/tims.bin ]; then
+    say "sample: searching samples/tims.bin for TIM images"
+    cp samples/tims.bin "$out/tims.bin"
+    "$cli" -q -f stim -o "$out/found" "$out/tims.bin"
+    say "sample: writing the found images back (result log replay)"
+    "$cli" -q -f log -o "$out/inserted" "$out/found/result.log"
+    cmp samples/tims.bin "$out/tims.bin" && say "sample: the round trip left tims.bin byte-for-byte unchanged"
+  fi
+  say "done: outputs are in out/"
+}
+
+run_fuzz() {
+  install_missing "${FUZZ_PACKAGES[@]}"
+  CXX=clang++ configure_and_build build-fuzz RelWithDebInfo -DTESSARY_FUZZ=ON \
+    -DTESSARY_WINDOW=OFF -DTESSARY_TESTS=OFF -DTESSARY_BENCH=OFF
+  local seconds=${2:-60} targets=()
+  if [ -n "${1:-}" ]; then targets=("$1"); else
+    for t in build-fuzz/fuzz/fuzz_*; do targets+=("$(basename "$t")"); done
+  fi
+  for t in "${targets[@]}"; do
+    local corpus="build-fuzz/corpus/$t" seeds="fuzz/corpus/${t#fuzz_}"
+    mkdir -p "$corpus"
+    say "fuzzing $t for ${seconds}s"
+    "build-fuzz/fuzz/$t" -max_total_time="$seconds" -artifact_prefix="build-fuzz/$t-" \
+      "$corpus" $( [ -d "$seeds" ] && echo "$seeds" )
+  done
+}
+
+command=${1:-run}
+[ $# -gt 0 ] && shift
+case "$command" in
+  run)
+    install_missing "${PACKAGES[@]}"
+    build_release
+    run_samples
+    ;;
+  test)
+    install_missing "${PACKAGES[@]}"
+    run_tests
+    ;;
+  bench)
+    install_missing "${PACKAGES[@]}"
+    build_release
+    "$ROOT/build/bench/tessary-bench" "$@"
+    ;;
+  fuzz)
+    install_missing "${PACKAGES[@]}"
+    run_fuzz "$@"
+    ;;
+  *)
+    echo "usage: $0 [run|test|bench|fuzz [TARGET] [SECONDS]]" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,218 @@
+// The batch driver: header lines, the Total bar, the save rule, cancelled
+// dialogs, the error path and the Stop request.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "main/batch_driver.h"
+#include "main/file_queue.h"
+#include "main/format_table.h"
+#include "misc/errors.h"
+#include "misc/paths.h"
+#include "tests/test_support.h"
+
+namespace tessary {
+namespace {
+
+using testing::Harness;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+constexpr int kStimChoice = 3;
+constexpr int kLogChoice = 6;
+constexpr int kRdtChoice = 8;
+
+class BatchDriverTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    h.recorder.directoryReply = dir.SubDir("out");
+    h.ctx.ProcessFileCallback = [this](ProcessContext& ctx, std::uint8_t index,
+                                       const std::string& path) {
+      RunFileStep(ctx, [&] {
+        calls.push_back(std::to_string(index) + " " + path);
+        ctx.Status.AppendResult(FileNameOf(path) + " extracted.");
+        ctx.Status.SetCurrentMessage("Searching in " + path + " ...");
+        ctx.Status.SetExtractedTag(3);
+        ctx.Status.SetBarPosition(Bar::Progress, 50);
+        if (onFile) onFile(ctx, path);
+      });
+    };
+  }
+  std::string OutFile(const std::string& name) { return dir.File("out/" + name); }
+
+  TempDir dir;
+  Harness h;
+  std::vector<std::string> calls;
+  std::function<void(ProcessContext&, const std::string&)> onFile;
+};
+
+TEST_F(BatchDriverTest, WritesHeaderLinesPerFileAndSavesTheLog) {
+  AddFilesToQueue(h.ctx, kStimChoice, {"/d/a.bin", "/d/b.bin", "/d/c.bin"});
+  EXPECT_EQ(BProcessClick(h.ctx), BatchOutcome::Completed);
+
+  EXPECT_EQ(calls, (std::vector<std::string>{"7 /d/a.bin", "7 /d/b.bin", "7 /d/c.bin"}));
+  EXPECT_EQ(h.recorder.totalMaximum, 2);
+  EXPECT_EQ(ReadFile(OutFile("result.log")),
+            "#Format: STIM\r\n#Source: /d/a.bin\r\n#Format: STIM\r\n#Source: /d/b.bin\r\n"
+            "#Format: STIM\r\n#Source: /d/c.bin\r\n");
+  EXPECT_EQ(h.ctx.OutputDirectory, h.recorder.directoryReply);
+  EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::current_path(), dir.File("out")));
+  EXPECT_EQ(h.recorder.informations, (std::vector<std::string>{"Process status:|Operation complete!"}));
+  EXPECT_EQ(h.recorder.focusCount, 3);
+}
+
+TEST_F(BatchDriverTest, ResetsTheStatusOutputsAtTheEnd) {
+  AddFilesToQueue(h.ctx, kStimChoice, {"/d/only.bin"});
+  BProcessClick(h.ctx);
+  EXPECT_EQ(h.recorder.totalMaximum, 0);  // one file: maximum 0
+  EXPECT_EQ(h.ctx.Status.CurrentMessage(), "");
+  EXPECT_EQ(h.ctx.Status.ExtractedCaption(), "");  // empty, not "Extracted: 0"
+  EXPECT_EQ(h.ctx.Status.ExtractedTag(), 0);
+  EXPECT_EQ(h.ctx.Status.BarOf(Bar::Progress).position, 0);
+  EXPECT_EQ(h.ctx.Status.BarOf(Bar::Total).position, 0);
+  EXPECT_FALSE(h.ctx.Status.StopEnabled());
+  EXPECT_TRUE(h.ctx.Status.SaveLogEnabled());
+  EXPECT_EQ(h.ctx.Status.Results(), (std::vector<std::string>{"only.bin extracted."}));
+}
+
+TEST_F(BatchDriverTest, LogQueuesNeverWriteResultLogButProjectListsDo) {
+  WriteFile(OutFile("result.log"), std::string("keep"));
+  AddFilesToQueue(h.ctx, kLogChoice, {"/d/x.log"});
+  BProcessClick(h.ctx);
+  EXPECT_EQ(ReadFile(OutFile("result.log")), "keep");
+
+  const std::string list = dir.File("p.lst");
+  WriteFile(list, std::string("/d/one.log\r\n\r\n/d/two.log\r\n"));
+  AddFilesToQueue(h.ctx, kProjectListChoice, {list});
+  calls.clear();
+  BProcessClick(h.ctx);
+  EXPECT_EQ(calls, (std::vector<std::string>{"8 /d/one.log", "8 ", "8 /d/two.log"}));
+  EXPECT_EQ(ReadFile(OutFile("result.log")),
+            "#Format: \r\n#Source: /d/one.log\r\n#Format: \r\n#Source: \r\n"
+            "#Format: \r\n#Source: /d/two.log\r\n");
+}
+
+TEST_F(BatchDriverTest, EmptyQueueDoesNothing) {
+  EXPECT_EQ(BProcessClick(h.ctx), BatchOutcome::EmptyQueue);
+  EXPECT_TRUE(h.recorder.directoryStarts.empty());
+  EXPECT_TRUE(h.recorder.informations.empty());
+}
+
+TEST_F(BatchDriverTest, CancelledDirectoryClearsResultsAndStillSaysComplete) {
+  h.ctx.Status.AppendResult("from an earlier batch");
+  std::filesystem::current_path(dir.Path());
+  h.recorder.directoryReply.reset();
+  AddFilesToQueue(h.ctx, kStimChoice, {"/d/a.bin"});
+  EXPECT_EQ(BProcessClick(h.ctx), BatchOutcome::DirectoryCancelled);
+  EXPECT_TRUE(calls.empty());
+  EXPECT_TRUE(h.ctx.Status.Results().empty());
+  EXPECT_FALSE(std::filesystem::exists(dir.File("result.log")));
+  EXPECT_EQ(h.recorder.informations.size(), 1u);
+  ASSERT_EQ(h.recorder.directoryStarts.size(), 1u);  // the chooser opens at the current directory
+  EXPECT_TRUE(std::filesystem::equivalent(h.recorder.directoryStarts[0], dir.Path()));
+}
+
+TEST_F(BatchDriverTest, CodeTableIsAskedOnceForRdtAndACancelEndsSilently) {
+  AddFilesToQueue(h.ctx, kRdtChoice, {"/d/a.rdt", "/d/b.rdt"});
+  EXPECT_EQ(BProcessClick(h.ctx), BatchOutcome::CodeTableCancelled);
+  EXPECT_EQ(h.recorder.codeTableAsks, 1);
+  EXPECT_TRUE(calls.empty());
+  EXPECT_TRUE(h.recorder.informations.empty());
+  EXPECT_FALSE(std::filesystem::exists(OutFile("result.log")));
+
+  WriteFile(dir.File("t.tbl"), std::string("\x01\x02\x03", 3));
+  h.recorder.codeTableReply = dir.File("t.tbl");
+  EXPECT_EQ(BProcessClick(h.ctx), BatchOutcome::Completed);
+  EXPECT_EQ(h.recorder.codeTableAsks, 2);
+  EXPECT_EQ(h.ctx.CodeTable, (ByteBuffer{1, 2, 3}));
+  EXPECT_EQ(calls.size(), 2u);
+
+  AddFilesToQueue(h.ctx, kStimChoice, {"/d/a.bin"});
+  BProcessClick(h.ctx);
+  EXPECT_EQ(h.recorder.codeTableAsks, 2);  // other formats are not asked
+  EXPECT_EQ(h.ctx.CodeTable, (ByteBuffer{1, 2, 3}));  // and the table stays loaded
+}
+
+TEST_F(BatchDriverTest, AnErrorEndsTheBatchWithoutSavingOrResetting) {
+  onFile = [](ProcessContext&, const std::string& path) {
+    if (path == "/d/b.bin") ThrowCannotOpen(path);
+  };
+  AddFilesToQueue(h.ctx, kStimChoice, {"/d/a.bin", "/d/b.bin", "/d/c.bin"});
+  EXPECT_EQ(RunBatch(h.ctx), BatchOutcome::Failed);
+  EXPECT_EQ(calls.size(), 2u);
+  EXPECT_EQ(h.recorder.errors, (std::vector<std::string>{"Cannot open file /d/b.bin."}));
+  EXPECT_TRUE(h.recorder.informations.empty());
+  EXPECT_FALSE(std::filesystem::exists(OutFile("result.log")));
+  EXPECT_TRUE(h.ctx.Status.StopEnabled());
+  EXPECT_FALSE(h.ctx.Status.SaveLogEnabled());
+  EXPECT_EQ(h.ctx.Status.ExtractedTag(), 3);
+  EXPECT_EQ(h.ctx.Status.BarOf(Bar::Progress).position, 50);
+  EXPECT_EQ(h.ctx.ResultLog.Count(), 4u);
+}
+
+TEST_F(BatchDriverTest, StopSkipsTheRemainingFilesAndSavesWhatWasDone) {
+  onFile = [](ProcessContext& ctx, const std::string& path) {
+    if (path == "/d/b.bin") ctx.RequestStop();
+  };
+  AddFilesToQueue(h.ctx, kStimChoice, {"/d/a.bin", "/d/b.bin", "/d/c.bin"});
+  EXPECT_EQ(BProcessClick(h.ctx), BatchOutcome::Stopped);
+  EXPECT_EQ(calls.size(), 2u);
+  EXPECT_EQ(h.ctx.Status.Results().back(), "Stopped by user.");
+  EXPECT_EQ(ReadFile(OutFile("result.log")),
+            "#Format: STIM\r\n#Source: /d/a.bin\r\n#Format: STIM\r\n#Source: /d/b.bin\r\n");
+  EXPECT_EQ(h.ctx.Status.CurrentMessage(), "");
+  EXPECT_EQ(h.recorder.informations.size(), 1u);
+
+  onFile = nullptr;  // the next batch starts with the request cleared
+  calls.clear();
+  EXPECT_EQ(BProcessClick(h.ctx), BatchOutcome::Completed);
+  EXPECT_EQ(calls.size(), 3u);
+}
+
+TEST_F(BatchDriverTest, StopArrivesThroughThePumpBetweenFiles) {
+  h.recorder.onPump = [this] {
+    if (calls.size() == 1) h.ctx.RequestStop();
+  };
+  AddFilesToQueue(h.ctx, kStimChoice, {"/d/a.bin", "/d/b.bin"});
+  EXPECT_EQ(BProcessClick(h.ctx), BatchOutcome::Stopped);
+  EXPECT_EQ(calls.size(), 1u);
+}
+
+TEST(FileQueueTest, AnotherFormatEmptiesTheQueueAndProjectListsReplaceIt) {
+  Harness h;
+  AddFilesToQueue(h.ctx, 1, {"a.dat"});
+  AddFilesToQueue(h.ctx, 1, {"a.dat", "b.dat"});
+  EXPECT_EQ(h.ctx.Queue, (std::vector<std::string>{"a.dat", "a.dat", "b.dat"}));
+  EXPECT_EQ(h.ctx.FormatIndex, format::kGrm);
+  AddFilesToQueue(h.ctx, 2, {"x.tim"});
+  EXPECT_EQ(h.ctx.Queue, (std::vector<std::string>{"x.tim"}));
+  EXPECT_EQ(h.ctx.FormatIndex, format::kTim);
+
+  TempDir dir;
+  WriteFile(dir.File("p.lst"), std::string("one\r\ntwo\n\rthree"));
+  AddFilesToQueue(h.ctx, kProjectListChoice, {dir.File("p.lst")});
+  AddFilesToQueue(h.ctx, kProjectListChoice, {dir.File("p.lst"), "ignored.lst"});
+  EXPECT_EQ(h.ctx.Queue, (std::vector<std::string>{"one", "two", "", "three"}));
+  AddFilesToQueue(h.ctx, kLogChoice, {"r.log"});  // format 1 is not 8
+  EXPECT_EQ(h.ctx.Queue, (std::vector<std::string>{"r.log"}));
+
+  const std::string missing = dir.File("gone.lst");
+  EXPECT_THROW(AddFilesToQueue(h.ctx, kProjectListChoice, {missing}), FileError);
+  EXPECT_EQ(h.ctx.Queue, (std::vector<std::string>{"r.log"}));  // unchanged
+}
+
+TEST(FileQueueTest, RemovesSelectedEntriesAndRoundTripsProjectLists) {
+  Harness h;
+  AddFilesToQueue(h.ctx, 1, {"a", "b", "c", "d"});
+  RemoveFromQueue(h.ctx, {1, 2});
+  EXPECT_EQ(h.ctx.Queue, (std::vector<std::string>{"a", "d"}));
+
+  TempDir dir;
+  const std::vector<std::string> entries = {"C:\\x\\r.log", "", " spaced ", "\xE9t\xE9.log"};
+  SaveProjectList(dir.File("q.lst"), entries);
+  EXPECT_EQ(LoadProjectList(dir.File("q.lst")), entries);
+}
+
+}  // namespace
+}  // namespace tessary

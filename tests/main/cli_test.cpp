@@ -1,0 +1,91 @@
+// The headless front end's contract: exit statuses, stdout, result.log.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "tests/test_support.h"
+
+#ifdef _WIN32
+#define popen _popen
+#define pclose _pclose
+#endif
+
+namespace tessary {
+namespace {
+
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+struct CliRun {
+  int status = -1;
+  std::string out;
+};
+
+// Runs tessary-cli with the arguments, stdout captured, stderr discarded.
+CliRun RunCli(const std::string& arguments) {
+  const std::string command =
+      std::string("\"") + TESSARY_CLI_PATH + "\" " + arguments + " 2>" + NULL_DEVICE;
+  CliRun run;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return run;
+  char buffer[4096];
+  std::size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, got);
+  const int raw = pclose(pipe);
+#ifdef _WIN32
+  run.status = raw;
+#else
+  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+#endif
+  return run;
+}
+
+std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+
+TEST(CliTest, StimBatchWritesFourHeaderLinesWithAbsolutePaths) {
+  TempDir dir;
+  WriteFile(dir.File("a.bin"), std::string("no images here"));
+  WriteFile(dir.File("b.bin"), std::string(""));
+  std::filesystem::current_path(dir.Path());
+  const CliRun run = RunCli("-f STIM -q -o out/sub a.bin b.bin");
+  EXPECT_EQ(run.status, 0);
+  const std::string log = ReadFile(dir.File("out/sub/result.log"));
+  const std::string a = std::filesystem::absolute("a.bin").string();
+  const std::string b = std::filesystem::absolute("b.bin").string();
+  EXPECT_EQ(log, "#Format: STIM\r\n#Source: " + a + "\r\n#Format: STIM\r\n#Source: " + b + "\r\n");
+}
+
+TEST(CliTest, LogBatchWritesNoResultLog) {
+  TempDir dir;
+  WriteFile(dir.File("r.log"), std::string("# nothing to apply\r\n"));
+  const CliRun run = RunCli("-f log -q -o " + Quoted(dir.File("o")) + " " + Quoted(dir.File("r.log")));
+  EXPECT_EQ(run.status, 0);
+  EXPECT_TRUE(std::filesystem::is_directory(dir.File("o")));
+  EXPECT_FALSE(std::filesystem::exists(dir.File("o/result.log")));
+}
+
+TEST(CliTest, UsageErrorsExitWithTwo) {
+  TempDir dir;
+  const std::string out = " -o " + Quoted(dir.File("o"));
+  EXPECT_EQ(RunCli("-f bogus" + out + " x").status, 2);
+  EXPECT_EQ(RunCli("-f stim x").status, 2);
+  EXPECT_EQ(RunCli("-f rdt" + out + " x.rdt").status, 2);
+  EXPECT_EQ(RunCli("-f stim" + out).status, 2);
+  EXPECT_EQ(RunCli("-o" + out).status, 2);
+}
+
+TEST(CliTest, HelpListsTheKeysAndErrorsExitWithOne) {
+  const CliRun help = RunCli("--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("stim"), std::string::npos);
+  EXPECT_NE(help.out.find("rdt"), std::string::npos);
+
+  TempDir dir;
+  const std::string out = " -o " + Quoted(dir.File("o"));
+  EXPECT_EQ(RunCli("-f lst -q" + out + " " + Quoted(dir.File("missing.lst"))).status, 1);
+}
+
+}  // namespace
+}  // namespace tessary

@@ -1,0 +1,167 @@
+// The file layer: line endings, exact error texts, stream semantics and locks.
+#include <gtest/gtest.h>
+
+#include "misc/byte_buffer.h"
+#include "misc/byte_reader.h"
+#include "misc/errors.h"
+#include "misc/file_stream.h"
+#include "misc/mapped_file.h"
+#include "misc/paths.h"
+#include "misc/text_lines.h"
+#include "tests/test_support.h"
+
+namespace tessary {
+namespace {
+
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+std::string MessageOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const std::exception& error) {
+    return error.what();
+  }
+  return "(no error)";
+}
+
+TEST(TextLinesTest, EveryLineEndingEndsALine) {
+  EXPECT_EQ(SplitLines("a\r\nb\rc\nd"), (std::vector<std::string>{"a", "b", "c", "d"}));
+  EXPECT_EQ(SplitLines("a\n\r\nb\r\r"), (std::vector<std::string>{"a", "", "b", ""}));
+  EXPECT_EQ(SplitLines("\r\n"), (std::vector<std::string>{""}));
+  EXPECT_TRUE(SplitLines("").empty());
+  // LF CR is two endings, not one.
+  EXPECT_EQ(SplitLines("a\n\rb"), (std::vector<std::string>{"a", "", "b"}));
+}
+
+TEST(TextLinesTest, WritesCrLfAfterEveryLineAndKeepsBytes) {
+  TempDir dir;
+  const std::string eightBit = "caf\xE9 \x80\xFF";
+  TextLines lines({"first", "", eightBit});
+  lines.SaveToFile(dir.File("x.txt"));
+  EXPECT_EQ(ReadFile(dir.File("x.txt")), "first\r\n\r\n" + eightBit + "\r\n");
+  TextLines back;
+  back.LoadFromFile(dir.File("x.txt"));
+  EXPECT_EQ(back.Lines(), lines.Lines());
+}
+
+TEST(TextLinesTest, IndexPastTheEndNamesTheIndex) {
+  TextLines lines({"only"});
+  EXPECT_EQ(MessageOf([&] { lines.Get(1); }), "List index out of bounds (1)");
+  EXPECT_EQ(MessageOf([&] { lines.Set(7, "x"); }), "List index out of bounds (7)");
+}
+
+TEST(FileStreamTest, ErrorTextsAreTheFileLayersOwn) {
+  TempDir dir;
+  const std::string missing = dir.File("missing.bin");
+  EXPECT_EQ(MessageOf([&] { FileStream::OpenRead(missing); }), "Cannot open file " + missing);
+  EXPECT_EQ(MessageOf([&] { FileStream::OpenReadWrite(missing); }), "Cannot open file " + missing);
+  const std::string inNowhere = dir.File("no/such/dir/x.bin");
+  EXPECT_EQ(MessageOf([&] { FileStream::Create(inNowhere); }), "Cannot create file " + inNowhere);
+  EXPECT_EQ(MessageOf([&] { LoadBytes(missing); }), "Cannot open file " + missing);
+  EXPECT_EQ(MessageOf([&] { FileStream::Create(dir.Path()); }), "Cannot create file " + dir.Path());
+}
+
+TEST(FileStreamTest, ShortReadRaisesStreamReadError) {
+  TempDir dir;
+  WriteFile(dir.File("a.bin"), std::string("abc"));
+  FileStream file = FileStream::OpenRead(dir.File("a.bin"));
+  std::uint8_t out[4];
+  EXPECT_EQ(MessageOf([&] { file.ReadExact(out); }), "Stream read error");
+  file.Seek(1);
+  EXPECT_EQ(file.ReadSome(out), 2u);
+  EXPECT_EQ(out[0], 'b');
+}
+
+TEST(FileStreamTest, WriteExtendsAndTruncateCuts) {
+  TempDir dir;
+  {
+    FileStream file = FileStream::Create(dir.File("w.bin"));
+    const std::uint8_t bytes[] = {'1', '2', '3', '4'};
+    file.Write(bytes);
+    file.Seek(6);
+    file.Write(bytes);
+    EXPECT_EQ(file.Size(), 10u);
+    file.Seek(5);
+    file.Truncate();
+  }
+  EXPECT_EQ(ReadFile(dir.File("w.bin")), std::string("1234\0", 5));
+}
+
+TEST(FileStreamTest, CopyFromCopiesACountOrTheWholeSource) {
+  TempDir dir;
+  WriteFile(dir.File("src.bin"), std::string("ABCDEFGH"));
+  WriteFile(dir.File("dst.bin"), std::string("xxxxxxxxxx"));
+  FileStream source = FileStream::OpenRead(dir.File("src.bin"));
+  {
+    FileStream target = FileStream::OpenReadWrite(dir.File("dst.bin"));
+    source.Seek(2);
+    target.Seek(1);
+    target.CopyFrom(source, 3);
+    target.Seek(5);
+    target.CopyFrom(source, 0);  // a count of 0: the whole source from its start
+  }
+  EXPECT_EQ(ReadFile(dir.File("dst.bin")), "xCDExABCDEFGH");
+}
+
+TEST(FileStreamTest, CopyFromAShortSourceWritesWhatItHasThenFails) {
+  TempDir dir;
+  WriteFile(dir.File("src.bin"), std::string("AB"));
+  WriteFile(dir.File("dst.bin"), std::string("xxxx"));
+  FileStream source = FileStream::OpenRead(dir.File("src.bin"));
+  {
+    FileStream target = FileStream::OpenReadWrite(dir.File("dst.bin"));
+    EXPECT_EQ(MessageOf([&] { target.CopyFrom(source, 4); }), "Stream read error");
+  }
+  EXPECT_EQ(ReadFile(dir.File("dst.bin")), "ABxx");
+}
+
+TEST(FileStreamTest, AReadWriteOpenHoldsTheFileAlone) {
+  TempDir dir;
+  const std::string path = dir.File("held.dat");
+  WriteFile(path, std::string("keep me"));
+  {
+    FileStream held = FileStream::OpenReadWrite(path);
+    EXPECT_EQ(MessageOf([&] { FileStream::Create(path); }), "Cannot create file " + path);
+    EXPECT_EQ(MessageOf([&] { FileStream::OpenRead(path); }), "Cannot open file " + path);
+    EXPECT_EQ(MessageOf([&] { MappedFile mapped(path); }), "Cannot open file " + path);
+  }
+  EXPECT_EQ(ReadFile(path), "keep me");  // the failed create truncated nothing
+  FileStream reader1 = FileStream::OpenRead(path);
+  FileStream reader2 = FileStream::OpenRead(path);  // readers share
+  EXPECT_EQ(MessageOf([&] { FileStream::OpenReadWrite(path); }), "Cannot open file " + path);
+}
+
+TEST(MappedFileTest, MapsWholeFilesIncludingEmptyOnes) {
+  TempDir dir;
+  WriteFile(dir.File("e.bin"), std::string());
+  WriteFile(dir.File("f.bin"), std::string("xyz"));
+  EXPECT_TRUE(MappedFile(dir.File("e.bin")).Bytes().empty());
+  MappedFile mapped(dir.File("f.bin"));
+  ASSERT_EQ(mapped.Bytes().size(), 3u);
+  EXPECT_EQ(mapped.Bytes()[2], 'z');
+}
+
+TEST(ByteReaderTest, ReadsLittleEndianAndRefusesReadsPastTheEnd) {
+  const std::uint8_t bytes[] = {0x10, 0x00, 0x00, 0x00, 0x34, 0x12};
+  ByteReader reader(bytes, "X.BIN");
+  EXPECT_EQ(reader.U32(0), 0x10u);
+  EXPECT_EQ(reader.U16(4), 0x1234u);
+  EXPECT_EQ(MessageOf([&] { reader.U32(3); }),
+            "X.BIN: 4 bytes at offset 3 lie past the end of the data (6 bytes)");
+  EXPECT_FALSE(reader.Has(~0ull, 2));  // no wrap-around in the bounds test
+}
+
+TEST(PathsTest, JoinsWithOneSeparatorAndCutsNames) {
+  EXPECT_EQ(JoinPath("out", "a.tim"), std::string("out") + kPathSeparator + "a.tim");
+  EXPECT_EQ(FileNameOf(JoinPath("dir", "ROOM1.DAT")), "ROOM1.DAT");
+  EXPECT_EQ(BaseBeforeFirstDot("FILE.EXT.BAK"), "FILE");
+  EXPECT_EQ(BaseBeforeFirstDot("NODOT"), "");
+  EXPECT_EQ(BaseBeforeFirstDot(".hidden"), "");
+  EXPECT_EQ(WithFullStop("Stream read error"), "Stream read error.");
+  EXPECT_EQ(WithFullStop("Done."), "Done.");
+}
+
+}  // namespace
+}  // namespace tessary

@@ -1,0 +1,47 @@
+#include "tests/test_support.h"
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace tessary::testing {
+
+TempDir::TempDir() : previousCurrent_(std::filesystem::current_path()) {
+  static std::atomic<int> counter{0};
+  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+  path_ = std::filesystem::temp_directory_path() /
+          ("tessary-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+  std::filesystem::create_directories(path_);
+}
+
+TempDir::~TempDir() {
+  std::error_code error;
+  std::filesystem::current_path(previousCurrent_, error);
+  std::filesystem::remove_all(path_, error);
+}
+
+std::string TempDir::SubDir(const std::string& name) const {
+  const auto dir = path_ / name;
+  std::filesystem::create_directories(dir);
+  return dir.string();
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("test could not write " + path);
+}
+
+void WriteFile(const std::string& path, const ByteBuffer& bytes) {
+  WriteFile(path, std::string(bytes.begin(), bytes.end()));
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("test could not read " + path);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+}  // namespace tessary::testing
