@@ -1,8 +1,57 @@
 #include "formathandlers/tim/tim_insert.h"
 
+#include "main/result_log.h"
+#include "misc/errors.h"
+#include "misc/file_stream.h"
+#include "misc/paths.h"
+
 namespace tessary {
 
-// TIM insertion is not built yet: it takes no log line.
-std::size_t InsertTims(ProcessContext&, const std::string&, std::size_t index) { return index; }
+namespace {
+
+bool IsTimTargetLine(const std::string& line) {
+  return line.find(logline::kTimTargetMarker) != std::string::npos;
+}
+
+// The TIM path of a target line, taken by position even when the numbers
+// before it do not parse.
+std::string PathByPosition(const std::string& line) {
+  const std::size_t start = logline::kTimTarget.size() + logline::kTimFieldsWidth;
+  return line.size() > start ? line.substr(start) : std::string();
+}
+
+// Writes one TIM file over its logged extent. The TIM file is checked to hold
+// the logged length before anything is written, so a short file leaves the
+// source untouched.
+void WriteTimBack(FileStream& source, const TimTarget& target) {
+  FileStream tim = FileStream::OpenRead(target.path);
+  if (target.length > tim.Size()) ThrowStreamReadError();
+  source.Seek(target.offset);
+  tim.Seek(0);
+  source.CopyFrom(tim, target.length);  // a length of 0 copies the whole TIM file
+}
+
+}  // namespace
+
+std::size_t InsertTims(ProcessContext& ctx, const std::string& path, std::size_t index) {
+  ctx.Status.SetBarPosition(Bar::Progress, 0);
+  if (index == ctx.LogLines.Count()) return index;
+  ctx.Status.SetCurrentMessage("Processing " + FileNameOf(path) + " ...");
+  ctx.Status.PumpEvents();
+  while (index < ctx.LogLines.Count() && IsTimTargetLine(ctx.LogLines.Get(index))) {
+    const std::string& line = ctx.LogLines.Get(index);
+    ++index;
+    const auto target = ParseTimTarget(line);
+    const std::string name = FileNameOf(target ? target->path : PathByPosition(line));
+    if (target && PathExists(target->path)) {
+      WriteTimBack(ctx.SourceStream.value(), *target);
+      ctx.Status.AppendResult(name + " inserted.");
+    } else {
+      ctx.Status.AppendResult(name + " skiped.");
+    }
+    ctx.Status.PumpEvents();
+  }
+  return index;
+}
 
 }  // namespace tessary

@@ -85,6 +85,7 @@ TEST(CliTest, HelpListsTheKeysAndErrorsExitWithOne) {
   TempDir dir;
   const std::string out = " -o " + Quoted(dir.File("o"));
   EXPECT_EQ(RunCli("-f lst -q" + out + " " + Quoted(dir.File("missing.lst"))).status, 1);
+  EXPECT_EQ(RunCli("-f log -q" + out + " " + Quoted(dir.File("missing.log"))).status, 1);
 }
 
 }  // namespace

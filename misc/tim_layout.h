@@ -1,0 +1,73 @@
+// The PlayStation TIM layout, read through bounds checks.
+//
+// A TIM is an 8-byte header (ID 0x10, flags), an optional CLUT block and an
+// image block; each block starts with a 12-byte header whose first word is the
+// block's whole length. The scanner, and the converters between TIM and bitmap,
+// all size rows with TimRowBytes so that images this tool writes round-trip.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+
+namespace tessary {
+
+namespace tim {
+inline constexpr std::uint32_t kId = 0x10;
+inline constexpr std::uint64_t kHeaderSize = 8;        // ID + flags
+inline constexpr std::uint64_t kBlockHeaderSize = 12;  // length, DX, DY, W, H
+inline constexpr std::uint32_t kModeMask = 0x7;
+inline constexpr std::uint32_t kHasClutFlag = 0x8;
+inline constexpr std::uint32_t kReservedFlags = ~std::uint32_t{0xF};
+// Offsets inside a block header.
+inline constexpr std::uint64_t kBlockLength = 0;
+inline constexpr std::uint64_t kBlockDx = 4;
+inline constexpr std::uint64_t kBlockDy = 6;
+inline constexpr std::uint64_t kBlockWidth = 8;
+inline constexpr std::uint64_t kBlockHeight = 10;
+}  // namespace tim
+
+enum class TimMode : std::uint8_t { Clut4 = 0, Clut8 = 1, Direct16 = 2, Direct24 = 3 };
+
+// Bytes per pixel row for a pixel mode and width field, in the 16-bit
+// arithmetic the format uses: mode 0 ((W*4) mod 65536) / 2, modes 1 and 2 W*2,
+// mode 3 W*3. nullopt for the unsupported modes 4..7.
+std::optional<std::uint16_t> TimRowBytes(std::uint32_t mode, std::uint16_t width);
+
+struct TimBlock {
+  std::uint64_t offset = 0;  // of the block header in the data
+  std::uint32_t length = 0;  // header included
+  std::uint16_t dx = 0, dy = 0, width = 0, height = 0;
+};
+
+struct TimHeader {
+  std::uint32_t flags = 0;
+  std::uint32_t mode = 0;
+  std::optional<TimBlock> clut;
+  TimBlock image;
+  std::uint16_t rowBytes = 0;
+  std::uint64_t totalLength = 0;  // 8 + CLUT block length + image block length
+};
+
+enum class TimProbe {
+  Accepted,   // a TIM that lies wholly inside the data
+  Rejected,   // not a TIM: the scan goes on at the ID's offset + 4
+  EndOfScan,  // the image block header lies past the end: the scan stops
+};
+
+struct TimProbeResult {
+  TimProbe outcome = TimProbe::Rejected;
+  std::uint64_t totalLength = 0;  // set when accepted
+};
+
+// The scanner's candidate test at `offset`, where the ID word 0x10 was found
+// (the caller guarantees 16 bytes from `offset`). A CLUT block shorter than 13
+// bytes and an image that runs past the end of the data are rejected.
+TimProbeResult ProbeTim(std::span<const std::uint8_t> data, std::uint64_t offset);
+
+// Reads the header of a whole TIM at `offset` with every test of the scanner.
+// nullopt when the bytes are not a complete, supported TIM.
+std::optional<TimHeader> ReadTimHeader(std::span<const std::uint8_t> data,
+                                       std::uint64_t offset = 0);
+
+}  // namespace tessary

@@ -1,0 +1,195 @@
+// SearchTims: the stepping rule, the candidate tests, names, log lines, counts.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+
+#include "formathandlers/tim/tim_scan_core.h"
+#include "formathandlers/tim/tim_scanner.h"
+#include "misc/byte_reader.h"
+#include "misc/errors.h"
+#include "misc/paths.h"
+#include "misc/tim_layout.h"
+#include "tests/test_support.h"
+#include "tests/tim_builder.h"
+
+namespace tessary {
+namespace {
+
+using testing::BuildTim;
+using testing::Harness;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::TimSpec;
+using Bytes = std::vector<std::uint8_t>;
+
+const Bytes kGap = {0, 0, 0, 0};
+
+Bytes Concat(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const auto& part : parts) out.insert(out.end(), part.begin(), part.end());
+  return out;
+}
+
+class SearchTimsTest : public ::testing::Test {
+ protected:
+  void SetUp() override { h.ctx.OutputDirectory = dir.SubDir("out"); }
+
+  // Writes `bytes` as `name` and searches it.
+  void Search(const Bytes& bytes, const std::string& name = "ROOM1.DAT") {
+    source = dir.File(name);
+    testing::WriteFile(source, bytes);
+    SearchTims(h.ctx, source);
+  }
+  std::string Out(const std::string& name) const { return JoinPath(h.ctx.OutputDirectory, name); }
+  std::vector<std::string> Results() const { return h.ctx.Status.Results(); }
+
+  TempDir dir;
+  Harness h;
+  std::string source;
+};
+
+TEST_F(SearchTimsTest, MinimalFourBitTimIsFoundWhole) {
+  const Bytes tim = BuildTim({});
+  ASSERT_EQ(tim.size(), 66u);
+  Search(tim);
+  EXPECT_EQ(Results(), (std::vector<std::string>{"ROOM1_0.tim extracted.", "1 TIM's found."}));
+  ASSERT_EQ(h.ctx.ResultLog.Count(), 1u);
+  EXPECT_EQ(h.ctx.ResultLog.Get(0), "#Target TIM: 00000000:00000042 " + Out("ROOM1_0.tim"));
+  EXPECT_EQ(ReadFile(Out("ROOM1_0.tim")), std::string(tim.begin(), tim.end()));
+  EXPECT_EQ(h.ctx.Status.ExtractedCaption(), "Extracted 1");
+  EXPECT_EQ(h.ctx.Status.CurrentMessage(), "Searching in ROOM1.DAT ...");
+}
+
+TEST_F(SearchTimsTest, AnIdWordAfterNonZeroBytesIsSteppedOver) {
+  Search(Concat({{0x00, 0x01, 0x02, 0x03}, BuildTim({})}));
+  EXPECT_EQ(Results(), (std::vector<std::string>{"0 TIM's found."}));
+  EXPECT_EQ(h.ctx.ResultLog.Count(), 0u);
+
+  // A zero byte right before the ID word: it is always reached.
+  h.ctx.ResultLog.Clear();
+  Search(Concat({{0x07, 0x07, 0x07, 0x00}, BuildTim({})}));
+  ASSERT_EQ(h.ctx.ResultLog.Count(), 1u);
+  EXPECT_EQ(h.ctx.ResultLog.Get(0).substr(13, 18), "00000004:00000042 ");
+}
+
+TEST_F(SearchTimsTest, SmallFilesAreNotScanned) {
+  Search(Bytes{0x10, 0, 0, 0, 0x08, 0, 0, 0, 0x2C, 0, 0, 0});
+  EXPECT_EQ(Results(), (std::vector<std::string>{"0 TIM's found."}));
+  EXPECT_EQ(h.ctx.Status.BarOf(Bar::Progress).position, 0);
+}
+
+TEST_F(SearchTimsTest, RejectedCandidatesResumeFourBytesOn) {
+  // The ID word of the TIM at 4 is also the flags word of the ID at 0, with a
+  // reserved bit set: the ID at 0 is rejected and the TIM at 4 is found.
+  Search(Concat({{0x10, 0, 0, 0}, BuildTim({})}));
+  ASSERT_EQ(h.ctx.ResultLog.Count(), 1u);
+  EXPECT_EQ(h.ctx.ResultLog.Get(0).substr(13, 8), "00000004");
+
+  // A CLUT block of exactly 12 bytes, or of fewer, rejects the candidate.
+  for (std::uint8_t clutLength : {12, 4, 0}) {
+    h.ctx.ResultLog.Clear();
+    Bytes tim = BuildTim({});
+    tim[8] = clutLength;
+    Search(Concat({tim, kGap, BuildTim({})}));
+    ASSERT_EQ(h.ctx.ResultLog.Count(), 1u) << int(clutLength);
+    EXPECT_EQ(h.ctx.ResultLog.Get(0).substr(13, 8), "00000046") << int(clutLength);
+  }
+}
+
+TEST_F(SearchTimsTest, AnImageBlockPastTheEndEndsTheWholeScan) {
+  Bytes bad = BuildTim({});
+  bad[9] = 0x10;  // CLUT length 0x102C: the image block lies past the end
+  Search(Concat({BuildTim({}), bad, kGap, BuildTim({})}));
+  EXPECT_EQ(Results(), (std::vector<std::string>{"ROOM1_0.tim extracted.", "1 TIM's found."}));
+}
+
+TEST_F(SearchTimsTest, AnImageRunningPastTheEndIsRejectedNotRead) {
+  Bytes truncated = BuildTim({.width = 8, .height = 8});
+  truncated.resize(truncated.size() - 1);
+  Search(Concat({BuildTim({}), truncated}));
+  EXPECT_EQ(Results(), (std::vector<std::string>{"ROOM1_0.tim extracted.", "1 TIM's found."}));
+}
+
+TEST_F(SearchTimsTest, PixelModesAndRowSizes) {
+  Search(Concat({BuildTim({.mode = 1, .clutEntries = 256, .width = 3, .height = 2}), kGap,
+                 BuildTim({.mode = 2, .clutEntries = 0, .width = 2, .height = 2}), kGap,
+                 BuildTim({.mode = 3, .clutEntries = 0, .width = 5, .height = 1}), kGap,
+                 BuildTim({.mode = 3, .clutEntries = 0, .width = 5, .height = 1, .rowsOf16BitUnits = true}),
+                 kGap, BuildTim({.mode = 4, .clutEntries = 0}), kGap,
+                 BuildTim({.mode = 2, .clutEntries = 0, .width = 0, .height = 0})}),
+         "FILE.EXT.BAK");
+  EXPECT_EQ(Results(), (std::vector<std::string>{"FILE_0.tim extracted.", "FILE_1.tim extracted.",
+                                                 "FILE_2.tim extracted.", "FILE_3.tim extracted.",
+                                                 "4 TIM's found."}));
+  EXPECT_EQ(h.ctx.Status.ExtractedCaption(), "Extracted 4");
+  EXPECT_EQ(ReadFile(Out("FILE_3.tim")).size(), 20u);  // the empty image block
+}
+
+TEST_F(SearchTimsTest, NamesWithoutADotAndNumberingPerFile) {
+  Search(Concat({BuildTim({}), BuildTim({}), BuildTim({})}), "NODOT");
+  EXPECT_TRUE(std::filesystem::exists(Out("_2.tim")));
+  Search(BuildTim({}), "NEXT.BIN");
+  EXPECT_EQ(h.ctx.Status.Results().back(), "1 TIM's found.");
+  EXPECT_TRUE(std::filesystem::exists(Out("NEXT_0.tim")));
+  EXPECT_EQ(h.ctx.ResultLog.Count(), 4u);  // log lines accumulate over the batch
+}
+
+TEST_F(SearchTimsTest, ProgressFollowsTheFormulaAndMissingFilesFail) {
+  Search(Bytes(1000, 0));  // the last pass stands at 988: 988 * 100 / 991
+  EXPECT_EQ(h.ctx.Status.BarOf(Bar::Progress).position, 99);
+  EXPECT_THROW(SearchTims(h.ctx, dir.File("missing.bin")), FileError);
+}
+
+// The scan rule written out plainly, one position at a time.
+std::vector<std::uint64_t> ReferenceScan(const Bytes& data) {
+  std::vector<std::uint64_t> found;
+  if (data.size() <= 12) return found;
+  std::uint64_t o = 0;
+  while (o < data.size() - 12) {
+    const std::uint32_t v = LoadU32(data.data() + o);
+    if (v == 0x10) {
+      const auto probe = ProbeTim(data, o);
+      if (probe.outcome == TimProbe::EndOfScan) break;
+      if (probe.outcome == TimProbe::Accepted) {
+        found.push_back(o);
+        o += probe.totalLength;
+      } else {
+        o += 4;
+      }
+    } else if (v == 0) {
+      o += 4;
+    } else {
+      for (int b = 0; b < 4; ++b) o += ((v >> (8 * b)) & 0xFF) != 0 ? 1 : 0;
+    }
+  }
+  return found;
+}
+
+TEST(TimScannerTest, FastScanAgreesWithThePlainRule) {
+  std::mt19937 random(7);
+  for (int round = 0; round < 300; ++round) {
+    Bytes data(static_cast<std::size_t>(random() % 3000));
+    for (auto& b : data) b = (random() % 3 == 0) ? 0 : static_cast<std::uint8_t>(random());
+    for (int k = 0; k < 4 && data.size() > 200; ++k) {
+      const Bytes tim = BuildTim({.mode = static_cast<std::uint32_t>(random() % 4),
+                                  .clutEntries = static_cast<int>(random() % 3) * 16,
+                                  .width = static_cast<std::uint16_t>(random() % 6),
+                                  .height = static_cast<std::uint16_t>(random() % 4)});
+      const std::size_t at = random() % (data.size() - 100);
+      std::copy_n(tim.begin(), std::min(tim.size(), data.size() - at), data.begin() + at);
+    }
+    std::vector<std::uint64_t> fast;
+    TimScanner scanner(data);
+    while (!scanner.Finished()) {
+      if (const auto hit = scanner.Next(scanner.Position() + 1 + random() % 64)) {
+        ASSERT_LE(hit->offset + hit->length, data.size());
+        fast.push_back(hit->offset);
+      }
+    }
+    ASSERT_EQ(fast, ReferenceScan(data)) << "round " << round;
+  }
+}
+
+}  // namespace
+}  // namespace tessary

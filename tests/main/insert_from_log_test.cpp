@@ -1,0 +1,193 @@
+// InsertFromLog and InsertTims: sections, keywords, dispatch, write-back rules.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "formathandlers/tim/tim_insert.h"
+#include "main/batch_driver.h"
+#include "main/file_queue.h"
+#include "main/insert_from_log.h"
+#include "misc/errors.h"
+#include "misc/paths.h"
+#include "tests/test_support.h"
+#include "tests/tim_builder.h"
+
+namespace tessary {
+namespace {
+
+using testing::Harness;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+std::string TimLine(std::uint32_t offset, std::uint32_t length, const std::string& path) {
+  char fields[32];
+  std::snprintf(fields, sizeof fields, "%08X:%08X ", offset, length);
+  return "#Target TIM: " + std::string(fields) + path;
+}
+
+std::string CrLf(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const auto& line : lines) text += line + "\r\n";
+  return text;
+}
+
+class InsertFromLogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    h.ctx.OutputDirectory = dir.SubDir("out");
+    source = dir.File("SRC.BIN");
+    WriteFile(source, std::string(32, '.'));
+  }
+  void Apply(const std::vector<std::string>& lines) {
+    WriteFile(dir.File("r.log"), CrLf(lines));
+    InsertFromLog(h.ctx, dir.File("r.log"));
+  }
+  std::string Tim(const std::string& name, const std::string& bytes) {
+    WriteFile(dir.File(name), bytes);
+    return dir.File(name);
+  }
+
+  TempDir dir;
+  Harness h;
+  std::string source;
+};
+
+TEST_F(InsertFromLogTest, ThreeTargetsWithTheSecondMissing) {
+  const std::string a = Tim("A_0.tim", "AAAA"), c = Tim("A_2.tim", "CC");
+  Apply({"#Format: STIM", "#Source: " + source, TimLine(0, 4, a),
+         TimLine(8, 4, dir.File("A_1.tim")), TimLine(30, 2, c), "# trailing comment"});
+  EXPECT_EQ(h.ctx.Status.Results(),
+            (std::vector<std::string>{"A_0.tim inserted.", "A_1.tim skiped.", "A_2.tim inserted."}));
+  EXPECT_EQ(ReadFile(source), "AAAA" + std::string(26, '.') + "CC");
+  EXPECT_FALSE(h.ctx.SourceStream.has_value());
+  EXPECT_EQ(h.ctx.SourcePath, source);
+}
+
+TEST_F(InsertFromLogTest, InsertTimsReturnsTheFirstLineItDidNotTake) {
+  const std::string a = Tim("A_0.tim", "AAAA");
+  h.ctx.LogLines = TextLines({"#Source: x", TimLine(0, 4, a), "x#Target TIM:00000004:00000004 " + a,
+                              "#Format: GRM"});
+  h.ctx.SourceStream = FileStream::OpenReadWrite(source);
+  EXPECT_EQ(InsertTims(h.ctx, "dir/SRC.BIN", 1), 3u);
+  EXPECT_EQ(h.ctx.Status.CurrentMessage(), "Processing SRC.BIN ...");
+  EXPECT_EQ(InsertTims(h.ctx, "dir/SRC.BIN", 3), 3u);  // not a target line
+  h.ctx.Status.SetCurrentMessage("");
+  EXPECT_EQ(InsertTims(h.ctx, "dir/SRC.BIN", 4), 4u);  // at the end: no status text
+  EXPECT_EQ(h.ctx.Status.CurrentMessage(), "");
+  h.ctx.SourceStream.reset();
+  EXPECT_EQ(ReadFile(source), "AAAAAAAA" + std::string(24, '.'));
+}
+
+TEST_F(InsertFromLogTest, LoggedLengthDecidesHowMuchIsWritten) {
+  const std::string longTim = Tim("L_0.tim", "0123456789");
+  Apply({"#Format: STIM", "#Source: " + source, TimLine(2, 3, longTim), TimLine(20, 0, longTim)});
+  EXPECT_EQ(ReadFile(source), "..012" + std::string(15, '.') + "0123456789" + "..");
+}
+
+TEST_F(InsertFromLogTest, AShortTimFileFailsBeforeWritingAnything) {
+  const std::string shortTim = Tim("S_0.tim", "xy");
+  EXPECT_EQ([&] {
+    try {
+      Apply({"#Format: STIM", "#Source: " + source, TimLine(0, 4, shortTim)});
+    } catch (const FileError& error) {
+      return std::string(error.what());
+    }
+    return std::string("(no error)");
+  }(), "Stream read error");
+  EXPECT_EQ(ReadFile(source), std::string(32, '.'));
+  EXPECT_FALSE(h.ctx.SourceStream.has_value());  // the lock does not outlive the error
+  FileStream::OpenReadWrite(source);
+}
+
+TEST_F(InsertFromLogTest, UnparsableNumbersAreSkippedWithoutWriting) {
+  const std::string a = Tim("A_0.tim", "AAAA");
+  Apply({"#Format: STIM", "#Source: " + source, "#Target TIM: 0000000G:00000004 " + a});
+  EXPECT_EQ(h.ctx.Status.Results(), (std::vector<std::string>{"A_0.tim skiped."}));
+  EXPECT_EQ(ReadFile(source), std::string(32, '.'));
+}
+
+TEST_F(InsertFromLogTest, JoinedSectionsAreAppliedEachWithItsFormat) {
+  const std::string other = dir.File("OTHER.BIN");
+  WriteFile(other, std::string(8, '-'));
+  const std::string a = Tim("A_0.tim", "AA"), b = Tim("B_0.tim", "BB");
+  Apply({"#Format: STIM", "#Source: " + source, "#Format: STIM", "#Source: " + other,
+         TimLine(1, 2, b), "#Format: ARD", "#Source: " + source, TimLine(0, 2, a),
+         "#Format: STIM", "#Source: " + source, TimLine(4, 2, a)});
+  EXPECT_EQ(h.ctx.Status.Results(), (std::vector<std::string>{"B_0.tim inserted.", "A_0.tim inserted."}));
+  EXPECT_EQ(ReadFile(other), "-BB-----");
+  EXPECT_EQ(ReadFile(source), "....AA" + std::string(26, '.'));
+}
+
+TEST_F(InsertFromLogTest, KeywordsAndKeysAreCaseSensitive) {
+  const std::string a = Tim("A_0.tim", "AA");
+  Apply({"#format: STIM", "#Source: " + source, TimLine(0, 2, a), "#Format: stim",
+         "#Source: " + source, TimLine(0, 2, a), "#FORMAT: STIM", "#source: " + source,
+         TimLine(0, 2, a)});
+  EXPECT_TRUE(h.ctx.Status.Results().empty());
+  EXPECT_EQ(ReadFile(source), std::string(32, '.'));
+  EXPECT_EQ(h.ctx.LogFormat, 9);
+}
+
+TEST_F(InsertFromLogTest, MissingSourceIsAnErrorInEveryFormat) {
+  const std::string missing = dir.File("gone.bin");
+  for (const char* key : {"STIM", "ARD", "NOPE"}) {
+    try {
+      Apply({std::string("#Format: ") + key, "#Source: " + missing});
+      ADD_FAILURE() << key;
+    } catch (const FileError& error) {
+      EXPECT_EQ(std::string(error.what()), "Cannot open file " + missing);
+    }
+  }
+  EXPECT_THROW(InsertFromLog(h.ctx, dir.File("missing.log")), FileError);
+}
+
+TEST_F(InsertFromLogTest, StatusAndBarsFollowTheLog) {
+  Apply({"# one", "# two", "# three", "#CodeTable: " + Tim("t.tbl", "\x01\x02")});
+  EXPECT_EQ(h.ctx.CodeTable, (ByteBuffer{1, 2}));
+  EXPECT_EQ(h.ctx.Status.BarOf(Bar::Progress).position, 4);
+  EXPECT_EQ(h.ctx.Status.BarOf(Bar::Total).position, 100);
+  EXPECT_EQ(h.ctx.Status.CurrentMessage(), "Processing r.log...");
+  Apply({"#Format: STIM"});  // one line: no division by zero
+  EXPECT_EQ(h.ctx.Status.BarOf(Bar::Total).position, 0);
+  EXPECT_EQ(h.ctx.LogFormat, 7);
+  Apply({});
+  EXPECT_EQ(h.ctx.LogFormat, 9);
+}
+
+// The whole round trip through the batch driver: search, edit, delete, insert.
+TEST(TimRoundTripTest, EditedImagesGoBackOnlyInsideTheirExtents) {
+  TempDir dir;
+  Harness h;
+  std::vector<std::uint8_t> data(300, 0xEE);
+  const auto tim1 = testing::BuildTim({});
+  const auto tim2 = testing::BuildTim({.mode = 2, .clutEntries = 0, .width = 4, .height = 2});
+  std::fill_n(data.begin() + 36, 4, 0);
+  std::copy(tim1.begin(), tim1.end(), data.begin() + 40);
+  std::fill_n(data.begin() + 156, 4, 0);
+  std::copy(tim2.begin(), tim2.end(), data.begin() + 160);
+  WriteFile(dir.File("GAME.BIN"), data);
+
+  h.recorder.directoryReply = dir.SubDir("out");
+  AddFilesToQueue(h.ctx, 3, {dir.File("GAME.BIN")});
+  ASSERT_EQ(BProcessClick(h.ctx), BatchOutcome::Completed);
+  ASSERT_EQ(h.ctx.Status.Results().back(), "2 TIM's found.");
+
+  std::string edited = ReadFile(dir.File("out/GAME_1.tim"));
+  edited.back() = 'Z';
+  WriteFile(dir.File("out/GAME_1.tim"), edited);
+  std::filesystem::remove(dir.File("out/GAME_0.tim"));
+
+  h.recorder.directoryReply = dir.SubDir("out2");
+  AddFilesToQueue(h.ctx, 6, {dir.File("out/result.log")});
+  ASSERT_EQ(BProcessClick(h.ctx), BatchOutcome::Completed);
+  EXPECT_EQ(h.ctx.Status.Results(),
+            (std::vector<std::string>{"GAME_0.tim skiped.", "GAME_1.tim inserted."}));
+  auto expected = data;
+  expected[160 + tim2.size() - 1] = 'Z';
+  EXPECT_EQ(ReadFile(dir.File("GAME.BIN")), std::string(expected.begin(), expected.end()));
+  EXPECT_FALSE(std::filesystem::exists(dir.File("out2/result.log")));
+}
+
+}  // namespace
+}  // namespace tessary
