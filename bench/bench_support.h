@@ -1,0 +1,40 @@
+// Shared pieces of the benchmarks: silent front-end interfaces, a scratch
+// directory and large buffers that are allocated and touched once.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "main/status_outputs.h"
+
+namespace tessary::bench {
+
+inline constexpr std::size_t kMiB = 1 << 20;
+
+class SilentFrontEnd final : public StatusOutputs, public Dialogs {
+ public:
+  void StatusTextChanged(const std::string&) override {}
+  void ResultAppended(const std::string&) override {}
+  void ResultsCleared() override {}
+  void ExtractedChanged(int, const std::string&) override {}
+  void BarChanged(Bar, int, int) override {}
+  void StopEnabledChanged(bool) override {}
+  void SaveLogEnabledChanged(bool) override {}
+  void FocusResults() override {}
+  void PumpEvents() override {}
+  std::optional<std::string> ChooseDirectory(const std::string& start) override { return start; }
+  std::optional<std::string> ChooseCodeTable() override { return std::nullopt; }
+  void ShowInformation(const std::string&, const std::string&) override {}
+  void ShowError(const std::string&) override {}
+};
+
+// A directory below the system's temporary directory, removed at exit.
+const std::filesystem::path& ScratchDirectory();
+
+// Deterministic pseudo-random bytes.
+std::vector<std::uint8_t> RandomBytes(std::size_t size, std::uint32_t seed);
+
+}  // namespace tessary::bench

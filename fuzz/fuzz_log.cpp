@@ -1,0 +1,26 @@
+// Fuzz target: the result-log reader (line splitting, directives, TIM targets).
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+#include "main/format_table.h"
+#include "main/result_log.h"
+#include "misc/text_lines.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  std::size_t total = 0;
+  for (const auto& line : tessary::SplitLines(text)) {
+    total += line.size();
+    const tessary::LogLine parsed = tessary::ReadLogLine(line);
+    if (parsed.value.size() > line.size()) std::abort();
+    if (parsed.directive == tessary::Directive::Format)
+      (void)tessary::FormatIndexOfKey(tessary::FirstWord(parsed.value));
+    if (const auto target = tessary::ParseTimTarget(line)) {
+      if (target->path.size() > line.size()) std::abort();
+    }
+  }
+  if (total > size) std::abort();
+  return 0;
+}

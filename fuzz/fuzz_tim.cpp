@@ -1,0 +1,27 @@
+// Fuzz target: the TIM header reader and the scanner over arbitrary bytes.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <span>
+
+#include "formathandlers/tim/tim_scan_core.h"
+#include "misc/tim_layout.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::span<const std::uint8_t> bytes(data, size);
+  if (const auto header = tessary::ReadTimHeader(bytes)) {
+    if (header->totalLength > size || header->totalLength < 20) std::abort();
+  }
+  tessary::TimScanner scanner(bytes);
+  std::uint64_t last = 0;
+  while (!scanner.Finished()) {
+    const auto found = scanner.Next(scanner.Position() + 7);
+    if (found) {
+      if (found->offset + found->length > size || found->length == 0) std::abort();
+      if (!tessary::ReadTimHeader(bytes, found->offset)) std::abort();
+    }
+    if (scanner.Position() < last) std::abort();  // the scan never moves back
+    last = scanner.Position();
+  }
+  return 0;
+}

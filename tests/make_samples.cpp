@@ -1,0 +1,71 @@
+// Writes the sample files of samples/ and the fuzz seeds (run by hand when the
+// samples change; the outputs are committed):
+//   tessary-make-samples SAMPLES_DIR FUZZ_CORPUS_DIR
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "tests/tim_builder.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using tessary::testing::BuildTim;
+using tessary::testing::TimSpec;
+
+// Deterministic filler that looks like packed game data.
+void AppendFiller(Bytes& out, std::size_t count, std::uint32_t& state) {
+  for (std::size_t i = 0; i < count; ++i) {
+    state = state * 1103515245u + 12345u;
+    out.push_back(static_cast<std::uint8_t>(state >> 16));
+  }
+}
+
+void Save(const std::filesystem::path& path, const Bytes& bytes) {
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  std::cout << path.string() << " (" << bytes.size() << " bytes)\n";
+}
+
+Bytes SampleTims() {
+  const TimSpec specs[] = {
+      {.mode = 0, .clutEntries = 16, .width = 4, .height = 16, .fill = 0x11},
+      {.mode = 1, .clutEntries = 256, .width = 8, .height = 8, .fill = 0x40},
+      {.mode = 2, .clutEntries = 0, .width = 8, .height = 8, .fill = 0x21},
+      {.mode = 3, .clutEntries = 0, .width = 4, .height = 4, .fill = 0x80},
+  };
+  std::uint32_t state = 2026;
+  Bytes out;
+  AppendFiller(out, 512, state);
+  for (const auto& spec : specs) {
+    out.insert(out.end(), {0, 0, 0, 0});  // a zero word before the ID: always reached
+    const Bytes tim = BuildTim(spec);
+    out.insert(out.end(), tim.begin(), tim.end());
+    AppendFiller(out, 301, state);
+  }
+  return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::cerr << "usage: tessary-make-samples SAMPLES_DIR FUZZ_CORPUS_DIR\n";
+    return 2;
+  }
+  const std::filesystem::path samples(argv[1]), corpus(argv[2]);
+  std::filesystem::create_directories(corpus / "tim");
+  std::filesystem::create_directories(corpus / "log");
+  Save(samples / "tims.bin", SampleTims());
+  Save(corpus / "tim" / "minimal-4bit.tim", BuildTim({}));
+  Save(corpus / "tim" / "direct-24bit.tim", BuildTim({.mode = 3, .clutEntries = 0, .width = 3, .height = 2}));
+  const std::string log =
+      "#Format: STIM\r\n#Source: C:\\data\\FILE.BIN\r\n"
+      "#Target TIM: 0001A2C0:00008214 C:\\out\\FILE_0.tim\r\n#CodeTable: t.tbl\r\n"
+      "  #Format:\tGRM\r\n#Target : x\n#Target TIM: zz\r";
+  Save(corpus / "log" / "sections.log", Bytes(log.begin(), log.end()));
+  return 0;
+}
