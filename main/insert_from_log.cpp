@@ -65,6 +65,7 @@ int LogPercent(std::size_t index, std::size_t count) {
 void InsertFromLog(ProcessContext& ctx, const std::string& path) {
   ctx.LogLines.Clear();
   ctx.LogLines.LoadFromFile(path);
+  ctx.LogPath = path;
   const std::string status = "Processing " + FileNameOf(path) + "...";
   ctx.Status.SetCurrentMessage(status);
   ctx.Status.SetBarMaximum(Bar::Total, 100);

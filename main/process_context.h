@@ -39,6 +39,8 @@ class ProcessContext final {
   // During insertion, the source file of the current "#Source:" line.
   std::optional<FileStream> SourceStream;
   std::string SourcePath;
+  // The path of the log InsertFromLog is applying.
+  std::string LogPath;
   // The format index of the queued files (0 before any were added).
   std::uint8_t FormatIndex = 0;
   // The format in force while a log is read; 9 means none.

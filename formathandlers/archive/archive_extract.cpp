@@ -1,8 +1,158 @@
 #include "formathandlers/archive/archive_extract.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <system_error>
+
+#include "formathandlers/archive/archive_layout.h"
+#include "formathandlers/archive/xor_stream.h"
+#include "main/result_log.h"
+#include "misc/decompress.h"
+#include "misc/errors.h"
+#include "misc/file_stream.h"
+#include "misc/mapped_file.h"
+#include "misc/paths.h"
+
 namespace tessary {
 
-// Archive extraction is not built yet: a GRM batch processes no entries.
-void ExtractArchive(ProcessContext&, const std::string&) {}
+namespace {
+
+// The part of NAME after its last '.', upper-cased, unless a '\' or ':'
+// follows that dot.
+std::string ExtensionFolder(const std::string& name) {
+  const auto dot = name.rfind('.');
+  if (dot == std::string::npos || name.find_first_of("\\:", dot) != std::string::npos) return {};
+  std::string ext = name.substr(dot + 1);
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  return ext;
+}
+
+// The part of NAME after its last '\' or ':'.
+std::string FinalComponent(const std::string& name) {
+  const auto cut = name.find_last_of("\\:");
+  return cut == std::string::npos ? name : name.substr(cut + 1);
+}
+
+// Entry names are used as file names; one that climbs out of the output
+// directory is refused rather than written outside it.
+bool LeavesOutputDirectory(const std::string& name) {
+  std::size_t start = 0;
+  while (start <= name.size()) {
+    const auto end = name.find_first_of("/\\:", start);
+    const auto part = name.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    if (part == "..") return true;
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return false;
+}
+
+struct ArchiveRun {
+  ProcessContext& ctx;
+  std::span<const std::uint8_t> bytes;
+  std::string archiveName;
+  std::string base;
+  XorTable table;
+  std::uint16_t repeatCounter = 0;
+  std::optional<ByteBuffer> dictionary;  // "decodetable.tbl", read at the first compressed entry
+  ByteBuffer stored;                     // reused across entries
+  ByteBuffer unpacked;
+};
+
+std::string OutputPathFor(ArchiveRun& run, const std::string& name) {
+  const std::string folder = JoinPath(run.ctx.OutputDirectory, ExtensionFolder(name));
+  std::error_code error;  // a folder that cannot be made shows up as "Cannot create file"
+  if (!std::filesystem::exists(folder, error)) std::filesystem::create_directory(folder, error);
+  const std::string directory = folder + kPathSeparator;
+  std::string fileName = run.base + "_" + name;
+  if (PathExists(directory + fileName)) {
+    fileName = "REP" + std::to_string(run.repeatCounter) + "_" + fileName;
+    ++run.repeatCounter;
+  }
+  return directory + fileName;
+}
+
+// Gathers the entry's chunks and unscrambles each with its own generator.
+void Unscramble(ArchiveRun& run, const DataBlock& block) {
+  run.stored.assign(run.bytes.begin() + static_cast<std::ptrdiff_t>(block.chunkBytesOffset),
+                    run.bytes.begin() + static_cast<std::ptrdiff_t>(block.chunkBytesOffset + block.chunkBytesLength));
+  std::uint64_t at = 0;
+  for (std::size_t c = 0; c < block.chunkSizes.size(); ++c) {
+    std::uint32_t state = block.seeds[c];
+    XorChunk({run.stored.data() + at, block.chunkSizes[c]}, state, run.table);
+    at += block.chunkSizes[c];
+  }
+}
+
+// Checks every record and data block before the first file is written, so a
+// damaged archive leaves nothing half-extracted.
+std::vector<DataBlock> ReadAllBlocks(const ArchiveRun& run, const std::vector<EntryRecord>& records) {
+  std::vector<DataBlock> blocks;
+  blocks.reserve(records.size());
+  for (std::size_t e = 0; e < records.size(); ++e) {
+    if (LeavesOutputDirectory(records[e].name))
+      throw FormatError(EntryLabel(run.archiveName, e, records[e].name) + ": name leaves the output directory");
+    blocks.push_back(ReadDataBlock(run.bytes, records[e], run.archiveName, e));
+  }
+  return blocks;
+}
+
+void ExtractEntry(ArchiveRun& run, const EntryRecord& record, const DataBlock& block, std::size_t e,
+                  std::size_t count) {
+  ProcessContext& ctx = run.ctx;
+  const std::string label = EntryLabel(run.archiveName, e, record.name);
+  const std::string path = OutputPathFor(run, record.name);
+  FileStream out = FileStream::Create(path);
+
+  ctx.Status.SetCurrentMessage("Xoring " + record.name + " from " + run.archiveName + " ...");
+  ctx.Status.PumpEvents();
+  Unscramble(run, block);
+  out.Write(run.stored);
+
+  const bool compressed = block.unpackedSize > record.storedSize;
+  if (compressed) {
+    ctx.Status.SetCurrentMessage("Decompressing " + record.name + " from " + run.archiveName + " ...");
+    ctx.Status.PumpEvents();
+    if (!run.dictionary) run.dictionary = LoadBytes(kDecodeTableName);
+    try {
+      DecompressWithDictionary(run.stored, run.unpacked, block.unpackedSize, block.chunkSizes, *run.dictionary);
+    } catch (const FormatError& error) {
+      throw FormatError(label + ": " + error.what());
+    }
+    out.Seek(0);
+    out.Write(run.unpacked);
+    out.Truncate();
+  }
+  ctx.Status.AppendResult(FinalComponent(record.name) + (compressed ? " decompressed." : " extracted."));
+  ctx.ResultLog.Add(ArchiveTargetLine(path));
+  ctx.Status.SetExtractedTag(ctx.Status.ExtractedTag() + 1);
+  ctx.Status.SetExtractedCaption("Extracted " + std::to_string(ctx.Status.ExtractedTag()) + " of " +
+                                 std::to_string(count));
+}
+
+}  // namespace
+
+void ExtractArchive(ProcessContext& ctx, const std::string& path) {
+  XorTable table = XorTable::Load(kXorTableName);
+  const MappedFile archive(path);
+  ArchiveRun run{ctx, archive.Bytes(), FileNameOf(path), BaseBeforeFirstDot(path), table};
+  const std::vector<EntryRecord> records = ReadEntryRecords(run.bytes, run.archiveName);
+  const std::vector<DataBlock> blocks = ReadAllBlocks(run, records);
+
+  ctx.Status.SetBarPosition(Bar::Progress, 0);
+  ctx.Status.SetBarMaximum(Bar::Progress, static_cast<int>(records.size()) - 1);
+  ctx.Status.SetCurrentMessage("Processing " + run.archiveName + " ...");
+  ctx.Status.SetExtractedTag(0);
+  ctx.Status.PumpEvents();
+  for (std::size_t e = 0; e < records.size(); ++e) {
+    ExtractEntry(run, records[e], blocks[e], e, records.size());
+    ctx.Status.StepBar(Bar::Progress);
+    ctx.Status.PumpEvents();
+  }
+}
 
 }  // namespace tessary

@@ -1,8 +1,175 @@
 #include "formathandlers/archive/archive_repack.h"
 
+#include <algorithm>
+#include <filesystem>
+
+#include "formathandlers/archive/archive_layout.h"
+#include "formathandlers/archive/xor_stream.h"
+#include "misc/byte_reader.h"
+#include "misc/errors.h"
+#include "misc/file_stream.h"
+#include "misc/paths.h"
+
 namespace tessary {
 
-// Repacking is not built yet: it takes no log line.
-std::size_t RepackArchive(ProcessContext&, const std::string&, std::size_t index) { return index; }
+namespace {
+
+// Files of this size or more need more than 8189 chunks: the header length
+// would no longer fit in 16 bits.
+constexpr std::uint64_t kMaxEntryFileSize = 268337152;
+constexpr std::size_t kArchiveTargetPrefix = 10;  // "#Target : "
+
+// "XorTable.tbl" in the current directory (the batch's output directory), or
+// beside the log being applied, where extraction left it.
+XorTable LoadRepackTable(const ProcessContext& ctx) {
+  if (PathExists(kXorTableName)) return XorTable::Load(kXorTableName);
+  const auto besideLog = std::filesystem::path(ctx.LogPath).parent_path() / kXorTableName;
+  if (!ctx.LogPath.empty() && PathExists(besideLog.string())) return XorTable::Load(besideLog.string());
+  ThrowCannotOpen(kXorTableName);
+}
+
+struct RepackEntry {
+  EntryRecord record;
+  std::string filePath;  // the entry file from the log
+  bool rebuild = false;  // false: the stored bytes are carried over
+};
+
+ByteBuffer ReadTableArea(FileStream& source, const std::string& sourceName) {
+  source.Seek(grm::kTableOffset);
+  std::uint8_t word[4];
+  if (source.ReadSome(word) != 4) throw FormatError(sourceName + ": too short to hold an entry table");
+  const std::uint64_t length = static_cast<std::uint64_t>(LoadU32(word)) * grm::kOffsetUnit;
+  if (length < grm::kTableOffset || length > source.Size())
+    throw FormatError(sourceName + ": the first data block lies outside the file");
+  ByteBuffer area(static_cast<std::size_t>(length));
+  source.Seek(0);
+  source.ReadExact(area);
+  return area;
+}
+
+// Pairs every record with its log line and checks everything that can be
+// checked before the output archive is created.
+std::vector<RepackEntry> PlanEntries(ProcessContext& ctx, const ByteBuffer& area,
+                                     const std::string& sourceName, std::size_t first) {
+  const std::vector<EntryRecord> records = ReadEntryRecords(area, sourceName);
+  if (ctx.LogLines.Count() < first + records.size())
+    ctx.LogLines.Get(first + records.size() - 1);  // raises "List index out of bounds (%d)"
+  const std::uint64_t sourceSize = ctx.SourceStream->Size();
+  std::vector<RepackEntry> plan;
+  for (std::size_t e = 0; e < records.size(); ++e) {
+    const std::string& line = ctx.LogLines.Get(first + e);
+    RepackEntry entry{records[e], line.size() > kArchiveTargetPrefix ? line.substr(kArchiveTargetPrefix) : ""};
+    entry.rebuild = !entry.filePath.empty() && PathExists(entry.filePath);
+    const std::string label = EntryLabel(sourceName, e, entry.record.name);
+    if (entry.rebuild && std::filesystem::file_size(entry.filePath) >= kMaxEntryFileSize)
+      throw FormatError(entry.filePath + ": entry files of 268337152 bytes or more do not fit an archive");
+    if (!entry.rebuild &&
+        !FitsIn(sourceSize, static_cast<std::uint64_t>(entry.record.dataOffset) * grm::kOffsetUnit,
+                entry.record.storedSize))
+      throw FormatError(label + ": data block lies outside the file");
+    plan.push_back(std::move(entry));
+  }
+  return plan;
+}
+
+class ArchiveWriter final {
+ public:
+  explicit ArchiveWriter(const std::string& path) : out_(FileStream::Create(path)) {}
+  std::uint64_t Length() const { return length_; }
+  void Append(std::span<const std::uint8_t> bytes) {
+    out_.Seek(length_);
+    out_.Write(bytes);
+    length_ += bytes.size();
+  }
+  void PadToBlock() {
+    static const std::uint8_t zeros[grm::kBlockAlignment] = {};
+    const std::uint64_t rest = length_ % grm::kBlockAlignment;
+    if (rest != 0) Append({zeros, static_cast<std::size_t>(grm::kBlockAlignment - rest)});
+  }
+  void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+    out_.Seek(offset);
+    out_.Write(bytes);
+  }
+
+ private:
+  FileStream out_;
+  std::uint64_t length_ = 0;
+};
+
+// Stores an entry file plain, in chunks of 32768 with fresh seeds. Returns the
+// stored size.
+std::uint32_t AppendRebuiltEntry(ProcessContext& ctx, ArchiveWriter& out, const XorTable& table,
+                                 const RepackEntry& entry, ByteBuffer& data) {
+  data = LoadBytes(entry.filePath);
+  const auto size = static_cast<std::uint32_t>(data.size());
+  const std::uint32_t n = size / grm::kChunkSize + 1;
+  const std::uint32_t headerLength = static_cast<std::uint32_t>(grm::kDataHeaderSize) + 8 * n;
+  ByteBuffer header(headerLength);
+  StoreU16(header.data(), static_cast<std::uint16_t>(headerLength));
+  StoreU16(header.data() + 2, static_cast<std::uint16_t>(n));
+  StoreU32(header.data() + 4, size);
+  const char marker[8] = {'N', 'o', 't', 'C', 'o', 'm', 'p', 0};
+  for (int i = 0; i < 8; ++i) header[8 + i] = static_cast<std::uint8_t>(marker[i] ^ (size % 20));
+  std::vector<std::uint32_t> seeds(n);
+  for (std::uint32_t c = 0; c < n; ++c) {
+    seeds[c] = RandomSeed(ctx.Random);
+    const std::uint32_t chunk = c + 1 < n ? grm::kChunkSize : size % grm::kChunkSize;
+    StoreU32(header.data() + grm::kDataHeaderSize + 4 * c, seeds[c]);
+    StoreU32(header.data() + grm::kDataHeaderSize + 4 * (n + c), chunk);
+  }
+  out.Append(header);
+  for (std::uint32_t c = 0; c < n; ++c) {
+    const std::uint32_t chunk = c + 1 < n ? grm::kChunkSize : size % grm::kChunkSize;
+    XorChunk({data.data() + static_cast<std::size_t>(c) * grm::kChunkSize, chunk}, seeds[c], table);
+  }
+  out.Append(data);
+  return headerLength + size;
+}
+
+void AppendCarriedEntry(FileStream& source, ArchiveWriter& out, const EntryRecord& record, ByteBuffer& data) {
+  data.resize(record.storedSize);
+  source.Seek(static_cast<std::uint64_t>(record.dataOffset) * grm::kOffsetUnit);
+  source.ReadExact(data);
+  out.Append(data);
+}
+
+}  // namespace
+
+std::size_t RepackArchive(ProcessContext& ctx, const std::string& path, std::size_t index) {
+  const XorTable table = LoadRepackTable(ctx);
+  FileStream& source = ctx.SourceStream.value();
+  const std::string sourceName = FileNameOf(ctx.SourcePath);
+  ByteBuffer area = ReadTableArea(source, sourceName);
+  const std::vector<RepackEntry> plan = PlanEntries(ctx, area, sourceName, index);
+
+  ArchiveWriter out(path);
+  out.Append(area);
+  ctx.Status.SetBarPosition(Bar::Progress, 0);
+  ctx.Status.SetBarMaximum(Bar::Progress, 100);
+  ctx.Status.SetCurrentMessage("Processing " + FileNameOf(path) + " ...");
+  ctx.Status.PumpEvents();
+  ByteBuffer data;
+  for (std::size_t e = 0; e < plan.size(); ++e) {
+    const RepackEntry& entry = plan[e];
+    const std::uint64_t newOffset = out.Length() / grm::kOffsetUnit;
+    std::uint32_t storedSize = entry.record.storedSize;
+    if (entry.rebuild) {
+      ctx.Status.SetCurrentMessage("Xoring " + entry.record.name + " from " + sourceName + " ...");
+      ctx.Status.PumpEvents();
+      storedSize = AppendRebuiltEntry(ctx, out, table, entry, data);
+    } else {
+      AppendCarriedEntry(source, out, entry.record, data);
+    }
+    out.PadToBlock();
+    std::uint8_t fields[8];
+    StoreU32(fields, static_cast<std::uint32_t>(newOffset));
+    StoreU32(fields + 4, storedSize);
+    out.WriteAt(entry.record.recordOffset, fields);
+    ctx.Status.AppendResult(entry.record.name + " repacked.");
+    ctx.Status.SetBarPosition(Bar::Progress, static_cast<int>(e * 100 / plan.size()));
+    ctx.Status.PumpEvents();
+  }
+  return index + plan.size();
+}
 
 }  // namespace tessary

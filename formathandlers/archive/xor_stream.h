@@ -1,0 +1,56 @@
+// The XOR key stream that scrambles every stored chunk of a GRM archive.
+//
+// Each chunk has its own 32-bit generator, seeded from the archive:
+// state = state * 0x5D588B65 + 0x8000000B, and each draw returns the upper 16
+// bits. A chunk is scrambled in runs: a key byte covers run + 1 bytes, where run
+// comes from the 63-value table of "XorTable.tbl". Draw order: key, run, then
+// run, key after every run. Applying XorChunk twice restores the bytes.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "main/random_generator.h"
+
+namespace tessary {
+
+inline constexpr const char* kXorTableName = "XorTable.tbl";
+inline constexpr std::size_t kXorTableValues = 63;
+
+class XorTable final {
+ public:
+  // Reads the first 63 little-endian values; a shorter table is refused with a
+  // message that names `name`.
+  static XorTable FromBytes(std::span<const std::uint8_t> bytes, const std::string& name);
+  // "Cannot open file %s" when the file is missing.
+  static XorTable Load(const std::string& path);
+  std::uint32_t Run(std::size_t index) const { return runs_[index]; }
+
+ private:
+  std::array<std::uint32_t, kXorTableValues> runs_{};
+};
+
+inline std::uint16_t NextRandom(std::uint32_t& state) {
+  state = state * 0x5D588B65u + 0x8000000Bu;
+  return static_cast<std::uint16_t>(state >> 16);
+}
+
+inline std::uint8_t NextKeyByte(std::uint32_t& state) {
+  return static_cast<std::uint8_t>(NextRandom(state) >> 8);
+}
+
+inline std::uint32_t NextRunIndex(std::uint32_t& state) {
+  return static_cast<std::uint32_t>(NextRandom(state) >> 8) % kXorTableValues;
+}
+
+// Scrambles (or unscrambles) `buffer` in place with the key stream of the
+// generator `state`, which is advanced.
+void XorChunk(std::span<std::uint8_t> buffer, std::uint32_t& state, const XorTable& table);
+
+// A fresh chunk seed: the low bytes of four draws of the process-wide
+// generator, least significant first.
+std::uint32_t RandomSeed(RandomGenerator& random);
+
+}  // namespace tessary

@@ -1,0 +1,136 @@
+#include "misc/decompress.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstdlib>
+#include <cstring>
+
+#include "misc/errors.h"
+
+namespace tessary {
+
+namespace {
+
+constexpr std::size_t kWindowBytes = kWindowSize + kWindowSlack;
+constexpr std::size_t kMaxMatch = 17;
+constexpr std::size_t kOutputSlack = 32;  // matches are copied as whole 17+ byte blocks
+
+// An MSB-first bit reader over the whole source. Peeks 64 bits at a time where
+// eight bytes remain, and reads zero past the end (bits that a well-formed
+// stream never uses; Need() refuses tokens that would use them).
+class BitReader final {
+ public:
+  explicit BitReader(std::span<const std::uint8_t> source)
+      : data_(source.data()), bits_(static_cast<std::uint64_t>(source.size()) * 8), size_(source.size()) {}
+
+  void Seek(std::uint64_t byteIndex) { position_ = byteIndex * 8; }
+  bool Has(unsigned n) const { return position_ <= bits_ && n <= bits_ - position_; }
+
+  // The next n (<= 17) bits without consuming them.
+  std::uint32_t Peek(unsigned n) const {
+    const std::uint64_t byte = position_ >> 3;
+    std::uint64_t word = 0;
+    if (byte + 8 <= size_) {
+      std::memcpy(&word, data_ + byte, 8);
+      word = ToBigEndian(word);
+    } else {
+      for (std::uint64_t i = 0; i < 8 && byte + i < size_; ++i)
+        word |= static_cast<std::uint64_t>(data_[byte + i]) << (56 - 8 * i);
+    }
+    return static_cast<std::uint32_t>((word << (position_ & 7)) >> (64 - n));
+  }
+  void Skip(unsigned n) { position_ += n; }
+
+ private:
+  static std::uint64_t ToBigEndian(std::uint64_t v) {
+    if constexpr (std::endian::native == std::endian::big) return v;
+#if defined(_MSC_VER)
+    return _byteswap_uint64(v);
+#else
+    return __builtin_bswap64(v);
+#endif
+  }
+
+  const std::uint8_t* data_;
+  std::uint64_t bits_;
+  std::uint64_t size_;
+  std::uint64_t position_ = 0;
+};
+
+// Copies `length` (2..17) bytes of the window at `from` to the window at `to`
+// and to `out`, taking the source bytes as they were before the copy.
+inline void CopyMatch(std::uint8_t* window, std::size_t from, std::size_t to, std::size_t length,
+                      std::uint8_t* out) {
+  std::uint8_t bytes[kMaxMatch];
+  std::memcpy(bytes, window + from, kMaxMatch);  // from + 17 <= 4112
+  std::memcpy(out, bytes, kMaxMatch);            // the output has slack for the spill
+  std::memmove(window + to, bytes, length);
+}
+
+[[noreturn]] void ThrowTruncated(std::size_t chunk) {
+  throw FormatError("compressed data of chunk " + std::to_string(chunk) + " ends early");
+}
+
+void DecodeChunk(BitReader& bits, std::uint8_t* window, std::uint8_t* out, std::uint32_t length,
+                 std::size_t chunk) {
+  std::size_t winPos = 0;
+  std::int64_t remaining = length;
+  while (remaining > 0) {
+    if (winPos >= kWindowSize) winPos = 0;
+    if (!bits.Has(9)) ThrowTruncated(chunk);
+    const std::uint32_t token = bits.Peek(9);
+    if ((token & 0x100) == 0) {
+      bits.Skip(9);
+      *out++ = window[winPos++] = static_cast<std::uint8_t>(token);
+      --remaining;
+      continue;
+    }
+    if (!bits.Has(17)) ThrowTruncated(chunk);
+    const std::uint32_t match = bits.Peek(17);
+    bits.Skip(17);
+    const std::size_t from = (match >> 4) & 0xFFF;
+    const std::size_t count = (match & 0x0F) + 2;
+    CopyMatch(window, from, winPos, count, out);
+    out += count;
+    winPos += count;
+    remaining -= static_cast<std::int64_t>(count);
+  }
+}
+
+}  // namespace
+
+void DecompressWithDictionary(std::span<const std::uint8_t> source, ByteBuffer& destination,
+                              std::uint32_t unpackedSize, std::span<const std::uint32_t> chunkSizes,
+                              std::span<const std::uint8_t> dictionary) {
+  const std::size_t chunks = (static_cast<std::size_t>(unpackedSize) + kDecompressChunk - 1) / kDecompressChunk;
+  if (chunkSizes.size() < chunks) {
+    throw FormatError(std::to_string(chunks) + " chunks to decode but only " +
+                      std::to_string(chunkSizes.size()) + " chunk sizes");
+  }
+  std::array<std::uint8_t, kWindowBytes> preset{};
+  std::memcpy(preset.data(), dictionary.data(), std::min(dictionary.size(), kWindowBytes));
+  std::array<std::uint8_t, kWindowBytes + kMaxMatch> window{};
+
+  destination.resize(static_cast<std::size_t>(unpackedSize) + kOutputSlack);
+  BitReader bits(source);
+  std::uint64_t inBase = 0;
+  for (std::size_t c = 0; c < chunks; ++c) {
+    const std::uint64_t done = static_cast<std::uint64_t>(c) * kDecompressChunk;
+    const auto length = static_cast<std::uint32_t>(std::min<std::uint64_t>(kDecompressChunk, unpackedSize - done));
+    std::memcpy(window.data(), preset.data(), kWindowBytes);
+    bits.Seek(inBase);
+    DecodeChunk(bits, window.data(), destination.data() + done, length, c);
+    inBase += chunkSizes[c];
+  }
+  destination.resize(unpackedSize);
+}
+
+void Decompress(std::span<const std::uint8_t> source, ByteBuffer& destination,
+                std::uint32_t unpackedSize, std::span<const std::uint32_t> chunkSizes) {
+  ByteBuffer dictionary;
+  if (unpackedSize > 0) dictionary = LoadBytes(kDecodeTableName);
+  DecompressWithDictionary(source, destination, unpackedSize, chunkSizes, dictionary);
+}
+
+}  // namespace tessary

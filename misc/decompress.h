@@ -1,0 +1,39 @@
+// The block decompressor of GRM archive entries.
+//
+// An LZSS variant: output in independent chunks of 32768 bytes, each starting
+// from the same 4096-byte dictionary ("decodetable.tbl"); every token is a flag
+// bit followed by 8 bits (literal) or 8 + 8 bits (match: a 12-bit absolute
+// window position and a 4-bit length - 2), in one MSB-first bit stream that
+// restarts on a byte boundary for each chunk. A match copies from the window as
+// it stood before the match; window positions 4096..4111 catch matches that run
+// past 4095, and the window position wraps to 0 only at the start of a token.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "misc/byte_buffer.h"
+
+namespace tessary {
+
+inline constexpr const char* kDecodeTableName = "decodetable.tbl";
+inline constexpr std::uint32_t kDecompressChunk = 32768;
+inline constexpr std::size_t kWindowSize = 4096;
+inline constexpr std::size_t kWindowSlack = 16;
+
+// Decodes `unpackedSize` bytes into `destination` (replacing its contents).
+// `source` is the entry's unscrambled chunks back to back; chunk c starts at
+// the sum of chunkSizes[0 .. c-1]. The dictionary's first 4112 bytes preset the
+// window (missing bytes are zero). Malformed data - tokens that need bits past
+// the end of the source, fewer chunk sizes than chunks - raise a FormatError.
+void DecompressWithDictionary(std::span<const std::uint8_t> source, ByteBuffer& destination,
+                              std::uint32_t unpackedSize, std::span<const std::uint32_t> chunkSizes,
+                              std::span<const std::uint8_t> dictionary);
+
+// The same, with the dictionary read from "decodetable.tbl" in the current
+// directory ("Cannot open file decodetable.tbl" when it is missing).
+void Decompress(std::span<const std::uint8_t> source, ByteBuffer& destination,
+                std::uint32_t unpackedSize, std::span<const std::uint32_t> chunkSizes);
+
+}  // namespace tessary

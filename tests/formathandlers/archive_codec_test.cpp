@@ -1,0 +1,161 @@
+// The XOR key stream and the block decompressor.
+#include <gtest/gtest.h>
+
+#include "formathandlers/archive/xor_stream.h"
+#include "misc/decompress.h"
+#include "misc/errors.h"
+#include "tests/lzss_encoder.h"
+#include "tests/tim_builder.h"
+
+namespace tessary {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using testing::BitWriter;
+
+XorTable TableOf(std::uint32_t value) {
+  Bytes bytes;
+  for (std::size_t i = 0; i < kXorTableValues; ++i) testing::PutU32(bytes, value);
+  return XorTable::FromBytes(bytes, "t");
+}
+
+TEST(XorStreamTest, GeneratorDrawsFromSeedsZeroAndOne) {
+  std::uint32_t state = 0;
+  const std::uint32_t states[] = {0x8000000B, 0x02CDFD62, 0x27892DB5, 0x0C284F74, 0xA2EB54CF, 0xE80CDAB6};
+  for (std::uint32_t expected : states) {
+    NextRandom(state);
+    EXPECT_EQ(state, expected);
+  }
+  state = 1;
+  EXPECT_EQ(NextRandom(state), 0xDD58);
+  EXPECT_EQ(NextRunIndex(state), 8u);   // 0x86 = 134, 134 mod 63
+  EXPECT_EQ(NextRunIndex(state), 55u);  // 0x76 = 118, 118 mod 63
+}
+
+TEST(XorStreamTest, DrawOrderIsKeyRunThenRunKey) {
+  // Runs of 0: every byte gets a fresh key: 0x80, then 0x0C, then 0xE8.
+  Bytes buffer(3, 0);
+  std::uint32_t state = 0;
+  XorChunk(buffer, state, TableOf(0));
+  EXPECT_EQ(buffer, (Bytes{0x80, 0x0C, 0xE8}));
+  // Eight draws: key, run, then run and key after each of the three runs.
+  EXPECT_EQ(state, 0x02D0CFA8u);
+
+  // The order decides which table entries are used: run 0 = table[2],
+  // run 1 = table[39]. With table[2] = 1 the first key covers two bytes.
+  Bytes values(kXorTableValues * 4, 0);
+  values[2 * 4] = 1;
+  buffer.assign(4, 0);
+  state = 0;
+  XorChunk(buffer, state, XorTable::FromBytes(values, "t"));
+  EXPECT_EQ(buffer, (Bytes{0x80, 0x80, 0x0C, 0xE8}));
+}
+
+TEST(XorStreamTest, LongRunsEmptyChunksAndInverse) {
+  Bytes buffer(40000, 0);
+  std::uint32_t state = 0;
+  XorChunk(buffer, state, TableOf(0xFFFFFFFF));
+  EXPECT_EQ(std::count(buffer.begin(), buffer.end(), 0x80), 40000);
+
+  Bytes empty;
+  state = 0;
+  XorChunk(empty, state, TableOf(3));
+  EXPECT_EQ(state, 0x02CDFD62u);  // two draws for a chunk of length 0
+
+  Bytes data = testing::TextLikeData(5000, 3);
+  const Bytes original = data;
+  Bytes table;
+  for (std::uint32_t i = 0; i < kXorTableValues; ++i) testing::PutU32(table, (i * 5) % 23);
+  const XorTable t = XorTable::FromBytes(table, "t");
+  std::uint32_t s1 = 77, s2 = 77;
+  XorChunk(data, s1, t);
+  EXPECT_NE(data, original);
+  XorChunk(data, s2, t);
+  EXPECT_EQ(data, original);
+  EXPECT_THROW(XorTable::FromBytes(Bytes(251, 0), "XorTable.tbl"), FormatError);
+}
+
+TEST(XorStreamTest, RandomSeedTakesLowBytesOfFourDraws) {
+  RandomGenerator random;
+  random.Seed(12345);
+  // Draws 15301 (0x3BC5), 24996 (0x61A4), 10921 (0x2AA9), 23577 (0x5C19).
+  EXPECT_EQ(RandomSeed(random), 0x19A9A4C5u);
+}
+
+Bytes Decode(const Bytes& source, std::uint32_t size, std::vector<std::uint32_t> sizes,
+             const Bytes& dictionary = Bytes(4096, 0)) {
+  ByteBuffer out;
+  DecompressWithDictionary(source, out, size, sizes, dictionary);
+  return out;
+}
+
+TEST(DecompressTest, LiteralsMatchesAndBlockCopies) {
+  EXPECT_EQ(Decode({0x20, 0x90, 0x80}, 2, {3}), (Bytes{0x41, 0x42}));
+  EXPECT_EQ(Decode({0x20, 0x90, 0xA0, 0x00, 0x00}, 4, {5}), (Bytes{0x41, 0x42, 0x41, 0x42}));
+  // A block copy from the window as it was: not 41 42 41 42 41 42 41.
+  EXPECT_EQ(Decode({0x20, 0x90, 0xA0, 0x00, 0x60}, 7, {5}), (Bytes{0x41, 0x42, 0x41, 0x42, 0, 0, 0}));
+  // The surplus of a last match is dropped.
+  EXPECT_EQ(Decode({0x20, 0x90, 0xA0, 0x00, 0x60}, 3, {5}), (Bytes{0x41, 0x42, 0x41}));
+  EXPECT_TRUE(Decode({}, 0, {}).empty());
+}
+
+TEST(DecompressTest, SecondChunkStartsAfreshAtItsOwnByte) {
+  Bytes dictionary(4096, 0);
+  dictionary[0] = 'D';
+  BitWriter first;
+  for (int i = 0; i < 32768; ++i) first.Put('X', 9);  // fills the whole window with X
+  Bytes source = first.Take();
+  source.push_back(0xFF);  // stored bytes of chunk 0 that its tokens do not use
+  const auto firstSize = static_cast<std::uint32_t>(source.size());
+  BitWriter second;
+  second.Put(0x100, 9);
+  second.Put(0x00, 8);  // offset 0, length 2: the dictionary again, not chunk 0's window
+  const Bytes tail = second.Take();
+  source.insert(source.end(), tail.begin(), tail.end());
+  const Bytes out = Decode(source, 32769, {firstSize, 3}, dictionary);
+  ASSERT_EQ(out.size(), 32769u);
+  EXPECT_EQ(out[32767], 'X');
+  EXPECT_EQ(out[32768], 'D');
+}
+
+TEST(DecompressTest, MatchRunningPastPosition4095) {
+  BitWriter bits;
+  Bytes expected;
+  for (int i = 0; i < 4095; ++i) {
+    const auto b = static_cast<std::uint8_t>(i % 251 + 1);
+    bits.Put(b, 9);
+    expected.push_back(b);
+  }
+  const auto match = [&](std::uint32_t from, std::uint32_t length) {
+    bits.Put(0x100 | (from >> 4), 9);
+    bits.Put(((from & 0xF) << 4) | (length - 2), 8);
+  };
+  match(100, 17);  // written to window positions 4095..4111
+  for (int i = 100; i < 117; ++i) expected.push_back(expected[i]);
+  match(4090, 17);  // the next token starts at 0 and reads positions 4096..4106
+  for (int i = 4090; i < 4107; ++i) expected.push_back(i < 4095 ? expected[i] : expected[100 + i - 4095]);
+  match(17, 5);  // positions past the 17 just written keep their earlier contents
+  for (int i = 17; i < 22; ++i) expected.push_back(expected[i]);
+  const Bytes source = bits.Take();
+  EXPECT_EQ(Decode(source, static_cast<std::uint32_t>(expected.size()), {static_cast<std::uint32_t>(source.size())}),
+            expected);
+}
+
+TEST(DecompressTest, MalformedStreamsAreRefused) {
+  EXPECT_THROW(Decode({0x20}, 2, {1}), FormatError);                 // tokens past the end
+  EXPECT_THROW(Decode({0x20, 0x90, 0xA0}, 4, {3}), FormatError);     // a match cut short
+  EXPECT_THROW(Decode({0x20, 0x90, 0x80}, 32769, {3}), FormatError);  // one size for two chunks
+  // Peeking at the byte after the last one is fine when its bits are not used.
+  EXPECT_EQ(Decode({0x20, 0x90, 0x80}, 2, {3}).size(), 2u);
+}
+
+TEST(DecompressTest, EncoderOutputDecodesBackAcrossChunks) {
+  const Bytes dictionary = testing::TextLikeData(4096, 5);
+  const Bytes input = testing::TextLikeData(100000, 6);
+  const testing::Compressed packed = testing::LzssEncoder(dictionary).Encode(input);
+  EXPECT_LT(packed.bytes.size(), input.size() / 2);
+  EXPECT_EQ(Decode(packed.bytes, 100000, packed.chunkSizes, dictionary), input);
+}
+
+}  // namespace
+}  // namespace tessary

@@ -1,0 +1,292 @@
+// ExtractArchive and RepackArchive: layout, names, log lines, damaged archives
+// and the full round trip.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "formathandlers/archive/archive_extract.h"
+#include "formathandlers/archive/archive_layout.h"
+#include "formathandlers/archive/archive_repack.h"
+#include "main/batch_driver.h"
+#include "main/file_queue.h"
+#include "misc/byte_reader.h"
+#include "misc/errors.h"
+#include "misc/paths.h"
+#include "tests/archive_builder.h"
+#include "tests/test_support.h"
+
+namespace tessary {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using testing::BuildArchive;
+using testing::EntrySpec;
+using testing::Harness;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+std::string Text(const Bytes& bytes) { return {bytes.begin(), bytes.end()}; }
+
+std::string ErrorOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const std::exception& error) {
+    return error.what();
+  }
+  return "(no error)";
+}
+
+class ArchiveTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    out = dir.SubDir("out");
+    h.ctx.OutputDirectory = out;
+    std::filesystem::current_path(out);
+    WriteFile(JoinPath(out, "XorTable.tbl"), testing::SyntheticXorTable());
+    WriteFile(JoinPath(out, "decodetable.tbl"), testing::SyntheticDictionary());
+  }
+  std::string Archive(const std::string& name, const std::vector<EntrySpec>& entries) {
+    const std::string path = dir.File(name);
+    WriteFile(path, BuildArchive(entries, testing::SyntheticXorTable(), testing::SyntheticDictionary()));
+    return path;
+  }
+  std::string Out(const std::string& relative) const { return JoinPath(out, relative); }
+
+  TempDir dir;
+  Harness h;
+  std::string out;
+};
+
+TEST_F(ArchiveTest, RecordBytesOfTheExampleEntry) {
+  Bytes archive(4096, 0);
+  testing::PutU32(archive, 1);
+  for (std::uint8_t b : {0x03, 0x02, 0x00, 0x00, 0x2C, 0x00, 0x00, 0x00, 0x41, 0x2E, 0x54, 0x49, 0x4D, 0x00})
+    archive.push_back(b);
+  archive.resize(4120, 0);
+  testing::PutU16(archive, 24);
+  testing::PutU16(archive, 1);
+  testing::PutU32(archive, 20);
+  archive.resize(archive.size() + 8, 0);
+  testing::PutU32(archive, 5);   // seed
+  testing::PutU32(archive, 20);  // chunk size
+  Bytes chunk(20, 'q');
+  std::uint32_t state = 5;
+  XorChunk(chunk, state, XorTable::FromBytes(testing::SyntheticXorTable(), "t"));
+  archive.insert(archive.end(), chunk.begin(), chunk.end());
+  WriteFile(dir.File("ROOM.DAT"), archive);
+
+  const auto records = ReadEntryRecords(archive, "ROOM.DAT");
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].dataOffset * 8u, 4120u);
+  EXPECT_EQ(records[0].NextRecord(), 4114u);
+
+  ExtractArchive(h.ctx, dir.File("ROOM.DAT"));
+  const std::string path = JoinPath(Out("TIM"), "ROOM_A.TIM");
+  EXPECT_EQ(ReadFile(path), std::string(20, 'q'));
+  EXPECT_EQ(h.ctx.ResultLog.Lines(), (std::vector<std::string>{"#Target : " + path}));
+  EXPECT_EQ(h.ctx.Status.Results(), (std::vector<std::string>{"A.TIM extracted."}));
+  EXPECT_EQ(h.ctx.Status.ExtractedCaption(), "Extracted 1 of 1");
+}
+
+TEST_F(ArchiveTest, RepeatedNamesGetNumberedPrefixes) {
+  const std::string archive = Archive("ROOM.DAT", {{"x01.tim", Bytes(3, 1)}, {"x01.tim", Bytes(3, 2)},
+                                                   {"x01.tim", Bytes(3, 3)}, {"README", {}}});
+  ExtractArchive(h.ctx, archive);
+  EXPECT_EQ(ReadFile(Out("TIM/ROOM_x01.tim")), std::string(3, 1));
+  EXPECT_EQ(ReadFile(Out("TIM/REP0_ROOM_x01.tim")), std::string(3, 2));
+  EXPECT_EQ(ReadFile(Out("TIM/REP1_ROOM_x01.tim")), std::string(3, 3));
+  EXPECT_EQ(h.ctx.ResultLog.Get(3), "#Target : " + out + kPathSeparator + kPathSeparator + "ROOM_README");
+
+  ExtractArchive(h.ctx, archive);  // again: the counter restarts at 0 per archive
+  EXPECT_EQ(h.ctx.ResultLog.Get(4), "#Target : " + JoinPath(Out("TIM"), "REP0_ROOM_x01.tim"));
+  EXPECT_EQ(h.ctx.ResultLog.Get(6), "#Target : " + JoinPath(Out("TIM"), "REP2_ROOM_x01.tim"));
+
+  ExtractArchive(h.ctx, Archive("NODOT", {{"a.b\\c", Bytes(1, 9)}}));  // no BASE, no EXT
+  EXPECT_EQ(ReadFile(Out("_a.b\\c")), std::string(1, 9));
+  EXPECT_EQ(h.ctx.Status.Results().back(), "c extracted.");
+}
+
+TEST_F(ArchiveTest, CompressedEntriesAreDecompressed) {
+  const Bytes text = testing::TextLikeData(70000, 11);
+  ExtractArchive(h.ctx, Archive("ROOM.DAT", {{"talk.msg", text, true}, {"EMPTY.BIN", {}}}));
+  EXPECT_EQ(ReadFile(Out("MSG/ROOM_talk.msg")), Text(text));
+  EXPECT_EQ(ReadFile(Out("BIN/ROOM_EMPTY.BIN")), "");
+  EXPECT_EQ(h.ctx.Status.Results(), (std::vector<std::string>{"talk.msg decompressed.", "EMPTY.BIN extracted."}));
+}
+
+TEST_F(ArchiveTest, MissingTablesFailWithTheFileLayersText) {
+  const std::string archive = Archive("ROOM.DAT", {{"a.txt", testing::TextLikeData(9000, 1), true}});
+  std::filesystem::remove(Out("decodetable.tbl"));
+  EXPECT_EQ(ErrorOf([&] { ExtractArchive(h.ctx, archive); }), "Cannot open file decodetable.tbl");
+  std::filesystem::remove(Out("XorTable.tbl"));
+  EXPECT_EQ(ErrorOf([&] { ExtractArchive(h.ctx, archive); }), "Cannot open file XorTable.tbl");
+  WriteFile(Out("XorTable.tbl"), Bytes(100, 1));
+  EXPECT_NE(ErrorOf([&] { ExtractArchive(h.ctx, archive); }).find("needs at least 252"), std::string::npos);
+}
+
+TEST_F(ArchiveTest, DamagedArchivesNameTheEntryAndWriteNothing) {
+  const Bytes good = BuildArchive({{"a.bin", Bytes(10, 1)}, {"b.bin", Bytes(10, 2)}},
+                                  testing::SyntheticXorTable(), testing::SyntheticDictionary());
+  const auto damaged = [&](const std::function<void(Bytes&)>& damage) {
+    Bytes bytes = good;
+    damage(bytes);
+    WriteFile(dir.File("BAD.DAT"), bytes);
+    const std::string message = ErrorOf([&] { ExtractArchive(h.ctx, dir.File("BAD.DAT")); });
+    EXPECT_FALSE(std::filesystem::exists(Out("BIN/BAD_a.bin"))) << message;
+    return message;
+  };
+  EXPECT_EQ(damaged([](Bytes& b) { b.resize(4098); }), "BAD.DAT: too short to hold the entry count");
+  EXPECT_EQ(damaged([](Bytes& b) { StoreU32(b.data() + 4096, 0x7FFFFFFF); }),
+            "BAD.DAT: entry count 2147483647 does not fit in the file");
+  EXPECT_EQ(damaged([](Bytes& b) { std::fill_n(b.begin() + 4108, 110, 'n'); }),
+            "BAD.DAT: entry 0: name has no zero byte within 100 bytes");
+  EXPECT_EQ(damaged([](Bytes& b) { StoreU32(b.data() + 4114, 0x10000000); }),
+            "BAD.DAT: entry 1 (b.bin): data block starts past the end of the file");
+  EXPECT_EQ(damaged([&](Bytes& b) { b.resize(b.size() - 1); }),
+            "BAD.DAT: entry 1 (b.bin): data block ends past the end of the file");
+
+  WriteFile(dir.File("ESC.DAT"), BuildArchive({{"ok.bin", Bytes(1, 1)}, {"..\\evil.bin", Bytes(1, 2)}},
+                                              testing::SyntheticXorTable(), {}));
+  EXPECT_EQ(ErrorOf([&] { ExtractArchive(h.ctx, dir.File("ESC.DAT")); }),
+            "ESC.DAT: entry 1 (..\\evil.bin): name leaves the output directory");
+  EXPECT_FALSE(std::filesystem::exists(Out("BIN/ESC_ok.bin")));
+}
+
+TEST_F(ArchiveTest, CompressedDataCutShortNamesTheEntry) {
+  Bytes bytes = BuildArchive({{"t.txt", testing::TextLikeData(5000, 2), true}},
+                             testing::SyntheticXorTable(), testing::SyntheticDictionary());
+  const auto records = ReadEntryRecords(bytes, "C.DAT");
+  const std::uint64_t block = records[0].dataOffset * 8ull;
+  StoreU32(bytes.data() + block + 4, 60000);  // more than the tokens hold, still over the stored size
+  WriteFile(dir.File("C.DAT"), bytes);
+  EXPECT_EQ(ErrorOf([&] { ExtractArchive(h.ctx, dir.File("C.DAT")); }),
+            "C.DAT: entry 0 (t.txt): 2 chunks to decode but only 1 chunk sizes");
+}
+
+// Repacks `archive` from the log lines of an extraction into `target`.
+std::size_t Repack(Harness& h, const std::string& archive, const std::string& target, std::size_t first) {
+  h.ctx.SourceStream = FileStream::OpenReadWrite(archive);
+  h.ctx.SourcePath = archive;
+  try {
+    const std::size_t next = RepackArchive(h.ctx, target, first);
+    h.ctx.SourceStream.reset();
+    return next;
+  } catch (...) {
+    h.ctx.SourceStream.reset();
+    throw;
+  }
+}
+
+TEST_F(ArchiveTest, RebuiltBlocksFollowTheRepackLayout) {
+  const std::string archive = Archive("R.DAT", {{"a", {}}, {"b", {}}, {"c", {}}, {"d", {}}});
+  const std::vector<std::size_t> sizes = {70000, 65536, 0, 21};
+  std::vector<std::string> lines = {"#Source: x"};
+  for (std::size_t i = 0; i < sizes.size(); ++i) {
+    const std::string file = dir.File("entry" + std::to_string(i));
+    WriteFile(file, Bytes(sizes[i], 0x33));
+    lines.push_back("#Target : " + file);
+  }
+  h.ctx.LogLines = TextLines(lines);
+  const std::string target = dir.SubDir("new") + kPathSeparator + "R.DAT";
+  EXPECT_EQ(Repack(h, archive, target, 1), 5u);
+
+  const std::string rebuilt = ReadFile(target);
+  const Bytes bytes(rebuilt.begin(), rebuilt.end());
+  const auto records = ReadEntryRecords(bytes, "R.DAT");
+  const std::uint32_t storedSizes[] = {70040, 65536 + 40, 24, 21 + 24};
+  for (std::size_t e = 0; e < 4; ++e) {
+    const DataBlock block = ReadDataBlock(bytes, records[e], "R.DAT", e);
+    EXPECT_EQ(records[e].storedSize, storedSizes[e]);
+    EXPECT_EQ(block.unpackedSize, sizes[e]);
+    if (e > 0) EXPECT_EQ(records[e].dataOffset * 8ull % 2048, 0u);
+  }
+  EXPECT_EQ(ReadDataBlock(bytes, records[0], "R", 0).chunkSizes, (std::vector<std::uint32_t>{32768, 32768, 4464}));
+  EXPECT_EQ(ReadDataBlock(bytes, records[1], "R", 1).chunkSizes, (std::vector<std::uint32_t>{32768, 32768, 0}));
+  const std::uint8_t* marker0 = bytes.data() + records[0].dataOffset * 8ull + 8;
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(marker0), 8), std::string("NotComp\0", 8));
+  const std::uint8_t* marker3 = bytes.data() + records[3].dataOffset * 8ull + 8;
+  EXPECT_EQ(Bytes(marker3, marker3 + 8), (Bytes{0x4F, 0x6E, 0x75, 0x42, 0x6E, 0x6C, 0x71, 0x01}));
+  EXPECT_EQ(bytes.size() % 2048, 0u);
+  EXPECT_EQ(h.ctx.Status.Results(), (std::vector<std::string>{"a repacked.", "b repacked.", "c repacked.", "d repacked."}));
+}
+
+TEST_F(ArchiveTest, RepackRefusesWhatItCannotBuildBeforeCreatingTheOutput) {
+  const std::string archive = Archive("R.DAT", {{"a", Bytes(5, 1)}, {"b", Bytes(5, 2)}});
+  const std::string target = dir.File("new.DAT");
+  h.ctx.LogLines = TextLines({"#Source: x", "#Target : " + dir.File("nothing")});
+  EXPECT_EQ(ErrorOf([&] { Repack(h, archive, target, 1); }), "List index out of bounds (2)");
+
+  const std::string huge = dir.File("huge.bin");
+  WriteFile(huge, Bytes());
+  std::filesystem::resize_file(huge, 268337152);
+  h.ctx.LogLines = TextLines({"#Source: x", "#Target : " + huge, "#Target : " + huge});
+  EXPECT_NE(ErrorOf([&] { Repack(h, archive, target, 1); }).find(huge + ": entry files of 268337152"),
+            std::string::npos);
+
+  std::filesystem::remove(Out("XorTable.tbl"));
+  EXPECT_EQ(ErrorOf([&] { Repack(h, archive, target, 1); }), "Cannot open file XorTable.tbl");
+  EXPECT_FALSE(std::filesystem::exists(target));
+
+  // Beside the log being applied, where extraction left it.
+  WriteFile(dir.File("XorTable.tbl"), testing::SyntheticXorTable());
+  h.ctx.LogPath = dir.File("result.log");
+  h.ctx.LogLines = TextLines({"#Source: x", "#Target : none", "#Target : none"});
+  EXPECT_EQ(Repack(h, archive, target, 1), 3u);
+  EXPECT_EQ(ReadFile(target).size() % 2048, 0u);
+}
+
+// Extract, edit, delete, repack into another directory, extract again.
+TEST(ArchiveRoundTripTest, EditedEntriesComeBackAndDeletedOnesAreCarriedOver) {
+  TempDir dir;
+  Harness h;
+  const std::string out = dir.SubDir("out"), out2 = dir.SubDir("out2"), out3 = dir.SubDir("out3");
+  for (const std::string& d : {out, out3}) {
+    WriteFile(JoinPath(d, "XorTable.tbl"), testing::SyntheticXorTable());
+    WriteFile(JoinPath(d, "decodetable.tbl"), testing::SyntheticDictionary());
+  }
+  const Bytes story = testing::TextLikeData(80000, 21), menu = testing::TextLikeData(3000, 22);
+  WriteFile(dir.File("GAME.DAT"),
+            BuildArchive({{"story.txt", story, true}, {"menu.txt", menu, true}, {"icon.tim", Bytes(700, 7)}},
+                         testing::SyntheticXorTable(), testing::SyntheticDictionary()));
+
+  h.recorder.directoryReply = out;
+  AddFilesToQueue(h.ctx, 1, {dir.File("GAME.DAT")});
+  ASSERT_EQ(RunBatch(h.ctx), BatchOutcome::Completed) << (h.recorder.errors.empty() ? "" : h.recorder.errors[0]);
+  const std::string storyPath = JoinPath(JoinPath(out, "TXT"), "GAME_story.txt");
+  WriteFile(storyPath, std::string("A new story."));
+  std::filesystem::remove(JoinPath(JoinPath(out, "TXT"), "GAME_menu.txt"));
+  WriteFile(JoinPath(JoinPath(out, "TIM"), "GAME_icon.tim"), Bytes(40000, 8));
+
+  h.recorder.directoryReply = out2;
+  AddFilesToQueue(h.ctx, 6, {JoinPath(out, "result.log")});
+  ASSERT_EQ(RunBatch(h.ctx), BatchOutcome::Completed) << (h.recorder.errors.empty() ? "" : h.recorder.errors[0]);
+  EXPECT_EQ(h.ctx.Status.Results(),
+            (std::vector<std::string>{"story.txt repacked.", "menu.txt repacked.", "icon.tim repacked."}));
+
+  h.recorder.directoryReply = out3;
+  AddFilesToQueue(h.ctx, 1, {JoinPath(out2, "GAME.DAT")});
+  ASSERT_EQ(RunBatch(h.ctx), BatchOutcome::Completed) << (h.recorder.errors.empty() ? "" : h.recorder.errors[0]);
+  EXPECT_EQ(ReadFile(JoinPath(JoinPath(out3, "TXT"), "GAME_story.txt")), "A new story.");
+  EXPECT_EQ(ReadFile(JoinPath(JoinPath(out3, "TXT"), "GAME_menu.txt")), Text(menu));
+  EXPECT_EQ(ReadFile(JoinPath(JoinPath(out3, "TIM"), "GAME_icon.tim")), std::string(40000, 8));
+  EXPECT_EQ(h.ctx.Status.Results(), (std::vector<std::string>{"story.txt extracted.", "menu.txt decompressed.",
+                                                              "icon.tim extracted."}));
+}
+
+TEST(ArchiveRoundTripTest, RebuildingIntoTheSourceDirectoryFailsAndKeepsTheSource) {
+  TempDir dir;
+  Harness h;
+  WriteFile(dir.File("XorTable.tbl"), testing::SyntheticXorTable());
+  const Bytes archive = BuildArchive({{"a.bin", Bytes(10, 1)}}, testing::SyntheticXorTable(), {});
+  WriteFile(dir.File("G.DAT"), archive);
+  WriteFile(dir.File("r.log"), "#Format: GRM\r\n#Source: " + dir.File("G.DAT") + "\r\n#Target : x\r\n");
+  h.recorder.directoryReply = dir.Path();
+  AddFilesToQueue(h.ctx, 6, {dir.File("r.log")});
+  EXPECT_EQ(RunBatch(h.ctx), BatchOutcome::Failed);
+  EXPECT_EQ(h.recorder.errors, (std::vector<std::string>{"Cannot create file " + dir.File("G.DAT") + "."}));
+  EXPECT_EQ(ReadFile(dir.File("G.DAT")), Text(archive));
+}
+
+}  // namespace
+}  // namespace tessary
