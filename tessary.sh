@@ -68,6 +68,22 @@ run_samples() {
     "$cli" -q -f log -o "$out/inserted" "$out/found/result.log"
     cmp samples/tims.bin "$out/tims.bin" && say "sample: the round trip left tims.bin byte-for-byte unchanged"
   fi
+  if [ -f samples/ROOM.DAT ]; then
+    say "sample: extracting samples/ROOM.DAT (XorTable.tbl and decodetable.tbl beside the outputs)"
+    mkdir -p "$out/archive" "$out/check"
+    cp samples/ROOM.DAT "$out/ROOM.DAT"
+    cp samples/XorTable.tbl samples/decodetable.tbl "$out/archive/"
+    cp samples/XorTable.tbl samples/decodetable.tbl "$out/check/"
+    "$cli" -q -f grm -o "$out/archive" "$out/ROOM.DAT"
+    say "sample: editing notes.txt, then repacking into out/repacked"
+    printf 'Edited by the sample round trip.\r\n' >> "$out/archive/TXT/ROOM_notes.txt"
+    "$cli" -q -f log -o "$out/repacked" "$out/archive/result.log"
+    say "sample: extracting the rebuilt archive to check it"
+    "$cli" -q -f grm -o "$out/check" "$out/repacked/ROOM.DAT"
+    cmp "$out/archive/TXT/ROOM_notes.txt" "$out/check/TXT/ROOM_notes.txt" &&
+      cmp "$out/archive/MSG/ROOM_intro.msg" "$out/check/MSG/ROOM_intro.msg" &&
+      say "sample: the rebuilt archive holds the edited entry and the untouched ones"
+  fi
   say "done: outputs are in out/"
 }
 

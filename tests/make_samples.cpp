@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/archive_builder.h"
 #include "tests/tim_builder.h"
 
 namespace {
@@ -49,6 +50,17 @@ Bytes SampleTims() {
   return out;
 }
 
+// A small archive with compressed and plain entries, for the sample round trip.
+Bytes SampleArchive() {
+  using tessary::testing::TextLikeData;
+  return tessary::testing::BuildArchive(
+      {{"intro.msg", TextLikeData(40000, 31), true},
+       {"hero.tim", BuildTim({.mode = 1, .clutEntries = 256, .width = 8, .height = 8})},
+       {"map.msg", TextLikeData(2500, 32), true},
+       {"notes.txt", TextLikeData(700, 33)}},
+      tessary::testing::SyntheticXorTable(), tessary::testing::SyntheticDictionary(), 2026);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -59,6 +71,8 @@ int main(int argc, char** argv) {
   const std::filesystem::path samples(argv[1]), corpus(argv[2]);
   std::filesystem::create_directories(corpus / "tim");
   std::filesystem::create_directories(corpus / "log");
+  std::filesystem::create_directories(corpus / "archive");
+  std::filesystem::create_directories(corpus / "decompress");
   Save(samples / "tims.bin", SampleTims());
   Save(corpus / "tim" / "minimal-4bit.tim", BuildTim({}));
   Save(corpus / "tim" / "direct-24bit.tim", BuildTim({.mode = 3, .clutEntries = 0, .width = 3, .height = 2}));
@@ -67,5 +81,16 @@ int main(int argc, char** argv) {
       "#Target TIM: 0001A2C0:00008214 C:\\out\\FILE_0.tim\r\n#CodeTable: t.tbl\r\n"
       "  #Format:\tGRM\r\n#Target : x\n#Target TIM: zz\r";
   Save(corpus / "log" / "sections.log", Bytes(log.begin(), log.end()));
+  Save(samples / "XorTable.tbl", tessary::testing::SyntheticXorTable());
+  Save(samples / "decodetable.tbl", tessary::testing::SyntheticDictionary());
+  Save(samples / "ROOM.DAT", SampleArchive());
+  Save(corpus / "archive" / "small.dat",
+       tessary::testing::BuildArchive({{"a.tim", BuildTim({})}, {"b.txt", tessary::testing::TextLikeData(900, 4), true}},
+                                      tessary::testing::SyntheticXorTable(), Bytes(4096, 0)));
+  const auto packed = tessary::testing::LzssEncoder(Bytes(4096, 0)).Encode(tessary::testing::TextLikeData(300, 5));
+  Bytes seed = {100, 0, 1, static_cast<std::uint8_t>(packed.chunkSizes[0]),
+                static_cast<std::uint8_t>(packed.chunkSizes[0] >> 8)};
+  seed.insert(seed.end(), packed.bytes.begin(), packed.bytes.end());
+  Save(corpus / "decompress" / "text.bin", seed);
   return 0;
 }
