@@ -1,0 +1,80 @@
+// The main window: tool bar, queue of files, result lines and the status group.
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+#include "main/process_context.h"
+#include "main/status_outputs.h"
+#include "main/window/window_dialogs.h"
+
+class QGroupBox;
+class QLabel;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QTextEdit;
+class QToolButton;
+
+namespace tessary {
+
+class TMainForm final : public QWidget, public StatusOutputs {
+ public:
+  explicit TMainForm(WindowDialogs& dialogs, QWidget* parent = nullptr);
+  ~TMainForm() override;
+
+  ProcessContext& Context() { return *context_; }
+  bool BatchRunning() const { return batchRunning_; }
+
+  // Controls, named as the users' documentation names them.
+  QWidget* ToolBar1 = nullptr;
+  QToolButton *BAddLog = nullptr, *BSaveList = nullptr, *BRemLog = nullptr, *BProcess = nullptr, *BExit = nullptr;
+  QListWidget* LogList = nullptr;
+  QTextEdit* Results = nullptr;
+  QGroupBox* GroupBox1 = nullptr;
+  QLabel *CurrentMessage = nullptr, *Extracted = nullptr;
+  QPushButton *SaveLog = nullptr, *Stop = nullptr;
+  QProgressBar *Progress = nullptr, *Total = nullptr;
+
+  // Event handlers.
+  void BAddLogClick();
+  void BRemLogClick();
+  void BSaveListClick();
+  void BProcessClick();
+  void SaveLogClick();
+  void StopClick();
+  void BExitClick();
+
+  // StatusOutputs.
+  void StatusTextChanged(const std::string& text) override;
+  void ResultAppended(const std::string& line) override;
+  void ResultsCleared() override;
+  void ExtractedChanged(int tag, const std::string& caption) override;
+  void BarChanged(Bar bar, int maximum, int position) override;
+  void StopEnabledChanged(bool enabled) override;
+  void SaveLogEnabledChanged(bool enabled) override;
+  void FocusResults() override;
+  void PumpEvents() override;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void FormCreate();
+  void FormDestroy();
+  void BuildToolBar();
+  void BuildStatusGroup();
+  void RefreshQueue();
+  void SetQueueCommandsEnabled(bool enabled);
+  // Runs an event handler; an error that escapes it is shown in the error box.
+  void Guarded(const std::function<void()>& handler);
+
+  WindowDialogs& dialogs_;
+  std::unique_ptr<ProcessContext> context_;
+  int lastFileType_ = 1;
+  bool batchRunning_ = false;
+  bool closeRequested_ = false;
+};
+
+}  // namespace tessary

@@ -1,0 +1,94 @@
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QStringList>
+#include <filesystem>
+#include <system_error>
+
+#include "main/format_table.h"
+#include "main/window/window_dialogs.h"
+
+namespace tessary {
+
+namespace {
+
+QString Q(const std::string& text) { return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())); }
+std::string S(const QString& text) { return QDir::toNativeSeparators(text).toLocal8Bit().toStdString(); }
+
+// Accepts a typed directory that does not exist after asking, and creates it
+// together with its parents; "no" keeps the dialog open.
+class DirectoryChooser final : public QFileDialog {
+ public:
+  DirectoryChooser(QWidget* owner, const QString& start) : QFileDialog(owner, "Select Directory", start) {
+    setFileMode(QFileDialog::Directory);
+    setOption(QFileDialog::ShowDirsOnly);
+    setOption(QFileDialog::DontUseNativeDialog);
+  }
+
+ protected:
+  void accept() override {
+    const QStringList chosen = selectedFiles();
+    if (!chosen.isEmpty()) {
+      const std::filesystem::path path(chosen.front().toStdString());
+      std::error_code error;
+      if (!std::filesystem::exists(path, error)) {
+        const auto answer = QMessageBox::question(this, "Confirm", "The specified directory does not exist. Create it?");
+        if (answer != QMessageBox::Yes) return;
+        std::filesystem::create_directories(path, error);
+      }
+    }
+    QFileDialog::accept();
+  }
+};
+
+std::optional<std::string> SaveAs(QWidget* owner, const QString& title, const QString& filter, const QString& suffix) {
+  QFileDialog dialog(owner, title, QString(), filter);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setDefaultSuffix(suffix);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return S(dialog.selectedFiles().front());
+}
+
+}  // namespace
+
+std::optional<FileChoice> QtDialogs::SelectFiles(int fileType) {
+  QStringList filters;
+  for (const auto& filter : FileTypeFilters)
+    filters << QString::fromLatin1(filter.text.data(), static_cast<qsizetype>(filter.text.size()));
+  QFileDialog dialog(owner_, "Select file...");
+  dialog.setFileMode(QFileDialog::ExistingFiles);
+  dialog.setNameFilters(filters);
+  dialog.selectNameFilter(filters.value(fileType - 1, filters.front()));
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  FileChoice choice;
+  choice.fileType = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
+  for (const QString& file : dialog.selectedFiles()) choice.files.push_back(S(file));
+  return choice;
+}
+
+std::optional<std::string> QtDialogs::SaveProjectListAs() {
+  return SaveAs(owner_, "Select file...", "Project list files (*.lst)", "lst");
+}
+
+std::optional<std::string> QtDialogs::SaveResultsAs() {
+  return SaveAs(owner_, "Select target...", "Text files (*.txt)", "txt");
+}
+
+std::optional<std::string> QtDialogs::ChooseDirectory(const std::string& start) {
+  DirectoryChooser dialog(owner_, Q(start));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return S(dialog.selectedFiles().front());
+}
+
+std::optional<std::string> QtDialogs::ChooseCodeTable() {
+  const QString file = QFileDialog::getOpenFileName(owner_, "Select code table...", QString(), "Code Tables (*.tbl)");
+  if (file.isEmpty()) return std::nullopt;
+  return S(file);
+}
+
+void QtDialogs::ShowInformation(const std::string& text, const std::string& caption) {
+  QMessageBox::information(owner_, Q(caption), Q(text));
+}
+
+void QtDialogs::ShowError(const std::string& text) { QMessageBox::critical(owner_, "Tessary", Q(text)); }
+
+}  // namespace tessary
