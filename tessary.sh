@@ -111,6 +111,12 @@ case "$command" in
     install_missing "${PACKAGES[@]}"
     build_release
     run_samples
+    if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -x build/tessary ]; then
+      say "starting the window (build/tessary)"
+      exec build/tessary
+    else
+      say "no display: start the window later with build/tessary"
+    fi
     ;;
   test)
     install_missing "${PACKAGES[@]}"

@@ -52,6 +52,14 @@ bool LeavesOutputDirectory(const std::string& name) {
 }
 
 struct ArchiveRun {
+  ArchiveRun(ProcessContext& context, std::span<const std::uint8_t> archiveBytes, const std::string& path,
+             const XorTable& xorTable)
+      : ctx(context),
+        bytes(archiveBytes),
+        archiveName(FileNameOf(path)),
+        base(BaseBeforeFirstDot(path)),
+        table(xorTable) {}
+
   ProcessContext& ctx;
   std::span<const std::uint8_t> bytes;
   std::string archiveName;
@@ -137,9 +145,9 @@ void ExtractEntry(ArchiveRun& run, const EntryRecord& record, const DataBlock& b
 }  // namespace
 
 void ExtractArchive(ProcessContext& ctx, const std::string& path) {
-  XorTable table = XorTable::Load(kXorTableName);
+  const XorTable table = XorTable::Load(kXorTableName);  // before the archive is touched
   const MappedFile archive(path);
-  ArchiveRun run{ctx, archive.Bytes(), FileNameOf(path), BaseBeforeFirstDot(path), table};
+  ArchiveRun run(ctx, archive.Bytes(), path, table);
   const std::vector<EntryRecord> records = ReadEntryRecords(run.bytes, run.archiveName);
   const std::vector<DataBlock> blocks = ReadAllBlocks(run, records);
 
