@@ -82,12 +82,8 @@ const std::string& ArchiveInput() {
     const std::size_t entrySize = kArchiveSize / kArchiveEntries;
     std::vector<testing::EntrySpec> entries;
     for (std::size_t e = 0; e < kArchiveEntries; ++e)
-      entries.push_back({"e" + std::to_string(e) + ".bin", RandomBytes(entrySize, static_cast<std::uint32_t>(e))});
-    const auto archive = testing::BuildArchive(entries, testing::SyntheticXorTable(), {});
-    const std::string file = (ScratchDirectory() / "BIG.DAT").string();
-    std::ofstream(file, std::ios::binary)
-        .write(reinterpret_cast<const char*>(archive.data()), static_cast<std::streamsize>(archive.size()));
-    return file;
+      entries.push_back({std::to_string(e) + ".bin", RandomBytes(entrySize, static_cast<std::uint32_t>(e))});
+    return WriteScratchFile("BIG.DAT", testing::BuildArchive(entries, testing::SyntheticXorTable(), {}));
   }();
   return path;
 }
@@ -96,9 +92,8 @@ void BM_ExtractArchive(benchmark::State& state) {
   const std::string& input = ArchiveInput();
   const auto outDir = ScratchDirectory() / "extracted";
   std::filesystem::create_directories(outDir);
-  const auto table = testing::SyntheticXorTable();
-  std::ofstream(outDir / "XorTable.tbl", std::ios::binary)
-      .write(reinterpret_cast<const char*>(table.data()), static_cast<std::streamsize>(table.size()));
+  const std::string table = WriteScratchFile("XorTable.tbl", testing::SyntheticXorTable());
+  std::filesystem::copy_file(table, outDir / "XorTable.tbl", std::filesystem::copy_options::overwrite_existing);
   const auto previous = std::filesystem::current_path();
   std::filesystem::current_path(outDir);
   SilentFrontEnd frontEnd;

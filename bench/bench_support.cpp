@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 
 namespace tessary::bench {
 
@@ -26,6 +27,13 @@ struct Scratch {
 const std::filesystem::path& ScratchDirectory() {
   static Scratch scratch;
   return scratch.path;
+}
+
+std::string WriteScratchFile(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+  const std::string path = (ScratchDirectory() / name).string();
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  return path;
 }
 
 std::vector<std::uint8_t> RandomBytes(std::size_t size, std::uint32_t seed) {

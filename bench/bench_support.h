@@ -34,6 +34,9 @@ class SilentFrontEnd final : public StatusOutputs, public Dialogs {
 // A directory below the system's temporary directory, removed at exit.
 const std::filesystem::path& ScratchDirectory();
 
+// Writes `bytes` as `name` in the scratch directory and returns the path.
+std::string WriteScratchFile(const std::string& name, const std::vector<std::uint8_t>& bytes);
+
 // Deterministic pseudo-random bytes.
 std::vector<std::uint8_t> RandomBytes(std::size_t size, std::uint32_t seed);
 

@@ -37,10 +37,7 @@ const std::string& ScanInput() {
       std::memset(data.data() + at - 4, 0, 4);
       std::memcpy(data.data() + at, tim.data(), tim.size());
     }
-    const std::string file = (ScratchDirectory() / "scan.bin").string();
-    std::ofstream(file, std::ios::binary)
-        .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-    return file;
+    return WriteScratchFile("scan.bin", data);
   }();
   return path;
 }

@@ -28,6 +28,15 @@ std::string TempDir::SubDir(const std::string& name) const {
   return dir.string();
 }
 
+std::string ErrorText(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const std::exception& error) {
+    return error.what();
+  }
+  return "(no error)";
+}
+
 void WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

@@ -72,6 +72,9 @@ class TempDir final {
   std::filesystem::path previousCurrent_;
 };
 
+// The text of the error `action` raises, or "(no error)".
+std::string ErrorText(const std::function<void()>& action);
+
 void WriteFile(const std::string& path, const std::string& bytes);
 void WriteFile(const std::string& path, const ByteBuffer& bytes);
 std::string ReadFile(const std::string& path);

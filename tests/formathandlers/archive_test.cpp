@@ -22,20 +22,12 @@ using Bytes = std::vector<std::uint8_t>;
 using testing::BuildArchive;
 using testing::EntrySpec;
 using testing::Harness;
+using testing::ErrorText;
 using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
 
 std::string Text(const Bytes& bytes) { return {bytes.begin(), bytes.end()}; }
-
-std::string ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const std::exception& error) {
-    return error.what();
-  }
-  return "(no error)";
-}
 
 class ArchiveTest : public ::testing::Test {
  protected:
@@ -118,11 +110,11 @@ TEST_F(ArchiveTest, CompressedEntriesAreDecompressed) {
 TEST_F(ArchiveTest, MissingTablesFailWithTheFileLayersText) {
   const std::string archive = Archive("ROOM.DAT", {{"a.txt", testing::TextLikeData(9000, 1), true}});
   std::filesystem::remove(Out("decodetable.tbl"));
-  EXPECT_EQ(ErrorOf([&] { ExtractArchive(h.ctx, archive); }), "Cannot open file decodetable.tbl");
+  EXPECT_EQ(ErrorText([&] { ExtractArchive(h.ctx, archive); }), "Cannot open file decodetable.tbl");
   std::filesystem::remove(Out("XorTable.tbl"));
-  EXPECT_EQ(ErrorOf([&] { ExtractArchive(h.ctx, archive); }), "Cannot open file XorTable.tbl");
+  EXPECT_EQ(ErrorText([&] { ExtractArchive(h.ctx, archive); }), "Cannot open file XorTable.tbl");
   WriteFile(Out("XorTable.tbl"), Bytes(100, 1));
-  EXPECT_NE(ErrorOf([&] { ExtractArchive(h.ctx, archive); }).find("needs at least 252"), std::string::npos);
+  EXPECT_NE(ErrorText([&] { ExtractArchive(h.ctx, archive); }).find("needs at least 252"), std::string::npos);
 }
 
 TEST_F(ArchiveTest, DamagedArchivesNameTheEntryAndWriteNothing) {
@@ -132,7 +124,7 @@ TEST_F(ArchiveTest, DamagedArchivesNameTheEntryAndWriteNothing) {
     Bytes bytes = good;
     damage(bytes);
     WriteFile(dir.File("BAD.DAT"), bytes);
-    const std::string message = ErrorOf([&] { ExtractArchive(h.ctx, dir.File("BAD.DAT")); });
+    const std::string message = ErrorText([&] { ExtractArchive(h.ctx, dir.File("BAD.DAT")); });
     EXPECT_FALSE(std::filesystem::exists(Out("BIN/BAD_a.bin"))) << message;
     return message;
   };
@@ -148,7 +140,7 @@ TEST_F(ArchiveTest, DamagedArchivesNameTheEntryAndWriteNothing) {
 
   WriteFile(dir.File("ESC.DAT"), BuildArchive({{"ok.bin", Bytes(1, 1)}, {"..\\evil.bin", Bytes(1, 2)}},
                                               testing::SyntheticXorTable(), {}));
-  EXPECT_EQ(ErrorOf([&] { ExtractArchive(h.ctx, dir.File("ESC.DAT")); }),
+  EXPECT_EQ(ErrorText([&] { ExtractArchive(h.ctx, dir.File("ESC.DAT")); }),
             "ESC.DAT: entry 1 (..\\evil.bin): name leaves the output directory");
   EXPECT_FALSE(std::filesystem::exists(Out("BIN/ESC_ok.bin")));
 }
@@ -160,7 +152,7 @@ TEST_F(ArchiveTest, CompressedDataCutShortNamesTheEntry) {
   const std::uint64_t block = records[0].dataOffset * 8ull;
   StoreU32(bytes.data() + block + 4, 60000);  // more than the tokens hold, still over the stored size
   WriteFile(dir.File("C.DAT"), bytes);
-  EXPECT_EQ(ErrorOf([&] { ExtractArchive(h.ctx, dir.File("C.DAT")); }),
+  EXPECT_EQ(ErrorText([&] { ExtractArchive(h.ctx, dir.File("C.DAT")); }),
             "C.DAT: entry 0 (t.txt): 2 chunks to decode but only 1 chunk sizes");
 }
 
@@ -199,7 +191,9 @@ TEST_F(ArchiveTest, RebuiltBlocksFollowTheRepackLayout) {
     const DataBlock block = ReadDataBlock(bytes, records[e], "R.DAT", e);
     EXPECT_EQ(records[e].storedSize, storedSizes[e]);
     EXPECT_EQ(block.unpackedSize, sizes[e]);
-    if (e > 0) EXPECT_EQ(records[e].dataOffset * 8ull % 2048, 0u);
+    if (e > 0) {
+      EXPECT_EQ(records[e].dataOffset * 8ull % 2048, 0u);
+    }
   }
   EXPECT_EQ(ReadDataBlock(bytes, records[0], "R", 0).chunkSizes, (std::vector<std::uint32_t>{32768, 32768, 4464}));
   EXPECT_EQ(ReadDataBlock(bytes, records[1], "R", 1).chunkSizes, (std::vector<std::uint32_t>{32768, 32768, 0}));
@@ -215,17 +209,17 @@ TEST_F(ArchiveTest, RepackRefusesWhatItCannotBuildBeforeCreatingTheOutput) {
   const std::string archive = Archive("R.DAT", {{"a", Bytes(5, 1)}, {"b", Bytes(5, 2)}});
   const std::string target = dir.File("new.DAT");
   h.ctx.LogLines = TextLines({"#Source: x", "#Target : " + dir.File("nothing")});
-  EXPECT_EQ(ErrorOf([&] { Repack(h, archive, target, 1); }), "List index out of bounds (2)");
+  EXPECT_EQ(ErrorText([&] { Repack(h, archive, target, 1); }), "List index out of bounds (2)");
 
   const std::string huge = dir.File("huge.bin");
   WriteFile(huge, Bytes());
   std::filesystem::resize_file(huge, 268337152);
   h.ctx.LogLines = TextLines({"#Source: x", "#Target : " + huge, "#Target : " + huge});
-  EXPECT_NE(ErrorOf([&] { Repack(h, archive, target, 1); }).find(huge + ": entry files of 268337152"),
+  EXPECT_NE(ErrorText([&] { Repack(h, archive, target, 1); }).find(huge + ": entry files of 268337152"),
             std::string::npos);
 
   std::filesystem::remove(Out("XorTable.tbl"));
-  EXPECT_EQ(ErrorOf([&] { Repack(h, archive, target, 1); }), "Cannot open file XorTable.tbl");
+  EXPECT_EQ(ErrorText([&] { Repack(h, archive, target, 1); }), "Cannot open file XorTable.tbl");
   EXPECT_FALSE(std::filesystem::exists(target));
 
   // Beside the log being applied, where extraction left it.

@@ -87,14 +87,8 @@ TEST_F(InsertFromLogTest, LoggedLengthDecidesHowMuchIsWritten) {
 
 TEST_F(InsertFromLogTest, AShortTimFileFailsBeforeWritingAnything) {
   const std::string shortTim = Tim("S_0.tim", "xy");
-  EXPECT_EQ([&] {
-    try {
-      Apply({"#Format: STIM", "#Source: " + source, TimLine(0, 4, shortTim)});
-    } catch (const FileError& error) {
-      return std::string(error.what());
-    }
-    return std::string("(no error)");
-  }(), "Stream read error");
+  EXPECT_EQ(testing::ErrorText([&] { Apply({"#Format: STIM", "#Source: " + source, TimLine(0, 4, shortTim)}); }),
+            "Stream read error");
   EXPECT_EQ(ReadFile(source), std::string(32, '.'));
   EXPECT_FALSE(h.ctx.SourceStream.has_value());  // the lock does not outlive the error
   FileStream::OpenReadWrite(source);

@@ -13,18 +13,10 @@
 namespace tessary {
 namespace {
 
+using testing::ErrorText;
 using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
-
-std::string MessageOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const std::exception& error) {
-    return error.what();
-  }
-  return "(no error)";
-}
 
 TEST(TextLinesTest, EveryLineEndingEndsALine) {
   EXPECT_EQ(SplitLines("a\r\nb\rc\nd"), (std::vector<std::string>{"a", "b", "c", "d"}));
@@ -48,19 +40,19 @@ TEST(TextLinesTest, WritesCrLfAfterEveryLineAndKeepsBytes) {
 
 TEST(TextLinesTest, IndexPastTheEndNamesTheIndex) {
   TextLines lines({"only"});
-  EXPECT_EQ(MessageOf([&] { lines.Get(1); }), "List index out of bounds (1)");
-  EXPECT_EQ(MessageOf([&] { lines.Set(7, "x"); }), "List index out of bounds (7)");
+  EXPECT_EQ(ErrorText([&] { lines.Get(1); }), "List index out of bounds (1)");
+  EXPECT_EQ(ErrorText([&] { lines.Set(7, "x"); }), "List index out of bounds (7)");
 }
 
 TEST(FileStreamTest, ErrorTextsAreTheFileLayersOwn) {
   TempDir dir;
   const std::string missing = dir.File("missing.bin");
-  EXPECT_EQ(MessageOf([&] { FileStream::OpenRead(missing); }), "Cannot open file " + missing);
-  EXPECT_EQ(MessageOf([&] { FileStream::OpenReadWrite(missing); }), "Cannot open file " + missing);
+  EXPECT_EQ(ErrorText([&] { FileStream::OpenRead(missing); }), "Cannot open file " + missing);
+  EXPECT_EQ(ErrorText([&] { FileStream::OpenReadWrite(missing); }), "Cannot open file " + missing);
   const std::string inNowhere = dir.File("no/such/dir/x.bin");
-  EXPECT_EQ(MessageOf([&] { FileStream::Create(inNowhere); }), "Cannot create file " + inNowhere);
-  EXPECT_EQ(MessageOf([&] { LoadBytes(missing); }), "Cannot open file " + missing);
-  EXPECT_EQ(MessageOf([&] { FileStream::Create(dir.Path()); }), "Cannot create file " + dir.Path());
+  EXPECT_EQ(ErrorText([&] { FileStream::Create(inNowhere); }), "Cannot create file " + inNowhere);
+  EXPECT_EQ(ErrorText([&] { LoadBytes(missing); }), "Cannot open file " + missing);
+  EXPECT_EQ(ErrorText([&] { FileStream::Create(dir.Path()); }), "Cannot create file " + dir.Path());
 }
 
 TEST(FileStreamTest, ShortReadRaisesStreamReadError) {
@@ -68,7 +60,7 @@ TEST(FileStreamTest, ShortReadRaisesStreamReadError) {
   WriteFile(dir.File("a.bin"), std::string("abc"));
   FileStream file = FileStream::OpenRead(dir.File("a.bin"));
   std::uint8_t out[4];
-  EXPECT_EQ(MessageOf([&] { file.ReadExact(out); }), "Stream read error");
+  EXPECT_EQ(ErrorText([&] { file.ReadExact(out); }), "Stream read error");
   file.Seek(1);
   EXPECT_EQ(file.ReadSome(out), 2u);
   EXPECT_EQ(out[0], 'b');
@@ -112,7 +104,7 @@ TEST(FileStreamTest, CopyFromAShortSourceWritesWhatItHasThenFails) {
   FileStream source = FileStream::OpenRead(dir.File("src.bin"));
   {
     FileStream target = FileStream::OpenReadWrite(dir.File("dst.bin"));
-    EXPECT_EQ(MessageOf([&] { target.CopyFrom(source, 4); }), "Stream read error");
+    EXPECT_EQ(ErrorText([&] { target.CopyFrom(source, 4); }), "Stream read error");
   }
   EXPECT_EQ(ReadFile(dir.File("dst.bin")), "ABxx");
 }
@@ -123,14 +115,14 @@ TEST(FileStreamTest, AReadWriteOpenHoldsTheFileAlone) {
   WriteFile(path, std::string("keep me"));
   {
     FileStream held = FileStream::OpenReadWrite(path);
-    EXPECT_EQ(MessageOf([&] { FileStream::Create(path); }), "Cannot create file " + path);
-    EXPECT_EQ(MessageOf([&] { FileStream::OpenRead(path); }), "Cannot open file " + path);
-    EXPECT_EQ(MessageOf([&] { MappedFile mapped(path); }), "Cannot open file " + path);
+    EXPECT_EQ(ErrorText([&] { FileStream::Create(path); }), "Cannot create file " + path);
+    EXPECT_EQ(ErrorText([&] { FileStream::OpenRead(path); }), "Cannot open file " + path);
+    EXPECT_EQ(ErrorText([&] { MappedFile mapped(path); }), "Cannot open file " + path);
   }
   EXPECT_EQ(ReadFile(path), "keep me");  // the failed create truncated nothing
   FileStream reader1 = FileStream::OpenRead(path);
   FileStream reader2 = FileStream::OpenRead(path);  // readers share
-  EXPECT_EQ(MessageOf([&] { FileStream::OpenReadWrite(path); }), "Cannot open file " + path);
+  EXPECT_EQ(ErrorText([&] { FileStream::OpenReadWrite(path); }), "Cannot open file " + path);
 }
 
 TEST(MappedFileTest, MapsWholeFilesIncludingEmptyOnes) {
@@ -148,7 +140,7 @@ TEST(ByteReaderTest, ReadsLittleEndianAndRefusesReadsPastTheEnd) {
   ByteReader reader(bytes, "X.BIN");
   EXPECT_EQ(reader.U32(0), 0x10u);
   EXPECT_EQ(reader.U16(4), 0x1234u);
-  EXPECT_EQ(MessageOf([&] { reader.U32(3); }),
+  EXPECT_EQ(ErrorText([&] { reader.U32(3); }),
             "X.BIN: 4 bytes at offset 3 lie past the end of the data (6 bytes)");
   EXPECT_FALSE(reader.Has(~0ull, 2));  // no wrap-around in the bounds test
 }
