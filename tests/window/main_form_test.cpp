@@ -178,6 +178,24 @@ class MainFormTest final : public QObject {
     QCOMPARE(form.Results->toPlainText(), QString("Stopped by user."));
     QVERIFY(QueueCommandsEnabled(form));
   }
+
+  void ClosingDuringABatchWaitsForTheCurrentFile() {
+    testing::TempDir dir;
+    ScriptedDialogs dialogs;
+    TMainForm form(dialogs);
+    form.show();
+    dialogs.selections = {FileChoice{{"/a", "/b"}, 3}};
+    dialogs.directories = {dir.Path()};
+    form.BAddLog->click();
+    std::vector<bool> visibleDuringFiles;
+    form.Context().ProcessFileCallback = [&](ProcessContext&, std::uint8_t, const std::string&) {
+      form.BExit->click();
+      visibleDuringFiles.push_back(form.isVisible());
+    };
+    form.BProcess->click();
+    QCOMPARE(visibleDuringFiles, std::vector<bool>({true}));  // the second file never started
+    QVERIFY(!form.isVisible());
+  }
 };
 
 }  // namespace tessary
