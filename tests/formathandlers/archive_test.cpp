@@ -131,13 +131,16 @@ TEST_F(ArchiveTest, DamagedArchivesNameTheEntryAndWriteNothing) {
   EXPECT_EQ(damaged([](Bytes& b) { b.resize(4098); }), "BAD.DAT: too short to hold the entry count");
   EXPECT_EQ(damaged([](Bytes& b) { StoreU32(b.data() + 4096, 0x7FFFFFFF); }),
             "BAD.DAT: entry count 2147483647 does not fit in the file");
-  EXPECT_EQ(damaged([](Bytes& b) { std::fill_n(b.begin() + 4108, 110, 'n'); }),
+  EXPECT_EQ(damaged([](Bytes& b) { std::fill(b.begin() + 4108, b.end(), 'n'); }),
             "BAD.DAT: entry 0: name has no zero byte within 100 bytes");
   EXPECT_EQ(damaged([](Bytes& b) { StoreU32(b.data() + 4114, 0x10000000); }),
             "BAD.DAT: entry 1 (b.bin): data block starts past the end of the file");
   EXPECT_EQ(damaged([&](Bytes& b) { b.resize(b.size() - 1); }),
             "BAD.DAT: entry 1 (b.bin): data block ends past the end of the file");
 
+  WriteFile(dir.File("LONG.DAT"), BuildArchive({{std::string(100, 'n'), Bytes(1, 1)}}, testing::SyntheticXorTable(), {}));
+  EXPECT_EQ(ErrorText([&] { ExtractArchive(h.ctx, dir.File("LONG.DAT")); }),
+            "LONG.DAT: entry 0: name has no zero byte within 100 bytes");
   WriteFile(dir.File("ESC.DAT"), BuildArchive({{"ok.bin", Bytes(1, 1)}, {"..\\evil.bin", Bytes(1, 2)}},
                                               testing::SyntheticXorTable(), {}));
   EXPECT_EQ(ErrorText([&] { ExtractArchive(h.ctx, dir.File("ESC.DAT")); }),
