@@ -4,15 +4,19 @@
 #include <chrono>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 
 namespace tessary::testing {
 
 TempDir::TempDir() : previousCurrent_(std::filesystem::current_path()) {
+  // Tests run as parallel processes: the clock, a random number and a counter
+  // keep their directories apart.
   static std::atomic<int> counter{0};
+  static const unsigned salt = std::random_device{}();
   const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
   path_ = std::filesystem::temp_directory_path() /
-          ("tessary-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+          ("tessary-test-" + std::to_string(stamp) + "-" + std::to_string(salt) + "-" + std::to_string(counter++));
   std::filesystem::create_directories(path_);
 }
 
