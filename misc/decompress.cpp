@@ -58,14 +58,58 @@ class BitReader final {
   std::uint64_t position_ = 0;
 };
 
+// Byte masks selecting the first n bytes of two little-endian words, n = 0..17.
+struct MatchMasks {
+  std::uint64_t low[kMaxMatch + 1];
+  std::uint64_t high[kMaxMatch + 1];
+};
+
+constexpr MatchMasks MakeMatchMasks() {
+  MatchMasks masks{};
+  for (std::size_t n = 0; n <= kMaxMatch; ++n) {
+    for (std::size_t b = 0; b < 16 && b < n; ++b) {
+      if (b < 8) masks.low[n] |= std::uint64_t{0xFF} << (8 * b);
+      else masks.high[n] |= std::uint64_t{0xFF} << (8 * (b - 8));
+    }
+  }
+  return masks;
+}
+
+constexpr MatchMasks kMatchMasks = MakeMatchMasks();
+
+inline std::uint64_t Load64(const std::uint8_t* p) {
+  std::uint64_t v;
+  std::memcpy(&v, p, 8);
+  return v;
+}
+
+inline void Store64(std::uint8_t* p, std::uint64_t v) { std::memcpy(p, &v, 8); }
+
 // Copies `length` (2..17) bytes of the window at `from` to the window at `to`
-// and to `out`, taking the source bytes as they were before the copy.
+// and to `out`, taking the source bytes as they were before the copy. Whole
+// words are moved: the window keeps its bytes past the match through masks,
+// and the output may take up to 17 bytes (it has slack; later tokens or the
+// final resize drop what lies past the match).
 inline void CopyMatch(std::uint8_t* window, std::size_t from, std::size_t to, std::size_t length,
                       std::uint8_t* out) {
-  std::uint8_t bytes[kMaxMatch];
-  std::memcpy(bytes, window + from, kMaxMatch);  // from + 17 <= 4112
-  std::memcpy(out, bytes, kMaxMatch);            // the output has slack for the spill
-  std::memmove(window + to, bytes, length);
+  if constexpr (std::endian::native != std::endian::little) {
+    std::uint8_t bytes[kMaxMatch];
+    std::memcpy(bytes, window + from, kMaxMatch);
+    std::memcpy(out, bytes, kMaxMatch);
+    std::memcpy(window + to, bytes, length);
+    return;
+  }
+  const std::uint64_t a = Load64(window + from);
+  const std::uint64_t b = Load64(window + from + 8);
+  const std::uint8_t c = window[from + 16];
+  Store64(out, a);
+  Store64(out + 8, b);
+  out[16] = c;
+  const std::uint64_t lowMask = kMatchMasks.low[length];
+  const std::uint64_t highMask = kMatchMasks.high[length];
+  Store64(window + to, (a & lowMask) | (Load64(window + to) & ~lowMask));
+  Store64(window + to + 8, (b & highMask) | (Load64(window + to + 8) & ~highMask));
+  if (length == kMaxMatch) window[to + 16] = c;
 }
 
 [[noreturn]] void ThrowTruncated(std::size_t chunk) {
@@ -78,19 +122,24 @@ void DecodeChunk(BitReader& bits, std::uint8_t* window, std::uint8_t* out, std::
   std::int64_t remaining = length;
   while (remaining > 0) {
     if (winPos >= kWindowSize) winPos = 0;
-    if (!bits.Has(9)) ThrowTruncated(chunk);
-    const std::uint32_t token = bits.Peek(9);
-    if ((token & 0x100) == 0) {
+    // One peek serves both token kinds: the flag, then 8 or 16 more bits.
+    std::uint32_t v;
+    if (bits.Has(17)) [[likely]] {
+      v = bits.Peek(17);
+    } else {
+      if (!bits.Has(9)) ThrowTruncated(chunk);
+      v = bits.Peek(9) << 8;
+      if ((v & 0x10000) != 0) ThrowTruncated(chunk);  // a match cut short
+    }
+    if ((v & 0x10000) == 0) {
       bits.Skip(9);
-      *out++ = window[winPos++] = static_cast<std::uint8_t>(token);
+      *out++ = window[winPos++] = static_cast<std::uint8_t>(v >> 8);
       --remaining;
       continue;
     }
-    if (!bits.Has(17)) ThrowTruncated(chunk);
-    const std::uint32_t match = bits.Peek(17);
     bits.Skip(17);
-    const std::size_t from = (match >> 4) & 0xFFF;
-    const std::size_t count = (match & 0x0F) + 2;
+    const std::size_t from = (v >> 4) & 0xFFF;
+    const std::size_t count = (v & 0x0F) + 2;
     CopyMatch(window, from, winPos, count, out);
     out += count;
     winPos += count;

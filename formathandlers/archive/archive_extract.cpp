@@ -84,14 +84,15 @@ std::string OutputPathFor(ArchiveRun& run, const std::string& name) {
   return directory + fileName;
 }
 
-// Gathers the entry's chunks and unscrambles each with its own generator.
+// Unscrambles the entry's chunks, each with its own generator, straight from
+// the mapped archive into the reused buffer.
 void Unscramble(ArchiveRun& run, const DataBlock& block) {
-  run.stored.assign(run.bytes.begin() + static_cast<std::ptrdiff_t>(block.chunkBytesOffset),
-                    run.bytes.begin() + static_cast<std::ptrdiff_t>(block.chunkBytesOffset + block.chunkBytesLength));
+  run.stored.resize(static_cast<std::size_t>(block.chunkBytesLength));
+  const std::uint8_t* source = run.bytes.data() + block.chunkBytesOffset;
   std::uint64_t at = 0;
   for (std::size_t c = 0; c < block.chunkSizes.size(); ++c) {
     std::uint32_t state = block.seeds[c];
-    XorChunk({run.stored.data() + at, block.chunkSizes[c]}, state, run.table);
+    XorChunkInto({source + at, block.chunkSizes[c]}, run.stored.data() + at, state, run.table);
     at += block.chunkSizes[c];
   }
 }

@@ -27,9 +27,13 @@ class XorTable final {
   // "Cannot open file %s" when the file is missing.
   static XorTable Load(const std::string& path);
   std::uint32_t Run(std::size_t index) const { return runs_[index]; }
+  // The length of the run (run + 1 bytes) for the top byte of a run draw:
+  // the run index is that byte modulo 63, looked up once here.
+  std::uint64_t RunLengthForDraw(std::uint32_t topByte) const { return lengths_[topByte]; }
 
  private:
   std::array<std::uint32_t, kXorTableValues> runs_{};
+  std::array<std::uint64_t, 256> lengths_{};
 };
 
 inline std::uint16_t NextRandom(std::uint32_t& state) {
@@ -48,6 +52,10 @@ inline std::uint32_t NextRunIndex(std::uint32_t& state) {
 // Scrambles (or unscrambles) `buffer` in place with the key stream of the
 // generator `state`, which is advanced.
 void XorChunk(std::span<std::uint8_t> buffer, std::uint32_t& state, const XorTable& table);
+
+// The same, reading `source` and writing `target` (of the same size).
+void XorChunkInto(std::span<const std::uint8_t> source, std::uint8_t* target, std::uint32_t& state,
+                  const XorTable& table);
 
 // A fresh chunk seed: the low bytes of four draws of the process-wide
 // generator, least significant first.
