@@ -1,6 +1,8 @@
 // The XOR key stream and the block decompressor.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "formathandlers/archive/xor_stream.h"
 #include "misc/decompress.h"
 #include "misc/errors.h"
@@ -73,6 +75,47 @@ TEST(XorStreamTest, LongRunsEmptyChunksAndInverse) {
   XorChunk(data, s2, t);
   EXPECT_EQ(data, original);
   EXPECT_THROW(XorTable::FromBytes(Bytes(251, 0), "XorTable.tbl"), FormatError);
+}
+
+// The key stream written out plainly, one byte at a time.
+std::uint32_t ReferenceXor(Bytes& buffer, std::uint32_t state, const std::vector<std::uint32_t>& runs) {
+  const auto draw = [&state] {
+    state = state * 0x5D588B65u + 0x8000000Bu;
+    return static_cast<std::uint32_t>(state >> 24);
+  };
+  std::uint8_t key = static_cast<std::uint8_t>(draw());
+  std::uint32_t run = runs[draw() % 63];
+  std::uint32_t pos = 0;
+  while (pos < buffer.size()) {
+    for (std::uint32_t count = 0; count <= run && pos < buffer.size(); ++count) {
+      buffer[pos++] ^= key;
+      if (count == 0xFFFFFFFFu) break;
+    }
+    run = runs[draw() % 63];
+    key = static_cast<std::uint8_t>(draw());
+  }
+  return state;
+}
+
+TEST(XorStreamTest, FastKeyStreamAgreesWithThePlainRule) {
+  std::mt19937 random(11);
+  for (int round = 0; round < 200; ++round) {
+    std::vector<std::uint32_t> runs(63);
+    const std::uint32_t limit = round % 3 == 0 ? 3 : round % 3 == 1 ? 40 : 2000;
+    for (auto& run : runs) run = random() % limit;
+    Bytes tableBytes;
+    for (auto run : runs) testing::PutU32(tableBytes, run);
+    const XorTable table = XorTable::FromBytes(tableBytes, "t");
+    Bytes expected(random() % 5000), actual;
+    for (auto& b : expected) b = static_cast<std::uint8_t>(random());
+    actual = expected;
+    const std::uint32_t seed = static_cast<std::uint32_t>(random());
+    const std::uint32_t expectedState = ReferenceXor(expected, seed, runs);
+    std::uint32_t state = seed;
+    XorChunk(actual, state, table);
+    ASSERT_EQ(actual, expected) << "round " << round;
+    ASSERT_EQ(state, expectedState) << "round " << round;
+  }
 }
 
 TEST(XorStreamTest, RandomSeedTakesLowBytesOfFourDraws) {
