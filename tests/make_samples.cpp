@@ -15,7 +15,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using tessary::testing::BuildTim;
-using tessary::testing::TimSpec;
+using tessary::testing::TimShape;
 
 // Deterministic filler that looks like packed game data.
 void AppendFiller(Bytes& out, std::size_t count, std::uint32_t& state) {
@@ -32,7 +32,7 @@ void Save(const std::filesystem::path& path, const Bytes& bytes) {
 }
 
 Bytes SampleTims() {
-  const TimSpec specs[] = {
+  const TimShape shapes[] = {
       {.mode = 0, .clutEntries = 16, .width = 4, .height = 16, .fill = 0x11},
       {.mode = 1, .clutEntries = 256, .width = 8, .height = 8, .fill = 0x40},
       {.mode = 2, .clutEntries = 0, .width = 8, .height = 8, .fill = 0x21},
@@ -41,9 +41,9 @@ Bytes SampleTims() {
   std::uint32_t state = 2026;
   Bytes out;
   AppendFiller(out, 512, state);
-  for (const auto& spec : specs) {
+  for (const auto& shape : shapes) {
     out.insert(out.end(), {0, 0, 0, 0});  // a zero word before the ID: always reached
-    const Bytes tim = BuildTim(spec);
+    const Bytes tim = BuildTim(shape);
     out.insert(out.end(), tim.begin(), tim.end());
     AppendFiller(out, 301, state);
   }

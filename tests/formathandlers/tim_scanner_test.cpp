@@ -20,7 +20,7 @@ using testing::BuildTim;
 using testing::Harness;
 using testing::ReadFile;
 using testing::TempDir;
-using testing::TimSpec;
+using testing::TimShape;
 using Bytes = std::vector<std::uint8_t>;
 
 const Bytes kGap = {0, 0, 0, 0};
