@@ -28,7 +28,7 @@ install_missing() {
     sudo=(sudo)
   fi
   say "installing ${missing[*]}"
-  "${sudo[@]}" apt-get update -qq
+  "${sudo[@]}" apt-get update -qq >&2
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
 }
 
@@ -38,7 +38,7 @@ configure_and_build() {
   shift 2
   say "building $dir ($type)"
   cmake -S "$ROOT" -B "$ROOT/$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "$@" >/dev/null
-  cmake --build "$ROOT/$dir" -j "$JOBS"
+  cmake --build "$ROOT/$dir" -j "$JOBS" >&2
 }
 
 build_release() { configure_and_build build Release; }
