@@ -33,3 +33,13 @@ bool PathExists(const std::string& path) {
 }
 
 }  // namespace tessary
+
+namespace tessary {
+
+bool FileExists(const std::string& path) {
+  std::error_code error;
+  const auto status = std::filesystem::status(std::filesystem::path(path), error);
+  return std::filesystem::exists(status) && !std::filesystem::is_directory(status);
+}
+
+}  // namespace tessary

@@ -20,5 +20,7 @@ std::string FileNameOf(std::string_view path);
 // names of such sources start with "_").
 std::string BaseBeforeFirstDot(std::string_view path);
 bool PathExists(const std::string& path);
+// True for an existing path that is not a directory.
+bool FileExists(const std::string& path);
 
 }  // namespace tessary

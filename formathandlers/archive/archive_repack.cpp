@@ -59,7 +59,7 @@ std::vector<RepackEntry> PlanEntries(ProcessContext& ctx, const ByteBuffer& area
   for (std::size_t e = 0; e < records.size(); ++e) {
     const std::string& line = ctx.LogLines.Get(first + e);
     RepackEntry entry{records[e], line.size() > kArchiveTargetPrefix ? line.substr(kArchiveTargetPrefix) : ""};
-    entry.rebuild = !entry.filePath.empty() && PathExists(entry.filePath);
+    entry.rebuild = !entry.filePath.empty() && FileExists(entry.filePath);
     const std::string label = EntryLabel(sourceName, e, entry.record.name);
     if (entry.rebuild && std::filesystem::file_size(entry.filePath) >= kMaxEntryFileSize)
       throw FormatError(entry.filePath + ": entry files of 268337152 bytes or more do not fit an archive");

@@ -228,8 +228,8 @@ TEST_F(ArchiveTest, RepackRefusesWhatItCannotBuildBeforeCreatingTheOutput) {
   // Beside the log being applied, where extraction left it.
   WriteFile(dir.File("XorTable.tbl"), testing::SyntheticXorTable());
   h.ctx.LogPath = dir.File("result.log");
-  h.ctx.LogLines = TextLines({"#Source: x", "#Target : none", "#Target : none"});
-  EXPECT_EQ(Repack(h, archive, target, 1), 3u);
+  h.ctx.LogLines = TextLines({"#Source: x", "#Target : none", "#Target : " + dir.Path()});
+  EXPECT_EQ(Repack(h, archive, target, 1), 3u);  // a missing file and a directory: both carried over
   EXPECT_EQ(ReadFile(target).size() % 2048, 0u);
 }
 
