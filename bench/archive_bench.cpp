@@ -9,8 +9,8 @@
 #include "formathandlers/archive/archive_extract.h"
 #include "formathandlers/archive/archive_layout.h"
 #include "formathandlers/archive/xor_stream.h"
-#include "main/process_context.h"
-#include "misc/decompress.h"
+#include "batch/process_context.h"
+#include "formathandlers/archive/decompress.h"
 #include "misc/paths.h"
 #include "tests/archive_builder.h"
 
@@ -80,7 +80,7 @@ BENCHMARK(BM_ZlibInflate)->Unit(benchmark::kMillisecond)->UseRealTime();
 const std::string& ArchiveInput() {
   static const std::string path = [] {
     const std::size_t entrySize = kArchiveSize / kArchiveEntries;
-    std::vector<testing::EntrySpec> entries;
+    std::vector<testing::ArchiveEntry> entries;
     for (std::size_t e = 0; e < kArchiveEntries; ++e)
       entries.push_back({std::to_string(e) + ".bin", RandomBytes(entrySize, static_cast<std::uint32_t>(e))});
     return WriteScratchFile("BIG.DAT", testing::BuildArchive(entries, testing::SyntheticXorTable(), {}));

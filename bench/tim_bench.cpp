@@ -6,7 +6,7 @@
 
 #include "bench/bench_support.h"
 #include "formathandlers/tim/tim_scanner.h"
-#include "main/process_context.h"
+#include "batch/process_context.h"
 #include "tests/tim_builder.h"
 
 namespace tessary::bench {

@@ -8,7 +8,7 @@
 
 #include "formathandlers/archive/archive_layout.h"
 #include "formathandlers/archive/xor_stream.h"
-#include "misc/decompress.h"
+#include "formathandlers/archive/decompress.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::span<const std::uint8_t> bytes(data, size);

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "misc/decompress.h"
+#include "formathandlers/archive/decompress.h"
 #include "misc/errors.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -3,15 +3,10 @@
 #include <filesystem>
 #include <system_error>
 
-#include "formathandlers/archive/archive_extract.h"
-#include "formathandlers/text/block_strings.h"
-#include "formathandlers/text/res_text.h"
-#include "formathandlers/tim/tim_scanner.h"
-#include "formathandlers/tim/tim_to_bmp.h"
-#include "main/format_table.h"
-#include "main/insert_from_log.h"
-#include "main/result_log.h"
+#include "batch/result_log.h"
+#include "main/format_registry.h"
 #include "misc/errors.h"
+#include "misc/paths.h"
 
 namespace tessary {
 
@@ -36,7 +31,7 @@ void ResetStatusOutputs(StatusPanel& status) {
 }
 
 // Runs the queued files in order; the queue length is read again before every
-// file. Returns false when the user stopped the batch with files left.
+// file. Returns false when the user stopped the batch before its end.
 bool ProcessQueue(ProcessContext& ctx) {
   const std::string key(FormatKeyOfChoice(ctx.FileTypeChoice));
   for (std::size_t i = 0; i < ctx.Queue.size(); ++i) {
@@ -46,7 +41,7 @@ bool ProcessQueue(ProcessContext& ctx) {
     ctx.ProcessFileCallback(ctx, ctx.FormatIndex, path);
     ctx.Status.StepBar(Bar::Total);
     ctx.Status.FlushEvents();
-    if (ctx.StopRequested() && i + 1 < ctx.Queue.size()) {
+    if (ctx.StopRequested() && (i + 1 < ctx.Queue.size() || ctx.WorkCutShort())) {
       ctx.Status.AppendResult(kStoppedByUser);
       ctx.Status.SetSaveLogEnabled(true);
       return false;
@@ -55,23 +50,33 @@ bool ProcessQueue(ProcessContext& ctx) {
   return true;
 }
 
+// True when the batch applied the log it would now replace: a project list
+// whose output directory holds one of the listed logs.
+bool ReplacesAnAppliedLog(const ProcessContext& ctx, const std::string& logPath) {
+  if (ctx.FormatIndex != format::kProjectList) return false;
+  for (const std::string& applied : ctx.Queue) {
+    std::error_code error;
+    if (std::filesystem::equivalent(std::filesystem::path(applied),
+                                    std::filesystem::path(logPath), error))
+      return true;
+  }
+  return false;
+}
+
 void SaveResultLog(ProcessContext& ctx) {
   if (ctx.ResultLog.Empty() || ctx.FormatIndex == format::kLog) return;
-  ctx.ResultLog.SaveToFile(ctx.OutputPath(kResultLogName));
+  const std::string logPath = ctx.OutputPath(kResultLogName);
+  if (ReplacesAnAppliedLog(ctx, logPath)) {
+    ctx.Status.AppendResult(kAppliedLogKept);
+    ctx.Status.SetSaveLogEnabled(true);
+    return;
+  }
+  ctx.ResultLog.SaveToFile(logPath);
 }
 
 void DispatchHandler(ProcessContext& ctx, std::uint8_t formatIndex, const std::string& path) {
-  switch (formatIndex) {
-    case format::kGrm: ExtractArchive(ctx, path); break;
-    case format::kTim: TimToBmp(ctx, path); break;
-    case format::kStim: SearchTims(ctx, path); break;
-    case format::kRes: ExtractResText(ctx, path); break;
-    case format::kArd: ExtractBlockStrings(ctx, path, 1); break;
-    case format::kRdt: ExtractBlockStrings(ctx, path, 0); break;
-    case format::kLog:
-    case format::kProjectList: InsertFromLog(ctx, path); break;
-    default: break;
-  }
+  const FormatRow* row = RowOfIndex(formatIndex);
+  if (row != nullptr) row->process(ctx, path);
 }
 
 void ShowComplete(ProcessContext& ctx) {
@@ -82,7 +87,9 @@ void ShowComplete(ProcessContext& ctx) {
 
 BatchOutcome BProcessClick(ProcessContext& ctx) {
   if (ctx.Queue.empty()) return BatchOutcome::EmptyQueue;
+  if (!ctx.ProcessFileCallback) ctx.ProcessFileCallback = ProcessFile;
   ctx.ClearStopRequest();
+  ctx.ClaimedOutputs.Clear();
   ctx.Status.ClearResults();
   ctx.ResultLog.Clear();
 
@@ -98,7 +105,8 @@ BatchOutcome BProcessClick(ProcessContext& ctx) {
   ctx.Status.SetBarPosition(Bar::Total, 0);
   ctx.Status.SetBarMaximum(Bar::Total, static_cast<int>(ctx.Queue.size()) - 1);
 
-  if (ctx.FormatIndex == format::kArd || ctx.FormatIndex == format::kRdt) {
+  const FormatRow* row = RowOfIndex(ctx.FormatIndex);
+  if (row != nullptr && row->needsCodeTable) {
     const auto table = ctx.UserDialogs.ChooseCodeTable();
     if (!table) return BatchOutcome::CodeTableCancelled;
     ctx.CodeTable.clear();

@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "main/process_context.h"
+#include "batch/process_context.h"
 
 namespace tessary {
 
@@ -13,17 +13,20 @@ inline constexpr const char* kResultLogName = "result.log";
 inline constexpr const char* kOperationComplete = "Operation complete!";
 inline constexpr const char* kProcessStatusCaption = "Process status:";
 inline constexpr const char* kStoppedByUser = "Stopped by user.";
+inline constexpr const char* kAppliedLogKept =
+    "result.log not replaced: it is one of the applied logs.";
 
 enum class BatchOutcome {
   EmptyQueue,          // nothing queued: nothing happened
   Completed,           // every queued file was processed
-  Stopped,             // the user stopped the batch between two files
+  Stopped,             // the user stopped the batch before its end
   DirectoryCancelled,  // no output directory chosen: no file processed
   CodeTableCancelled,  // no code table chosen: the batch ended silently
   Failed,              // an error ended the batch (RunBatch only)
 };
 
-// Runs one batch over ctx.Queue. Errors of the handlers pass out of it: the
+// Runs one batch over ctx.Queue, each file through ctx.ProcessFileCallback
+// (ProcessFile unless a caller installed another). Errors of the handlers pass out of it: the
 // remaining files are skipped, "result.log" is not written and the status
 // outputs keep their last values.
 BatchOutcome BProcessClick(ProcessContext& ctx);

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "main/format_table.h"
+#include "main/format_registry.h"
 #include "misc/text_lines.h"
 
 namespace tessary {

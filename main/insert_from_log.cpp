@@ -1,30 +1,15 @@
 #include "main/insert_from_log.h"
 
-#include "formathandlers/archive/archive_repack.h"
-#include "formathandlers/text/block_strings.h"
-#include "formathandlers/text/res_text.h"
-#include "formathandlers/tim/bmp_to_tim.h"
-#include "formathandlers/tim/tim_insert.h"
-#include "main/format_table.h"
-#include "main/result_log.h"
+#include <stdexcept>
+
+#include "batch/result_log.h"
+#include "main/format_registry.h"
+#include "misc/errors.h"
 #include "misc/paths.h"
 
 namespace tessary {
 
 namespace {
-
-using InsertionHandler = std::size_t (*)(ProcessContext&, const std::string&, std::size_t);
-
-InsertionHandler HandlerOf(std::uint8_t logFormat) {
-  switch (logFormat) {
-    case format::kGrm: return RepackArchive;
-    case format::kTim: return BmpToTim;
-    case format::kStim: return InsertTims;
-    case format::kRes: return InsertResText;
-    case format::kRdt: return InsertBlockStrings;
-    default: return nullptr;
-  }
-}
 
 // Closes the source file however the log ends, so that no lock outlives it.
 class SourceStreamGuard final {
@@ -45,13 +30,12 @@ std::size_t ApplySource(ProcessContext& ctx, const std::string& sourcePath, std:
   ctx.SourceStream = FileStream::OpenReadWrite(sourcePath);
   ctx.SourcePath = sourcePath;
   ctx.Status.SetCurrentMessage("Processing " + FileNameOf(sourcePath) + "...");
-  if (ctx.LogFormat == format::kRes) ctx.SourceStream.reset();
-  const InsertionHandler handler = HandlerOf(ctx.LogFormat);
-  if (handler == nullptr) return index + 1;
-  const std::string target = ctx.LogFormat == format::kRes
-                                 ? sourcePath
-                                 : ctx.OutputPath(FileNameOf(sourcePath));
-  const std::size_t next = handler(ctx, target, index + 1);
+  const FormatRow* row = RowOfIndex(ctx.LogFormat);
+  if (row == nullptr || row->insert == nullptr) return index + 1;
+  if (row->insertsThroughSourcePath) ctx.SourceStream.reset();
+  const std::string target =
+      row->insertsThroughSourcePath ? sourcePath : ctx.OutputPath(FileNameOf(sourcePath));
+  const std::size_t next = row->insert(ctx, target, index + 1);
   return std::max(next, index + 1);  // the walk always moves forward
 }
 
@@ -60,13 +44,46 @@ int LogPercent(std::size_t index, std::size_t count) {
   return static_cast<int>(index * 100 / (count - 1));
 }
 
+// Examines line i and returns the next line to examine.
+std::size_t ExamineLine(ProcessContext& ctx, std::size_t i) {
+  const LogLine line = ReadLogLine(ctx.TakeLogLine(i));
+  switch (line.directive) {
+    case Directive::Format: ctx.LogFormat = FormatIndexOfKey(FirstWord(line.value)); break;
+    case Directive::CodeTable:
+      ctx.CodeTable.clear();
+      ctx.CodeTable = LoadBytes(line.value);
+      break;
+    case Directive::Source: return ApplySource(ctx, line.value, i);
+    case Directive::Target:
+    case Directive::Comment: break;
+  }
+  return i + 1;
+}
+
+// Errors raised while a line is applied name the log and the line last taken
+// (the source line, or the target line its handler was at), unless they
+// already name a line.
+[[noreturn]] void RethrowAtLine(const std::string& logName, std::size_t i) {
+  const std::string where = LogLineLabel(logName, i);
+  try {
+    throw;
+  } catch (const LogLineError&) {
+    throw;
+  } catch (const FileError& error) {
+    throw LogLineError(where + error.what());
+  } catch (const FormatError& error) {
+    throw LogLineError(where + error.what());
+  }
+}
+
 }  // namespace
 
 void InsertFromLog(ProcessContext& ctx, const std::string& path) {
   ctx.LogLines.Clear();
   ctx.LogLines.LoadFromFile(path);
   ctx.LogPath = path;
-  const std::string status = "Processing " + FileNameOf(path) + "...";
+  const std::string logName = FileNameOf(path);
+  const std::string status = "Processing " + logName + "...";
   ctx.Status.SetCurrentMessage(status);
   ctx.Status.SetBarMaximum(Bar::Total, 100);
   ctx.Status.SetBarPosition(Bar::Total, 0);
@@ -77,19 +94,11 @@ void InsertFromLog(ProcessContext& ctx, const std::string& path) {
   while (i < ctx.LogLines.Count()) {
     ctx.Status.SetCurrentMessage(status);
     ctx.Status.SetBarPosition(Bar::Total, LogPercent(i, ctx.LogLines.Count()));
-    const LogLine line = ReadLogLine(ctx.LogLines.Get(i));
     std::size_t next = i + 1;
-    switch (line.directive) {
-      case Directive::Format:
-        ctx.LogFormat = FormatIndexOfKey(FirstWord(line.value));
-        break;
-      case Directive::CodeTable:
-        ctx.CodeTable.clear();
-        ctx.CodeTable = LoadBytes(line.value);
-        break;
-      case Directive::Source: next = ApplySource(ctx, line.value, i); break;
-      case Directive::Target:
-      case Directive::Comment: break;
+    try {
+      next = ExamineLine(ctx, i);
+    } catch (...) {
+      RethrowAtLine(logName, ctx.LogLineInUse());
     }
     ctx.SourceStream.reset();
     ctx.Status.StepBar(Bar::Progress);

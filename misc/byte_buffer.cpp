@@ -11,9 +11,4 @@ ByteBuffer LoadBytes(const std::string& path) {
   return bytes;
 }
 
-void SaveBytes(const std::string& path, std::span<const std::uint8_t> bytes) {
-  FileStream file = FileStream::Create(path);
-  file.Write(bytes);
-}
-
 }  // namespace tessary

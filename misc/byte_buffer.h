@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -12,7 +11,5 @@ using ByteBuffer = std::vector<std::uint8_t>;
 
 // Reads a whole file; "Cannot open file %s" when it cannot be opened.
 ByteBuffer LoadBytes(const std::string& path);
-// Creates (or truncates) a file and writes the bytes; "Cannot create file %s".
-void SaveBytes(const std::string& path, std::span<const std::uint8_t> bytes);
 
 }  // namespace tessary

@@ -6,9 +6,13 @@ void ThrowCannotOpen(const std::string& path) { throw FileError("Cannot open fil
 
 void ThrowCannotCreate(const std::string& path) { throw FileError("Cannot create file " + path); }
 
-void ThrowStreamReadError() { throw FileError("Stream read error"); }
+void ThrowStreamReadError(const std::string& path) {
+  throw FileError("Stream read error (" + path + ")");
+}
 
-void ThrowStreamWriteError() { throw FileError("Stream write error"); }
+void ThrowStreamWriteError(const std::string& path) {
+  throw FileError("Stream write error (" + path + ")");
+}
 
 void ThrowListIndexError(std::int64_t index) {
   throw FileError("List index out of bounds (" + std::to_string(index) + ")");

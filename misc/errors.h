@@ -2,7 +2,8 @@
 //
 // The file layer's messages are fixed texts that the user sees in the error box:
 // "Cannot open file %s", "Cannot create file %s", "Stream read error" and
-// "List index out of bounds (%d)". Malformed game data raises FormatError with a
+// "List index out of bounds (%d)". Stream errors add the path they happened on:
+// "Stream read error (PATH)". Malformed game data raises FormatError with a
 // message that names the file (and the entry or line where that helps).
 #pragma once
 
@@ -24,8 +25,8 @@ class FormatError final : public std::runtime_error {
 
 [[noreturn]] void ThrowCannotOpen(const std::string& path);
 [[noreturn]] void ThrowCannotCreate(const std::string& path);
-[[noreturn]] void ThrowStreamReadError();
-[[noreturn]] void ThrowStreamWriteError();
+[[noreturn]] void ThrowStreamReadError(const std::string& path);
+[[noreturn]] void ThrowStreamWriteError(const std::string& path);
 [[noreturn]] void ThrowListIndexError(std::int64_t index);
 
 // The text as the error box shows it: a full stop is added when it has none.

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "misc/errors.h"
+#include "misc/paths.h"
 
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
@@ -26,16 +27,22 @@ namespace {
 constexpr std::size_t kCopyBlock = 1 << 20;
 }
 
-FileStream FileStream::OpenRead(const std::string& path) { return FileStream(path, Access::Read); }
-
-FileStream FileStream::OpenReadWrite(const std::string& path) {
-  return FileStream(path, Access::ReadWrite);
+FileStream FileStream::OpenRead(const std::string& path) {
+  return FileStream(path, path, Access::Read);
 }
 
-FileStream FileStream::Create(const std::string& path) { return FileStream(path, Access::Create); }
+FileStream FileStream::OpenReadWrite(const std::string& path) {
+  return FileStream(path, path, Access::ReadWrite);
+}
+
+FileStream FileStream::CreateNew(const std::string& path, const std::string& shownPath) {
+  return FileStream(path, shownPath, Access::CreateNew);
+}
 
 FileStream::FileStream(FileStream&& other) noexcept
-    : path_(std::move(other.path_)), position_(other.position_) {
+    : path_(std::move(other.path_)),
+      shownPath_(std::move(other.shownPath_)),
+      position_(other.position_) {
 #ifdef _WIN32
   handle_ = std::exchange(other.handle_, nullptr);
 #else
@@ -47,6 +54,7 @@ FileStream& FileStream::operator=(FileStream&& other) noexcept {
   if (this != &other) {
     Close();
     path_ = std::move(other.path_);
+    shownPath_ = std::move(other.shownPath_);
     position_ = other.position_;
 #ifdef _WIN32
     handle_ = std::exchange(other.handle_, nullptr);
@@ -69,19 +77,20 @@ void FileStream::CopyFrom(FileStream& source, std::uint64_t count) {
     const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(count, block.size()));
     const std::size_t got = source.ReadSome({block.data(), n});
     Write({block.data(), got});
-    if (got < n) ThrowStreamReadError();
+    if (got < n) ThrowStreamReadError(source.shownPath_);
     count -= n;
   }
 }
 
 void FileStream::ReadExact(std::span<std::uint8_t> out) {
-  if (ReadSome(out) != out.size()) ThrowStreamReadError();
+  if (ReadSome(out) != out.size()) ThrowStreamReadError(shownPath_);
 }
 
 #ifdef _WIN32
 
-FileStream::FileStream(std::string path, Access access) : path_(std::move(path)) {
-  const std::filesystem::path native(path_);
+FileStream::FileStream(std::string path, std::string shownPath, Access access)
+    : path_(std::move(path)), shownPath_(std::move(shownPath)) {
+  const std::filesystem::path native = NativePath(path_);
   DWORD desired = GENERIC_READ;
   DWORD share = FILE_SHARE_READ;
   DWORD disposition = OPEN_EXISTING;
@@ -89,19 +98,21 @@ FileStream::FileStream(std::string path, Access access) : path_(std::move(path))
     desired |= GENERIC_WRITE;
     share = 0;
   }
-  if (access == Access::Create) disposition = CREATE_ALWAYS;
+  if (access == Access::CreateNew) disposition = CREATE_NEW;
   HANDLE h = CreateFileW(native.c_str(), desired, share, nullptr, disposition,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) {
-    if (access == Access::Create) ThrowCannotCreate(path_);
-    ThrowCannotOpen(path_);
-  }
+  const auto fail = [&] {
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    if (access == Access::CreateNew) ThrowCannotCreate(shownPath_);
+    ThrowCannotOpen(shownPath_);
+  };
+  if (h == INVALID_HANDLE_VALUE || GetFileType(h) != FILE_TYPE_DISK) fail();
   handle_ = h;
 }
 
 std::uint64_t FileStream::Size() const {
   LARGE_INTEGER size{};
-  if (!GetFileSizeEx(static_cast<HANDLE>(handle_), &size)) ThrowStreamReadError();
+  if (!GetFileSizeEx(static_cast<HANDLE>(handle_), &size)) ThrowStreamReadError(shownPath_);
   return static_cast<std::uint64_t>(size.QuadPart);
 }
 
@@ -116,7 +127,7 @@ std::size_t FileStream::ReadSome(std::span<std::uint8_t> out) {
     DWORD got = 0;
     if (!ReadFile(static_cast<HANDLE>(handle_), out.data() + total, want, &got, &at)) {
       if (GetLastError() == ERROR_HANDLE_EOF) break;
-      ThrowStreamReadError();
+      ThrowStreamReadError(shownPath_);
     }
     if (got == 0) break;
     total += got;
@@ -135,7 +146,7 @@ void FileStream::Write(std::span<const std::uint8_t> bytes) {
     const DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - total, 1u << 30));
     DWORD put = 0;
     if (!WriteFile(static_cast<HANDLE>(handle_), bytes.data() + total, want, &put, &at) || put == 0)
-      ThrowStreamWriteError();
+      ThrowStreamWriteError(shownPath_);
     total += put;
   }
   position_ += total;
@@ -145,7 +156,7 @@ void FileStream::Truncate() {
   LARGE_INTEGER pos{};
   pos.QuadPart = static_cast<LONGLONG>(position_);
   HANDLE h = static_cast<HANDLE>(handle_);
-  if (!SetFilePointerEx(h, pos, nullptr, FILE_BEGIN) || !SetEndOfFile(h)) ThrowStreamWriteError();
+  if (!SetFilePointerEx(h, pos, nullptr, FILE_BEGIN) || !SetEndOfFile(h)) ThrowStreamWriteError(shownPath_);
 }
 
 void FileStream::Close() {
@@ -153,32 +164,32 @@ void FileStream::Close() {
   handle_ = nullptr;
 }
 
-bool FileStream::IsOpen() const { return handle_ != nullptr; }
-
 #else
 
-FileStream::FileStream(std::string path, Access access) : path_(std::move(path)) {
-  const int flags = access == Access::Read     ? O_RDONLY
-                    : access == Access::Create ? O_RDWR | O_CREAT
-                                               : O_RDWR;
-  fd_ = ::open(path_.c_str(), flags | O_CLOEXEC, 0666);
+FileStream::FileStream(std::string path, std::string shownPath, Access access)
+    : path_(std::move(path)), shownPath_(std::move(shownPath)) {
+  const int flags = access == Access::Read        ? O_RDONLY
+                    : access == Access::CreateNew ? O_RDWR | O_CREAT | O_EXCL
+                                                  : O_RDWR;
+  // O_NONBLOCK keeps the open of a FIFO from waiting for a writer; only
+  // regular files get past the check below, where it makes no difference.
+  fd_ = ::open(path_.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
   const auto fail = [&] {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
-    if (access == Access::Create) ThrowCannotCreate(path_);
-    ThrowCannotOpen(path_);
+    if (access == Access::CreateNew) ThrowCannotCreate(shownPath_);
+    ThrowCannotOpen(shownPath_);
   };
   if (fd_ < 0) fail();
   struct stat info {};
-  if (::fstat(fd_, &info) != 0 || S_ISDIR(info.st_mode)) fail();
+  if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) fail();
   const int lock = access == Access::Read ? LOCK_SH : LOCK_EX;
   if (::flock(fd_, lock | LOCK_NB) != 0) fail();
-  if (access == Access::Create && ::ftruncate(fd_, 0) != 0) fail();
 }
 
 std::uint64_t FileStream::Size() const {
   struct stat info {};
-  if (::fstat(fd_, &info) != 0) ThrowStreamReadError();
+  if (::fstat(fd_, &info) != 0) ThrowStreamReadError(shownPath_);
   return static_cast<std::uint64_t>(info.st_size);
 }
 
@@ -187,7 +198,7 @@ std::size_t FileStream::ReadSome(std::span<std::uint8_t> out) {
   while (total < out.size()) {
     const ssize_t got = ::pread(fd_, out.data() + total, out.size() - total,
                                 static_cast<off_t>(position_ + total));
-    if (got < 0) ThrowStreamReadError();
+    if (got < 0) ThrowStreamReadError(shownPath_);
     if (got == 0) break;
     total += static_cast<std::size_t>(got);
   }
@@ -200,22 +211,20 @@ void FileStream::Write(std::span<const std::uint8_t> bytes) {
   while (total < bytes.size()) {
     const ssize_t put = ::pwrite(fd_, bytes.data() + total, bytes.size() - total,
                                  static_cast<off_t>(position_ + total));
-    if (put <= 0) ThrowStreamWriteError();
+    if (put <= 0) ThrowStreamWriteError(shownPath_);
     total += static_cast<std::size_t>(put);
   }
   position_ += total;
 }
 
 void FileStream::Truncate() {
-  if (::ftruncate(fd_, static_cast<off_t>(position_)) != 0) ThrowStreamWriteError();
+  if (::ftruncate(fd_, static_cast<off_t>(position_)) != 0) ThrowStreamWriteError(shownPath_);
 }
 
 void FileStream::Close() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
 }
-
-bool FileStream::IsOpen() const { return fd_ >= 0; }
 
 #endif
 

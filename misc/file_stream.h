@@ -5,7 +5,9 @@
 // opens and creates hold it alone. On Windows this is the share mode of the open;
 // elsewhere it is an advisory flock() that every open of this layer respects. This
 // is what makes "rebuild an archive over the one being read" fail cleanly with
-// "Cannot create file %s" instead of destroying the source.
+// "Cannot create file %s" instead of destroying the source. Only regular files
+// are opened: a FIFO or a device is refused with "Cannot open file %s" instead
+// of blocking for ever or reading without end.
 #pragma once
 
 #include <cstddef>
@@ -21,9 +23,11 @@ class FileStream final {
   static FileStream OpenRead(const std::string& path);
   // An existing file, for reading and writing, held exclusively.
   static FileStream OpenReadWrite(const std::string& path);
-  // A new or truncated file, for reading and writing, held exclusively. The
-  // truncation happens only after the lock is held.
-  static FileStream Create(const std::string& path);
+  // A new file that must not exist yet, for reading and writing, held
+  // exclusively. Errors name `shownPath` (the name the user knows the file by).
+  // Outputs are made through OutputFile, which creates them this way under a
+  // temporary name.
+  static FileStream CreateNew(const std::string& path, const std::string& shownPath);
 
   FileStream(FileStream&& other) noexcept;
   FileStream& operator=(FileStream&& other) noexcept;
@@ -32,11 +36,12 @@ class FileStream final {
   ~FileStream();
 
   const std::string& Path() const { return path_; }
+  const std::string& ShownPath() const { return shownPath_; }
   std::uint64_t Size() const;
   std::uint64_t Position() const { return position_; }
   void Seek(std::uint64_t position) { position_ = position; }
 
-  // Reads exactly out.size() bytes; a short read raises "Stream read error".
+  // Reads exactly out.size() bytes; a short read raises "Stream read error (PATH)".
   void ReadExact(std::span<std::uint8_t> out);
   // Reads up to out.size() bytes and returns how many were read.
   std::size_t ReadSome(std::span<std::uint8_t> out);
@@ -49,13 +54,13 @@ class FileStream final {
   void CopyFrom(FileStream& source, std::uint64_t count);
 
   void Close();
-  bool IsOpen() const;
 
  private:
-  enum class Access { Read, ReadWrite, Create };
-  FileStream(std::string path, Access access);
+  enum class Access { Read, ReadWrite, CreateNew };
+  FileStream(std::string path, std::string shownPath, Access access);
 
   std::string path_;
+  std::string shownPath_;  // what errors call the file
   std::uint64_t position_ = 0;
 #ifdef _WIN32
   void* handle_ = nullptr;

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "misc/errors.h"
+#include "misc/paths.h"
 
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
@@ -23,7 +24,7 @@ namespace tessary {
 #ifdef _WIN32
 
 MappedFile::MappedFile(const std::string& path) {
-  const std::filesystem::path native(path);
+  const std::filesystem::path native = NativePath(path);
   HANDLE file = CreateFileW(native.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) ThrowCannotOpen(path);
@@ -54,7 +55,7 @@ MappedFile::~MappedFile() {
 #else
 
 MappedFile::MappedFile(const std::string& path) {
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);  // a FIFO is refused, not awaited
   struct stat info {};
   const bool usable = fd_ >= 0 && ::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode) &&
                       ::flock(fd_, LOCK_SH | LOCK_NB) == 0;

@@ -5,6 +5,16 @@
 
 namespace tessary {
 
+std::filesystem::path NativePath(const std::string& path) {
+  const auto* first = reinterpret_cast<const char8_t*>(path.data());
+  return std::filesystem::path(std::u8string(first, first + path.size()));
+}
+
+std::string PathText(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
 std::string JoinPath(std::string_view directory, std::string_view name) {
   std::string path(directory);
   path += kPathSeparator;
@@ -27,18 +37,20 @@ std::string BaseBeforeFirstDot(std::string_view path) {
   return dot == std::string::npos ? std::string() : name.substr(0, dot);
 }
 
-bool PathExists(const std::string& path) {
+std::string AbsolutePath(const std::string& path) {
   std::error_code error;
-  return std::filesystem::exists(std::filesystem::path(path), error);
+  const auto absolute = std::filesystem::absolute(NativePath(path), error);
+  return error ? path : PathText(absolute.lexically_normal());
 }
 
-}  // namespace tessary
-
-namespace tessary {
+bool PathExists(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::exists(NativePath(path), error);
+}
 
 bool FileExists(const std::string& path) {
   std::error_code error;
-  const auto status = std::filesystem::status(std::filesystem::path(path), error);
+  const auto status = std::filesystem::status(NativePath(path), error);
   return std::filesystem::exists(status) && !std::filesystem::is_directory(status);
 }
 

@@ -1,6 +1,7 @@
 // Path text helpers. Paths are 8-bit text as the dialogs and logs hold them.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -12,6 +13,11 @@ inline constexpr char kPathSeparator = '\\';
 inline constexpr char kPathSeparator = '/';
 #endif
 
+// The file-system path of a UTF-8 path text.
+std::filesystem::path NativePath(const std::string& path);
+// The UTF-8 text of a file-system path.
+std::string PathText(const std::filesystem::path& path);
+
 // directory + one separator + name, whatever form the directory has.
 std::string JoinPath(std::string_view directory, std::string_view name);
 // The part after the last separator ("\" or "/" on Windows, "/" elsewhere).
@@ -19,6 +25,9 @@ std::string FileNameOf(std::string_view path);
 // The file name cut before its first "."; empty when it has no dot (output
 // names of such sources start with "_").
 std::string BaseBeforeFirstDot(std::string_view path);
+// The absolute form of a path (relative paths are taken from the current
+// directory), so that messages say where a file was looked for.
+std::string AbsolutePath(const std::string& path);
 bool PathExists(const std::string& path);
 // True for an existing path that is not a directory.
 bool FileExists(const std::string& path);

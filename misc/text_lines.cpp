@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "misc/byte_buffer.h"
+#include "misc/output_file.h"
 #include "misc/errors.h"
 
 namespace tessary {

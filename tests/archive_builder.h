@@ -11,7 +11,7 @@
 
 namespace tessary::testing {
 
-struct EntrySpec {
+struct ArchiveEntry {
   std::string name;
   std::vector<std::uint8_t> content;
   bool compress = false;
@@ -27,7 +27,7 @@ inline std::vector<std::uint8_t> SyntheticXorTable() {
 // A synthetic "decodetable.tbl": 4096 bytes of text the encoder can match.
 inline std::vector<std::uint8_t> SyntheticDictionary() { return TextLikeData(4096, 99); }
 
-inline std::vector<std::uint8_t> BuildArchive(const std::vector<EntrySpec>& entries,
+inline std::vector<std::uint8_t> BuildArchive(const std::vector<ArchiveEntry>& entries,
                                               const std::vector<std::uint8_t>& xorTable,
                                               const std::vector<std::uint8_t>& dictionary,
                                               std::uint32_t seed = 1) {

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "main/process_context.h"
-#include "main/status_outputs.h"
+#include "batch/process_context.h"
+#include "batch/status_outputs.h"
 #include "misc/byte_buffer.h"
 
 namespace tessary::testing {

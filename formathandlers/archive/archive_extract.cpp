@@ -8,11 +8,11 @@
 
 #include "formathandlers/archive/archive_layout.h"
 #include "formathandlers/archive/xor_stream.h"
-#include "main/result_log.h"
-#include "misc/decompress.h"
+#include "batch/result_log.h"
+#include "formathandlers/archive/decompress.h"
 #include "misc/errors.h"
-#include "misc/file_stream.h"
 #include "misc/mapped_file.h"
+#include "misc/output_file.h"
 #include "misc/paths.h"
 
 namespace tessary {
@@ -80,7 +80,7 @@ std::string OutputPathFor(ArchiveRun& run, const std::string& name) {
     fileName = "REP" + std::to_string(run.repeatCounter) + "_" + fileName;
     ++run.repeatCounter;
   }
-  return directory + fileName;
+  return run.ctx.ClaimOutput(directory + fileName);
 }
 
 // Unscrambles the entry's chunks, each with its own generator, straight from
@@ -109,33 +109,41 @@ std::vector<DataBlock> ReadAllBlocks(const ArchiveRun& run, const std::vector<En
   return blocks;
 }
 
-void ExtractEntry(ArchiveRun& run, const EntryRecord& record, const DataBlock& block, std::size_t e,
-                  std::size_t count) {
+// The entry's bytes as they go to its file: unscrambled, and decompressed when
+// the unpacked size exceeds the stored size.
+std::span<const std::uint8_t> EntryContent(ArchiveRun& run, const EntryRecord& record,
+                                           const DataBlock& block, std::size_t e) {
   ProcessContext& ctx = run.ctx;
-  const std::string label = EntryLabel(run.archiveName, e, record.name);
-  const std::string path = OutputPathFor(run, record.name);
-  FileStream out = FileStream::Create(path);
-
   ctx.Status.SetCurrentMessage("Xoring " + record.name + " from " + run.archiveName + " ...");
   ctx.Status.PumpEvents();
   Unscramble(run, block);
-  out.Write(run.stored);
+  if (block.unpackedSize <= record.storedSize) return run.stored;
+
+  ctx.Status.SetCurrentMessage("Decompressing " + record.name + " from " + run.archiveName +
+                               " ...");
+  ctx.Status.PumpEvents();
+  if (!run.dictionary) run.dictionary = LoadBytes(AbsolutePath(kDecodeTableName));
+  try {
+    DecompressWithDictionary(run.stored, run.unpacked, block.unpackedSize, block.chunkSizes,
+                             *run.dictionary);
+  } catch (const FormatError& error) {
+    throw FormatError(EntryLabel(run.archiveName, e, record.name) + ": " + error.what());
+  }
+  return run.unpacked;
+}
+
+void ExtractEntry(ArchiveRun& run, const EntryRecord& record, const DataBlock& block, std::size_t e,
+                  std::size_t count) {
+  ProcessContext& ctx = run.ctx;
+  const std::string path = OutputPathFor(run, record.name);
+  const auto content = EntryContent(run, record, block, e);
+  OutputFile out(path);
+  out.Write(content);
+  out.Commit();
 
   const bool compressed = block.unpackedSize > record.storedSize;
-  if (compressed) {
-    ctx.Status.SetCurrentMessage("Decompressing " + record.name + " from " + run.archiveName + " ...");
-    ctx.Status.PumpEvents();
-    if (!run.dictionary) run.dictionary = LoadBytes(kDecodeTableName);
-    try {
-      DecompressWithDictionary(run.stored, run.unpacked, block.unpackedSize, block.chunkSizes, *run.dictionary);
-    } catch (const FormatError& error) {
-      throw FormatError(label + ": " + error.what());
-    }
-    out.Seek(0);
-    out.Write(run.unpacked);
-    out.Truncate();
-  }
-  ctx.Status.AppendResult(FinalComponent(record.name) + (compressed ? " decompressed." : " extracted."));
+  ctx.Status.AppendResult(FinalComponent(record.name) +
+                          (compressed ? " decompressed." : " extracted."));
   ctx.ResultLog.Add(ArchiveTargetLine(path));
   ctx.Status.SetExtractedTag(ctx.Status.ExtractedTag() + 1);
   ctx.Status.SetExtractedCaption("Extracted " + std::to_string(ctx.Status.ExtractedTag()) + " of " +
@@ -145,7 +153,8 @@ void ExtractEntry(ArchiveRun& run, const EntryRecord& record, const DataBlock& b
 }  // namespace
 
 void ExtractArchive(ProcessContext& ctx, const std::string& path) {
-  const XorTable table = XorTable::Load(kXorTableName);  // before the archive is touched
+  // Read before the archive is touched; errors say where it was looked for.
+  const XorTable table = XorTable::Load(AbsolutePath(kXorTableName));
   const MappedFile archive(path);
   ArchiveRun run(ctx, archive.Bytes(), path, table);
   const std::vector<EntryRecord> records = ReadEntryRecords(run.bytes, run.archiveName);

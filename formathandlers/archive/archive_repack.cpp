@@ -8,6 +8,7 @@
 #include "misc/byte_reader.h"
 #include "misc/errors.h"
 #include "misc/file_stream.h"
+#include "misc/output_file.h"
 #include "misc/paths.h"
 
 namespace tessary {
@@ -20,12 +21,16 @@ constexpr std::uint64_t kMaxEntryFileSize = 268337152;
 constexpr std::size_t kArchiveTargetPrefix = 10;  // "#Target : "
 
 // "XorTable.tbl" in the current directory (the batch's output directory), or
-// beside the log being applied, where extraction left it.
+// beside the log being applied, where extraction left it. The error names
+// both places.
 XorTable LoadRepackTable(const ProcessContext& ctx) {
-  if (PathExists(kXorTableName)) return XorTable::Load(kXorTableName);
-  const auto besideLog = std::filesystem::path(ctx.LogPath).parent_path() / kXorTableName;
-  if (!ctx.LogPath.empty() && PathExists(besideLog.string())) return XorTable::Load(besideLog.string());
-  ThrowCannotOpen(kXorTableName);
+  const std::string inOutput = AbsolutePath(kXorTableName);
+  if (PathExists(inOutput)) return XorTable::Load(inOutput);
+  if (ctx.LogPath.empty()) ThrowCannotOpen(inOutput);
+  const std::string besideLog =
+      AbsolutePath(PathText(NativePath(ctx.LogPath).parent_path() / kXorTableName));
+  if (PathExists(besideLog)) return XorTable::Load(besideLog);
+  ThrowCannotOpen(inOutput + " (nor " + besideLog + ")");
 }
 
 struct RepackEntry {
@@ -57,11 +62,11 @@ std::vector<RepackEntry> PlanEntries(ProcessContext& ctx, const ByteBuffer& area
   const std::uint64_t sourceSize = ctx.SourceStream->Size();
   std::vector<RepackEntry> plan;
   for (std::size_t e = 0; e < records.size(); ++e) {
-    const std::string& line = ctx.LogLines.Get(first + e);
+    const std::string& line = ctx.TakeLogLine(first + e);
     RepackEntry entry{records[e], line.size() > kArchiveTargetPrefix ? line.substr(kArchiveTargetPrefix) : ""};
     entry.rebuild = !entry.filePath.empty() && FileExists(entry.filePath);
     const std::string label = EntryLabel(sourceName, e, entry.record.name);
-    if (entry.rebuild && std::filesystem::file_size(entry.filePath) >= kMaxEntryFileSize)
+    if (entry.rebuild && std::filesystem::file_size(NativePath(entry.filePath)) >= kMaxEntryFileSize)
       throw FormatError(entry.filePath + ": entry files of 268337152 bytes or more do not fit an archive");
     if (!entry.rebuild &&
         !FitsIn(sourceSize, static_cast<std::uint64_t>(entry.record.dataOffset) * grm::kOffsetUnit,
@@ -72,12 +77,14 @@ std::vector<RepackEntry> PlanEntries(ProcessContext& ctx, const ByteBuffer& area
   return plan;
 }
 
+// The rebuilt archive, written under a temporary name and renamed into place
+// by Commit() once every entry is in.
 class ArchiveWriter final {
  public:
-  explicit ArchiveWriter(const std::string& path) : out_(FileStream::Create(path)) {}
+  explicit ArchiveWriter(const std::string& path) : out_(path) {}
   std::uint64_t Length() const { return length_; }
   void Append(std::span<const std::uint8_t> bytes) {
-    out_.Seek(length_);
+    out_.Stream().Seek(length_);
     out_.Write(bytes);
     length_ += bytes.size();
   }
@@ -87,12 +94,13 @@ class ArchiveWriter final {
     if (rest != 0) Append({zeros, static_cast<std::size_t>(grm::kBlockAlignment - rest)});
   }
   void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
-    out_.Seek(offset);
+    out_.Stream().Seek(offset);
     out_.Write(bytes);
   }
+  void Commit() { out_.Commit(); }
 
  private:
-  FileStream out_;
+  OutputFile out_;
   std::uint64_t length_ = 0;
 };
 
@@ -142,15 +150,18 @@ std::size_t RepackArchive(ProcessContext& ctx, const std::string& path, std::siz
   ByteBuffer area = ReadTableArea(source, sourceName);
   const std::vector<RepackEntry> plan = PlanEntries(ctx, area, sourceName, index);
 
-  ArchiveWriter out(path);
+  ctx.TakeLogLine(index - 1);  // the rebuilt archive belongs to the source line
+  const std::string outPath = ctx.ClaimOutput(path);
+  ArchiveWriter out(outPath);
   out.Append(area);
   ctx.Status.SetBarPosition(Bar::Progress, 0);
   ctx.Status.SetBarMaximum(Bar::Progress, 100);
-  ctx.Status.SetCurrentMessage("Processing " + FileNameOf(path) + " ...");
+  ctx.Status.SetCurrentMessage("Processing " + FileNameOf(outPath) + " ...");
   ctx.Status.PumpEvents();
   ByteBuffer data;
   for (std::size_t e = 0; e < plan.size(); ++e) {
     const RepackEntry& entry = plan[e];
+    ctx.TakeLogLine(index + e);
     const std::uint64_t newOffset = out.Length() / grm::kOffsetUnit;
     std::uint32_t storedSize = entry.record.storedSize;
     if (entry.rebuild) {
@@ -169,6 +180,7 @@ std::size_t RepackArchive(ProcessContext& ctx, const std::string& path, std::siz
     ctx.Status.SetBarPosition(Bar::Progress, static_cast<int>(e * 100 / plan.size()));
     ctx.Status.PumpEvents();
   }
+  out.Commit();
   return index + plan.size();
 }
 

@@ -12,7 +12,7 @@
 #include <span>
 #include <string>
 
-#include "main/random_generator.h"
+#include "batch/random_generator.h"
 
 namespace tessary {
 
@@ -26,7 +26,6 @@ class XorTable final {
   static XorTable FromBytes(std::span<const std::uint8_t> bytes, const std::string& name);
   // "Cannot open file %s" when the file is missing.
   static XorTable Load(const std::string& path);
-  std::uint32_t Run(std::size_t index) const { return runs_[index]; }
   // The length of the run (run + 1 bytes) for the top byte of a run draw:
   // the run index is that byte modulo 63, looked up once here.
   std::uint64_t RunLengthForDraw(std::uint32_t topByte) const { return lengths_[topByte]; }
@@ -39,10 +38,6 @@ class XorTable final {
 inline std::uint16_t NextRandom(std::uint32_t& state) {
   state = state * 0x5D588B65u + 0x8000000Bu;
   return static_cast<std::uint16_t>(state >> 16);
-}
-
-inline std::uint8_t NextKeyByte(std::uint32_t& state) {
-  return static_cast<std::uint8_t>(NextRandom(state) >> 8);
 }
 
 inline std::uint32_t NextRunIndex(std::uint32_t& state) {

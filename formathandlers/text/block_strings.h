@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "main/process_context.h"
+#include "batch/process_context.h"
 
 namespace tessary {
 

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <string>
 
-#include "main/process_context.h"
+#include "batch/process_context.h"
 
 namespace tessary {
 

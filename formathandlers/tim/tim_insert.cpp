@@ -1,6 +1,6 @@
 #include "formathandlers/tim/tim_insert.h"
 
-#include "main/result_log.h"
+#include "batch/result_log.h"
 #include "misc/errors.h"
 #include "misc/file_stream.h"
 #include "misc/paths.h"
@@ -25,7 +25,7 @@ std::string PathByPosition(const std::string& line) {
 // source untouched.
 void WriteTimBack(FileStream& source, const TimTarget& target) {
   FileStream tim = FileStream::OpenRead(target.path);
-  if (target.length > tim.Size()) ThrowStreamReadError();
+  if (target.length > tim.Size()) ThrowStreamReadError(target.path);
   source.Seek(target.offset);
   tim.Seek(0);
   source.CopyFrom(tim, target.length);  // a length of 0 copies the whole TIM file
@@ -39,7 +39,7 @@ std::size_t InsertTims(ProcessContext& ctx, const std::string& path, std::size_t
   ctx.Status.SetCurrentMessage("Processing " + FileNameOf(path) + " ...");
   ctx.Status.PumpEvents();
   while (index < ctx.LogLines.Count() && IsTimTargetLine(ctx.LogLines.Get(index))) {
-    const std::string& line = ctx.LogLines.Get(index);
+    const std::string& line = ctx.TakeLogLine(index);
     ++index;
     const auto target = ParseTimTarget(line);
     const std::string name = FileNameOf(target ? target->path : PathByPosition(line));

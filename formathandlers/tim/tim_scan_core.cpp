@@ -4,7 +4,7 @@
 #include <bit>
 
 #include "misc/byte_reader.h"
-#include "misc/tim_layout.h"
+#include "formathandlers/tim/tim_layout.h"
 
 namespace tessary {
 

@@ -1,8 +1,9 @@
 #include "formathandlers/tim/tim_scanner.h"
 
 #include "formathandlers/tim/tim_scan_core.h"
-#include "main/result_log.h"
+#include "batch/result_log.h"
 #include "misc/byte_buffer.h"
+#include "misc/output_file.h"
 #include "misc/mapped_file.h"
 #include "misc/paths.h"
 
@@ -17,8 +18,8 @@ void WriteFoundImage(ProcessContext& ctx, const std::string& base,
                      std::span<const std::uint8_t> data, const FoundTim& found) {
   const int n = ctx.Status.ExtractedTag();
   ctx.Status.SetExtractedTag(n + 1);
-  const std::string name = base + "_" + std::to_string(n) + ".tim";
-  const std::string outPath = ctx.OutputPath(name);
+  const std::string outPath = ctx.ClaimOutput(ctx.OutputPath(base + "_" + std::to_string(n) + ".tim"));
+  const std::string name = FileNameOf(outPath);
   SaveBytes(outPath, data.subspan(found.offset, found.length));
   ctx.Status.AppendResult(name + " extracted.");
   ctx.ResultLog.Add(TimTargetLine(static_cast<std::uint32_t>(found.offset),
@@ -47,6 +48,12 @@ void SearchTims(ProcessContext& ctx, const std::string& path) {
       if (found) WriteFoundImage(ctx, base, data, *found);
       ctx.Status.SetBarPosition(Bar::Progress, scanner.ProgressPercent());
       ctx.Status.PumpEvents();
+      // A Stop ends this file's scan here; what was found stays written and
+      // logged, and the driver reports the stop.
+      if (ctx.StopRequested() && !scanner.Finished()) {
+        ctx.NoteWorkCutShort();
+        break;
+      }
     }
   }
   ctx.Status.AppendResult(std::to_string(ctx.Status.ExtractedTag()) + " TIM's found.");

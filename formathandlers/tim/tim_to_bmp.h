@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "main/process_context.h"
+#include "batch/process_context.h"
 
 namespace tessary {
 

@@ -1,9 +1,6 @@
 #include "main/cli/cli_front_end.h"
 
 #include <CLI/CLI.hpp>
-#include <algorithm>
-#include <array>
-#include <cctype>
 #include <filesystem>
 #include <iostream>
 #include <optional>
@@ -13,37 +10,23 @@
 #include "main/batch_driver.h"
 #include "main/cli/cli_outputs.h"
 #include "main/file_queue.h"
+#include "main/format_registry.h"
 #include "misc/errors.h"
 
 namespace tessary {
 
 namespace {
 
-struct KeyChoice {
-  const char* key;
-  int choice;
-};
-
-// The eight file types of the window's open dialog, in the same order.
-constexpr std::array<KeyChoice, 8> kKeys = {{{"grm", 1},
-                                             {"tim", 2},
-                                             {"stim", 3},
-                                             {"res", 4},
-                                             {"lst", 5},
-                                             {"log", 6},
-                                             {"ard", 7},
-                                             {"rdt", 8}}};
-
-constexpr const char* kKeyHelp =
-    "KEY (case-insensitive):\n"
-    "  grm   Grimhold 3 archives (*.dat): extract every entry\n"
-    "  tim   TIM images (*.tim): convert to bitmaps\n"
-    "  stim  any file: search for TIM images\n"
-    "  res   resource descriptions (*.res): extract text\n"
-    "  lst   a project list: apply the result logs it names\n"
-    "  log   result logs (*.log): insert edited files back\n"
-    "  ard   ARD PS-X files (*.ard): extract strings (needs -t)\n"
-    "  rdt   RDT PC files (*.rdt): extract strings (needs -t)\n";
+// The --help footer: one line per file type of the registry.
+std::string KeyHelp() {
+  std::string help = "KEY (case-insensitive):\n";
+  for (const FormatRow& row : FormatRegistry()) {
+    std::string key(row.cliKey);
+    key.resize(6, ' ');
+    help += "  " + key + std::string(row.cliHelp) + "\n";
+  }
+  return help;
+}
 
 struct Options {
   std::string key;
@@ -52,15 +35,6 @@ struct Options {
   bool quiet = false;
   std::vector<std::string> files;
 };
-
-std::optional<int> ChoiceOfKey(std::string key) {
-  std::transform(key.begin(), key.end(), key.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  for (const auto& entry : kKeys) {
-    if (key == entry.key) return entry.choice;
-  }
-  return std::nullopt;
-}
 
 int UsageError(const std::string& text) {
   std::cerr << "tessary-cli: " << text << "\nRun with --help for more information.\n";
@@ -103,8 +77,10 @@ int RunBatchWith(const Options& options, int choice) {
   std::cout.flush();
   switch (outcome) {
     case BatchOutcome::Failed: return kExitFailed;
-    case BatchOutcome::Stopped: return kExitStopped;
-    default: return kExitCompleted;
+    case BatchOutcome::Stopped:
+      std::cerr << kStoppedByUser << '\n';
+      return kExitStopped;
+    default: dialogs.ShowPendingInformation(); return kExitCompleted;
   }
 }
 
@@ -121,7 +97,7 @@ int RunCli(int argc, char** argv) {
   app.add_option("-t,--table", options.codeTable, "code table (*.tbl), required for ard and rdt");
   app.add_flag("-q,--quiet", options.quiet, "no status line or progress bar on stderr");
   app.add_option("FILE", options.files, "input files (for lst: one project list)")->required();
-  app.footer(kKeyHelp);
+  app.footer(KeyHelp());
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
@@ -129,13 +105,13 @@ int RunCli(int argc, char** argv) {
     return code == 0 ? kExitCompleted : kExitUsage;
   }
 
-  const auto choice = ChoiceOfKey(options.key);
-  if (!choice) return UsageError("unknown file type KEY '" + options.key + "'");
-  if ((*choice == 7 || *choice == 8) && options.codeTable.empty())
+  const int choice = ChoiceOfCliKey(options.key);
+  if (choice == 0) return UsageError("unknown file type KEY '" + options.key + "'");
+  if (RowOfChoice(choice)->needsCodeTable && options.codeTable.empty())
     return UsageError("-t TABLE is required for " + options.key);
 
   try {
-    return RunBatchWith(options, *choice);
+    return RunBatchWith(options, choice);
   } catch (const std::exception& error) {
     std::cerr << WithFullStop(error.what()) << '\n';
     return kExitFailed;

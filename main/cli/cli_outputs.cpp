@@ -42,9 +42,11 @@ bool StderrIsTerminal() {
 #endif
 }
 
+// Each line is flushed as it is written, so that lines already produced
+// survive a second Ctrl-C, which ends the process at once.
 void CliOutputs::ResultAppended(const std::string& line) {
   ClearLine();
-  std::cout << line << '\n';
+  std::cout << line << '\n' << std::flush;
 }
 
 void CliOutputs::BarChanged(Bar bar, int maximum, int position) {
@@ -70,8 +72,9 @@ void CliOutputs::ClearLine() {
   lineShown_ = false;
 }
 
-void CliDialogs::ShowInformation(const std::string& text, const std::string&) {
-  std::cerr << text << '\n';
+void CliDialogs::ShowPendingInformation() {
+  if (!pendingInformation_.empty()) std::cerr << pendingInformation_ << '\n';
+  pendingInformation_.clear();
 }
 
 void CliDialogs::ShowError(const std::string& text) { std::cerr << text << '\n'; }

@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "main/process_context.h"
-#include "main/status_outputs.h"
+#include "batch/process_context.h"
+#include "batch/status_outputs.h"
 
 namespace tessary {
 
@@ -44,10 +44,16 @@ class CliDialogs final : public Dialogs {
 
   std::optional<std::string> ChooseDirectory(const std::string&) override { return outputDirectory_; }
   std::optional<std::string> ChooseCodeTable() override { return codeTable_; }
-  void ShowInformation(const std::string& text, const std::string&) override;
+  // Kept until the batch's outcome is known: a stopped batch says so instead.
+  void ShowInformation(const std::string& text, const std::string&) override {
+    pendingInformation_ = text;
+  }
   void ShowError(const std::string& text) override;
+  // Prints the information text of the batch ("Operation complete!") on stderr.
+  void ShowPendingInformation();
 
  private:
+  std::string pendingInformation_;
   std::string outputDirectory_;
   std::optional<std::string> codeTable_;
 };

@@ -1,6 +1,7 @@
 #include "main/window/main_form.h"
 
 #include <QCloseEvent>
+#include <algorithm>
 #include <QCoreApplication>
 #include <QFontDatabase>
 #include <QGroupBox>
@@ -14,10 +15,11 @@
 
 #include "main/batch_driver.h"
 #include "main/file_queue.h"
-#include "main/format_table.h"
+#include "main/format_registry.h"
 #include "main/rtf_writer.h"
 #include "main/window/glyphs.h"
 #include "misc/byte_buffer.h"
+#include "misc/output_file.h"
 #include "misc/errors.h"
 #include "misc/paths.h"
 
@@ -31,7 +33,9 @@ constexpr int kToolBarHeight = 26;
 constexpr int kLogListHeight = 189;
 constexpr int kGroupHeight = 66;
 
-QString Q(const std::string& text) { return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())); }
+QString Q(const std::string& text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 QFont WindowFont() {
   if (QFontDatabase::families().contains("MS Sans Serif")) return QFont("MS Sans Serif", 8);
@@ -221,10 +225,12 @@ void TMainForm::ResultsCleared() { Results->clear(); }
 
 void TMainForm::ExtractedChanged(int, const std::string& caption) { Extracted->setText(Q(caption)); }
 
+// A bar with maximum 0 (the Total bar of a one-file batch) is shown empty:
+// Qt would draw a range of 0..0 as a busy animation that never ends.
 void TMainForm::BarChanged(Bar bar, int maximum, int position) {
   QProgressBar* target = bar == Bar::Progress ? Progress : Total;
-  target->setMaximum(maximum);
-  target->setValue(position);
+  target->setMaximum(std::max(maximum, 1));
+  target->setValue(maximum > 0 ? position : 0);
 }
 
 void TMainForm::StopEnabledChanged(bool enabled) { Stop->setEnabled(enabled); }

@@ -5,8 +5,8 @@
 #include <functional>
 #include <memory>
 
-#include "main/process_context.h"
-#include "main/status_outputs.h"
+#include "batch/process_context.h"
+#include "batch/status_outputs.h"
 #include "main/window/window_dialogs.h"
 
 class QGroupBox;

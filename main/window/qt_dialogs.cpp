@@ -4,15 +4,18 @@
 #include <filesystem>
 #include <system_error>
 
-#include "main/format_table.h"
+#include "main/format_registry.h"
 #include "main/window/window_dialogs.h"
+#include "misc/paths.h"
 
 namespace tessary {
 
 namespace {
 
-QString Q(const std::string& text) { return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())); }
-std::string S(const QString& text) { return QDir::toNativeSeparators(text).toLocal8Bit().toStdString(); }
+QString Q(const std::string& text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+std::string S(const QString& text) { return QDir::toNativeSeparators(text).toUtf8().toStdString(); }
 
 // Accepts a typed directory that does not exist after asking, and creates it
 // together with its parents; "no" keeps the dialog open.
@@ -28,7 +31,7 @@ class DirectoryChooser final : public QFileDialog {
   void accept() override {
     const QStringList chosen = selectedFiles();
     if (!chosen.isEmpty()) {
-      const std::filesystem::path path(chosen.front().toStdString());
+      const std::filesystem::path path = NativePath(chosen.front().toUtf8().toStdString());
       std::error_code error;
       if (!std::filesystem::exists(path, error)) {
         const auto answer = QMessageBox::question(this, "Confirm", "The specified directory does not exist. Create it?");
@@ -52,8 +55,9 @@ std::optional<std::string> SaveAs(QWidget* owner, const QString& title, const QS
 
 std::optional<FileChoice> QtDialogs::SelectFiles(int fileType) {
   QStringList filters;
-  for (const auto& filter : FileTypeFilters)
-    filters << QString::fromLatin1(filter.text.data(), static_cast<qsizetype>(filter.text.size()));
+  for (const FormatRow& row : FormatRegistry())
+    filters << QString::fromLatin1(row.filterText.data(),
+                                   static_cast<qsizetype>(row.filterText.size()));
   QFileDialog dialog(owner_, "Select file...");
   dialog.setFileMode(QFileDialog::ExistingFiles);
   dialog.setNameFilters(filters);

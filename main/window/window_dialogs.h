@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "main/status_outputs.h"
+#include "batch/status_outputs.h"
 
 class QWidget;
 

@@ -4,7 +4,7 @@
 #include <random>
 
 #include "formathandlers/archive/xor_stream.h"
-#include "misc/decompress.h"
+#include "formathandlers/archive/decompress.h"
 #include "misc/errors.h"
 #include "tests/lzss_encoder.h"
 #include "tests/tim_builder.h"

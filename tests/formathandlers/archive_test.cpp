@@ -20,7 +20,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using testing::BuildArchive;
-using testing::EntrySpec;
+using testing::ArchiveEntry;
 using testing::Harness;
 using testing::ErrorText;
 using testing::ReadFile;
@@ -38,7 +38,7 @@ class ArchiveTest : public ::testing::Test {
     WriteFile(JoinPath(out, "XorTable.tbl"), testing::SyntheticXorTable());
     WriteFile(JoinPath(out, "decodetable.tbl"), testing::SyntheticDictionary());
   }
-  std::string Archive(const std::string& name, const std::vector<EntrySpec>& entries) {
+  std::string Archive(const std::string& name, const std::vector<ArchiveEntry>& entries) {
     const std::string path = dir.File(name);
     WriteFile(path, BuildArchive(entries, testing::SyntheticXorTable(), testing::SyntheticDictionary()));
     return path;
@@ -90,6 +90,7 @@ TEST_F(ArchiveTest, RepeatedNamesGetNumberedPrefixes) {
   EXPECT_EQ(ReadFile(Out("TIM/REP1_ROOM_x01.tim")), std::string(3, 3));
   EXPECT_EQ(h.ctx.ResultLog.Get(3), "#Target : " + out + kPathSeparator + kPathSeparator + "ROOM_README");
 
+  h.ctx.ClaimedOutputs.Clear();   // a new batch
   ExtractArchive(h.ctx, archive);  // again: the counter restarts at 0 per archive
   EXPECT_EQ(h.ctx.ResultLog.Get(4), "#Target : " + JoinPath(Out("TIM"), "REP0_ROOM_x01.tim"));
   EXPECT_EQ(h.ctx.ResultLog.Get(6), "#Target : " + JoinPath(Out("TIM"), "REP2_ROOM_x01.tim"));
@@ -110,9 +111,13 @@ TEST_F(ArchiveTest, CompressedEntriesAreDecompressed) {
 TEST_F(ArchiveTest, MissingTablesFailWithTheFileLayersText) {
   const std::string archive = Archive("ROOM.DAT", {{"a.txt", testing::TextLikeData(9000, 1), true}});
   std::filesystem::remove(Out("decodetable.tbl"));
-  EXPECT_EQ(ErrorText([&] { ExtractArchive(h.ctx, archive); }), "Cannot open file decodetable.tbl");
+  // The messages say where the tables were looked for.
+  EXPECT_EQ(ErrorText([&] { ExtractArchive(h.ctx, archive); }),
+            "Cannot open file " + Out("decodetable.tbl"));
+  EXPECT_FALSE(std::filesystem::exists(Out("TXT/ROOM_a.txt")));  // nothing half-extracted
   std::filesystem::remove(Out("XorTable.tbl"));
-  EXPECT_EQ(ErrorText([&] { ExtractArchive(h.ctx, archive); }), "Cannot open file XorTable.tbl");
+  EXPECT_EQ(ErrorText([&] { ExtractArchive(h.ctx, archive); }),
+            "Cannot open file " + Out("XorTable.tbl"));
   WriteFile(Out("XorTable.tbl"), Bytes(100, 1));
   EXPECT_NE(ErrorText([&] { ExtractArchive(h.ctx, archive); }).find("needs at least 252"), std::string::npos);
 }
@@ -222,7 +227,11 @@ TEST_F(ArchiveTest, RepackRefusesWhatItCannotBuildBeforeCreatingTheOutput) {
             std::string::npos);
 
   std::filesystem::remove(Out("XorTable.tbl"));
-  EXPECT_EQ(ErrorText([&] { Repack(h, archive, target, 1); }), "Cannot open file XorTable.tbl");
+  EXPECT_EQ(ErrorText([&] { Repack(h, archive, target, 1); }),
+            "Cannot open file " + Out("XorTable.tbl"));
+  h.ctx.LogPath = dir.File("logs/result.log");
+  EXPECT_EQ(ErrorText([&] { Repack(h, archive, target, 1); }),
+            "Cannot open file " + Out("XorTable.tbl") + " (nor " + dir.File("logs/XorTable.tbl") + ")");
   EXPECT_FALSE(std::filesystem::exists(target));
 
   // Beside the log being applied, where extraction left it.
@@ -281,7 +290,8 @@ TEST(ArchiveRoundTripTest, RebuildingIntoTheSourceDirectoryFailsAndKeepsTheSourc
   h.recorder.directoryReply = dir.Path();
   AddFilesToQueue(h.ctx, 6, {dir.File("r.log")});
   EXPECT_EQ(RunBatch(h.ctx), BatchOutcome::Failed);
-  EXPECT_EQ(h.recorder.errors, (std::vector<std::string>{"Cannot create file " + dir.File("G.DAT") + "."}));
+  EXPECT_EQ(h.recorder.errors, (std::vector<std::string>{"r.log, line 2: Cannot create file " +
+                                                         dir.File("G.DAT") + "."}));
   EXPECT_EQ(ReadFile(dir.File("G.DAT")), Text(archive));
 }
 

@@ -9,7 +9,7 @@
 #include "misc/byte_reader.h"
 #include "misc/errors.h"
 #include "misc/paths.h"
-#include "misc/tim_layout.h"
+#include "formathandlers/tim/tim_layout.h"
 #include "tests/test_support.h"
 #include "tests/tim_builder.h"
 

@@ -6,7 +6,7 @@
 
 #include "main/batch_driver.h"
 #include "main/file_queue.h"
-#include "main/format_table.h"
+#include "main/format_registry.h"
 #include "misc/errors.h"
 #include "misc/paths.h"
 #include "tests/test_support.h"

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 
+#include "batch/result_log.h"
 #include "formathandlers/tim/tim_insert.h"
 #include "main/batch_driver.h"
 #include "main/file_queue.h"
@@ -88,7 +89,7 @@ TEST_F(InsertFromLogTest, LoggedLengthDecidesHowMuchIsWritten) {
 TEST_F(InsertFromLogTest, AShortTimFileFailsBeforeWritingAnything) {
   const std::string shortTim = Tim("S_0.tim", "xy");
   EXPECT_EQ(testing::ErrorText([&] { Apply({"#Format: STIM", "#Source: " + source, TimLine(0, 4, shortTim)}); }),
-            "Stream read error");
+            "r.log, line 3: Stream read error (" + shortTim + ")");
   EXPECT_EQ(ReadFile(source), std::string(32, '.'));
   EXPECT_FALSE(h.ctx.SourceStream.has_value());  // the lock does not outlive the error
   FileStream::OpenReadWrite(source);
@@ -129,8 +130,8 @@ TEST_F(InsertFromLogTest, MissingSourceIsAnErrorInEveryFormat) {
     try {
       Apply({std::string("#Format: ") + key, "#Source: " + missing});
       ADD_FAILURE() << key;
-    } catch (const FileError& error) {
-      EXPECT_EQ(std::string(error.what()), "Cannot open file " + missing);
+    } catch (const LogLineError& error) {
+      EXPECT_EQ(std::string(error.what()), "r.log, line 2: Cannot open file " + missing);
     }
   }
   EXPECT_THROW(InsertFromLog(h.ctx, dir.File("missing.log")), FileError);

@@ -1,9 +1,9 @@
 // Result-log line forms, the reader's first-word rule and the generator.
 #include <gtest/gtest.h>
 
-#include "main/format_table.h"
-#include "main/random_generator.h"
-#include "main/result_log.h"
+#include "main/format_registry.h"
+#include "batch/random_generator.h"
+#include "batch/result_log.h"
 
 namespace tessary {
 namespace {

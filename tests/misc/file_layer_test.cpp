@@ -6,6 +6,7 @@
 #include "misc/errors.h"
 #include "misc/file_stream.h"
 #include "misc/mapped_file.h"
+#include "misc/output_file.h"
 #include "misc/paths.h"
 #include "misc/text_lines.h"
 #include "tests/test_support.h"
@@ -50,9 +51,10 @@ TEST(FileStreamTest, ErrorTextsAreTheFileLayersOwn) {
   EXPECT_EQ(ErrorText([&] { FileStream::OpenRead(missing); }), "Cannot open file " + missing);
   EXPECT_EQ(ErrorText([&] { FileStream::OpenReadWrite(missing); }), "Cannot open file " + missing);
   const std::string inNowhere = dir.File("no/such/dir/x.bin");
-  EXPECT_EQ(ErrorText([&] { FileStream::Create(inNowhere); }), "Cannot create file " + inNowhere);
+  EXPECT_EQ(ErrorText([&] { SaveBytes(inNowhere, {}); }), "Cannot create file " + inNowhere);
   EXPECT_EQ(ErrorText([&] { LoadBytes(missing); }), "Cannot open file " + missing);
-  EXPECT_EQ(ErrorText([&] { FileStream::Create(dir.Path()); }), "Cannot create file " + dir.Path());
+  EXPECT_EQ(ErrorText([&] { SaveBytes(dir.Path(), {}); }), "Cannot create file " + dir.Path());
+  EXPECT_EQ(ErrorText([&] { FileStream::OpenRead(dir.Path()); }), "Cannot open file " + dir.Path());
 }
 
 TEST(FileStreamTest, ShortReadRaisesStreamReadError) {
@@ -60,7 +62,7 @@ TEST(FileStreamTest, ShortReadRaisesStreamReadError) {
   WriteFile(dir.File("a.bin"), std::string("abc"));
   FileStream file = FileStream::OpenRead(dir.File("a.bin"));
   std::uint8_t out[4];
-  EXPECT_EQ(ErrorText([&] { file.ReadExact(out); }), "Stream read error");
+  EXPECT_EQ(ErrorText([&] { file.ReadExact(out); }), "Stream read error (" + dir.File("a.bin") + ")");
   file.Seek(1);
   EXPECT_EQ(file.ReadSome(out), 2u);
   EXPECT_EQ(out[0], 'b');
@@ -68,8 +70,9 @@ TEST(FileStreamTest, ShortReadRaisesStreamReadError) {
 
 TEST(FileStreamTest, WriteExtendsAndTruncateCuts) {
   TempDir dir;
+  WriteFile(dir.File("w.bin"), std::string());
   {
-    FileStream file = FileStream::Create(dir.File("w.bin"));
+    FileStream file = FileStream::OpenReadWrite(dir.File("w.bin"));
     const std::uint8_t bytes[] = {'1', '2', '3', '4'};
     file.Write(bytes);
     file.Seek(6);
@@ -104,7 +107,8 @@ TEST(FileStreamTest, CopyFromAShortSourceWritesWhatItHasThenFails) {
   FileStream source = FileStream::OpenRead(dir.File("src.bin"));
   {
     FileStream target = FileStream::OpenReadWrite(dir.File("dst.bin"));
-    EXPECT_EQ(ErrorText([&] { target.CopyFrom(source, 4); }), "Stream read error");
+    EXPECT_EQ(ErrorText([&] { target.CopyFrom(source, 4); }),
+              "Stream read error (" + dir.File("src.bin") + ")");
   }
   EXPECT_EQ(ReadFile(dir.File("dst.bin")), "ABxx");
 }
@@ -115,7 +119,7 @@ TEST(FileStreamTest, AReadWriteOpenHoldsTheFileAlone) {
   WriteFile(path, std::string("keep me"));
   {
     FileStream held = FileStream::OpenReadWrite(path);
-    EXPECT_EQ(ErrorText([&] { FileStream::Create(path); }), "Cannot create file " + path);
+    EXPECT_EQ(ErrorText([&] { SaveBytes(path, {}); }), "Cannot create file " + path);
     EXPECT_EQ(ErrorText([&] { FileStream::OpenRead(path); }), "Cannot open file " + path);
     EXPECT_EQ(ErrorText([&] { MappedFile mapped(path); }), "Cannot open file " + path);
   }

@@ -1,4 +1,4 @@
-#include "main/status_panel.h"
+#include "batch/status_panel.h"
 
 #include <algorithm>
 

@@ -1,12 +1,11 @@
-#include "main/process_context.h"
+#include "batch/process_context.h"
 
-#include "main/batch_driver.h"
 #include "misc/paths.h"
 
 namespace tessary {
 
 ProcessContext::ProcessContext(StatusOutputs& outputs, Dialogs& dialogs)
-    : Status(outputs), UserDialogs(dialogs), ProcessFileCallback(ProcessFile) {
+    : Status(outputs), UserDialogs(dialogs) {
   Random.SeedFromClock();
 }
 

@@ -27,8 +27,6 @@ inline constexpr std::uint64_t kBlockWidth = 8;
 inline constexpr std::uint64_t kBlockHeight = 10;
 }  // namespace tim
 
-enum class TimMode : std::uint8_t { Clut4 = 0, Clut8 = 1, Direct16 = 2, Direct24 = 3 };
-
 // Bytes per pixel row for a pixel mode and width field, in the 16-bit
 // arithmetic the format uses: mode 0 ((W*4) mod 65536) / 2, modes 1 and 2 W*2,
 // mode 3 W*3. nullopt for the unsupported modes 4..7.

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -32,6 +33,16 @@ inline constexpr std::string_view kTimTargetMarker = "#Target TIM:";
 // Characters of "%08X:%08X " between the found-image prefix and the path.
 inline constexpr std::size_t kTimFieldsWidth = 18;
 }  // namespace logline
+
+// An error raised while a log is applied, naming the log and its line:
+// "result.log, line 17: Cannot open file ...".
+class LogLineError final : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// "LOGNAME, line N: " for the 0-based line index `index`.
+std::string LogLineLabel(std::string_view logName, std::size_t index);
 
 std::string FormatLine(std::string_view key);
 std::string SourceLine(std::string_view path);

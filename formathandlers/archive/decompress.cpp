@@ -1,4 +1,4 @@
-#include "misc/decompress.h"
+#include "formathandlers/archive/decompress.h"
 
 #include <algorithm>
 #include <array>
@@ -173,13 +173,6 @@ void DecompressWithDictionary(std::span<const std::uint8_t> source, ByteBuffer& 
     inBase += chunkSizes[c];
   }
   destination.resize(unpackedSize);
-}
-
-void Decompress(std::span<const std::uint8_t> source, ByteBuffer& destination,
-                std::uint32_t unpackedSize, std::span<const std::uint32_t> chunkSizes) {
-  ByteBuffer dictionary;
-  if (unpackedSize > 0) dictionary = LoadBytes(kDecodeTableName);
-  DecompressWithDictionary(source, destination, unpackedSize, chunkSizes, dictionary);
 }
 
 }  // namespace tessary

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "main/status_outputs.h"
+#include "batch/status_outputs.h"
 
 namespace tessary {
 

@@ -17,7 +17,7 @@
 
 namespace tessary {
 
-inline constexpr const char* kDecodeTableName = "decodetable.tbl";
+inline constexpr const char* kDecodeTableName = "decodetable.tbl";  // the dictionary
 inline constexpr std::uint32_t kDecompressChunk = 32768;
 inline constexpr std::size_t kWindowSize = 4096;
 inline constexpr std::size_t kWindowSlack = 16;
@@ -30,10 +30,5 @@ inline constexpr std::size_t kWindowSlack = 16;
 void DecompressWithDictionary(std::span<const std::uint8_t> source, ByteBuffer& destination,
                               std::uint32_t unpackedSize, std::span<const std::uint32_t> chunkSizes,
                               std::span<const std::uint8_t> dictionary);
-
-// The same, with the dictionary read from "decodetable.tbl" in the current
-// directory ("Cannot open file decodetable.tbl" when it is missing).
-void Decompress(std::span<const std::uint8_t> source, ByteBuffer& destination,
-                std::uint32_t unpackedSize, std::span<const std::uint32_t> chunkSizes);
 
 }  // namespace tessary

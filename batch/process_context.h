@@ -1,6 +1,7 @@
 // The one state of a batch run, shared by the driver and every handler.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -8,9 +9,11 @@
 #include <string_view>
 #include <vector>
 
-#include "main/random_generator.h"
-#include "main/status_outputs.h"
-#include "main/status_panel.h"
+#include "batch/format_index.h"
+#include "batch/output_names.h"
+#include "batch/random_generator.h"
+#include "batch/status_outputs.h"
+#include "batch/status_panel.h"
 #include "misc/byte_buffer.h"
 #include "misc/file_stream.h"
 #include "misc/text_lines.h"
@@ -22,8 +25,9 @@ using ProcessFileFn = std::function<void(ProcessContext&, std::uint8_t, const st
 
 class ProcessContext final {
  public:
-  // Creates the lists and the code-table buffer empty, seeds the random
-  // generator from the clock and sets the per-file callback to ProcessFile.
+  // Creates the lists and the code-table buffer empty and seeds the random
+  // generator from the clock. The per-file callback starts empty: the batch
+  // driver installs its own dispatcher unless a caller set another one.
   ProcessContext(StatusOutputs& outputs, Dialogs& dialogs);
   ProcessContext(const ProcessContext&) = delete;
   ProcessContext& operator=(const ProcessContext&) = delete;
@@ -42,9 +46,9 @@ class ProcessContext final {
   // The path of the log InsertFromLog is applying.
   std::string LogPath;
   // The format index of the queued files (0 before any were added).
-  std::uint8_t FormatIndex = 0;
+  std::uint8_t FormatIndex = format::kNoFiles;
   // The format in force while a log is read; 9 means none.
-  std::uint8_t LogFormat = 9;
+  std::uint8_t LogFormat = format::kNone;
   // The 1-based file-type choice that filled the queue; selects the format key.
   int FileTypeChoice = 0;
   // The queue of input paths (the window's list of files).
@@ -55,16 +59,37 @@ class ProcessContext final {
   RandomGenerator Random;
   ProcessFileFn ProcessFileCallback;
 
+  // Line `index` of LogLines, taken by an insertion handler; the line is
+  // remembered so that an error raised while it is applied can name it.
+  const std::string& TakeLogLine(std::size_t index) {
+    logLineInUse_ = index;
+    return LogLines.Get(index);
+  }
+  std::size_t LogLineInUse() const { return logLineInUse_; }
+
   // OutputDirectory + separator + name.
   std::string OutputPath(std::string_view name) const;
+  // Claims an output path for this batch (see OutputNames): the path to write
+  // and to log, distinct from every other output of the batch.
+  std::string ClaimOutput(const std::string& path) { return ClaimedOutputs.Claim(path); }
+  OutputNames ClaimedOutputs;
 
   // The Stop button's request, cleared when a batch starts.
   bool StopRequested() const { return stopRequested_; }
   void RequestStop();
-  void ClearStopRequest() { stopRequested_ = false; }
+  void ClearStopRequest() {
+    stopRequested_ = false;
+    workCutShort_ = false;
+  }
+  // A handler that honoured the request inside a file (and left part of it
+  // undone) says so here; the driver then reports the batch as stopped.
+  void NoteWorkCutShort() { workCutShort_ = true; }
+  bool WorkCutShort() const { return workCutShort_; }
 
  private:
   bool stopRequested_ = false;
+  bool workCutShort_ = false;
+  std::size_t logLineInUse_ = 0;
 };
 
 }  // namespace tessary

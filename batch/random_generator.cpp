@@ -1,4 +1,4 @@
-#include "main/random_generator.h"
+#include "batch/random_generator.h"
 
 #include <ctime>
 

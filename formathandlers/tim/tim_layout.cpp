@@ -1,4 +1,4 @@
-#include "misc/tim_layout.h"
+#include "formathandlers/tim/tim_layout.h"
 
 #include "misc/byte_reader.h"
 

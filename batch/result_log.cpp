@@ -1,4 +1,4 @@
-#include "main/result_log.h"
+#include "batch/result_log.h"
 
 #include <array>
 #include <cstdio>
@@ -40,6 +40,10 @@ std::optional<std::uint32_t> ScanHex(std::string_view text, std::size_t& pos) {
 }
 
 }  // namespace
+
+std::string LogLineLabel(std::string_view logName, std::size_t index) {
+  return std::string(logName) + ", line " + std::to_string(index + 1) + ": ";
+}
 
 std::string FormatLine(std::string_view key) { return Join(logline::kFormat, key); }
 std::string SourceLine(std::string_view path) { return Join(logline::kSource, path); }

@@ -1,0 +1,62 @@
+// The file types of the open dialog, one row each, and the formats they select.
+//
+// This one table is read by the batch driver (which handler runs a queued
+// file), by log replay (which handler takes a log section), by the window (the
+// open dialog's filters) and by tessary-cli (its -f keys and --help). The
+// 1-based file-type choice is the row's position.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "batch/format_index.h"
+#include "batch/process_context.h"
+
+namespace tessary {
+
+using ExtractionHandler = void (*)(ProcessContext& ctx, const std::string& path);
+// Takes its target lines from ctx.LogLines starting at `index` and returns the
+// index of the first line it did not take.
+using InsertionHandler = std::size_t (*)(ProcessContext& ctx, const std::string& path,
+                                         std::size_t index);
+
+struct FormatRow {
+  std::string_view key;         // written after "#Format: "; empty for logs and lists
+  std::uint8_t index;           // the format index
+  std::string_view filterText;  // the open dialog's entry
+  std::string_view pattern;     // its file pattern
+  std::string_view cliKey;      // tessary-cli -f KEY
+  std::string_view cliHelp;     // one line of tessary-cli --help
+  ExtractionHandler process;    // what ProcessFile runs for a queued file
+  InsertionHandler insert;      // what a log section of this key runs; null: nothing
+  bool needsCodeTable;          // the batch asks for a code table first
+  // The insertion handler gets the source path itself and opens what it needs
+  // (the source is closed before the call); otherwise it gets OutputDirectory
+  // + the source's file name, with the source open as SourceStream.
+  bool insertsThroughSourcePath;
+};
+
+inline constexpr int kFileTypeCount = 8;
+inline constexpr int kProjectListChoice = 5;
+
+const std::array<FormatRow, kFileTypeCount>& FormatRegistry();
+
+// The row of a 1-based file-type choice; null outside 1..8.
+const FormatRow* RowOfChoice(int choice);
+// The row of a format index; null for 0, 9 and unknown values.
+const FormatRow* RowOfIndex(std::uint8_t index);
+// The 1-based choice of a tessary-cli key (letter case ignored); 0 when unknown.
+int ChoiceOfCliKey(std::string_view key);
+
+// The format key of a 1-based file-type choice; empty outside 1..8.
+std::string_view FormatKeyOfChoice(int choice);
+// The format index of a 1-based file-type choice; kNoFiles outside 1..8.
+std::uint8_t FormatIndexOfChoice(int choice);
+// The format index of a key read from a log: exact, case-sensitive, the two
+// empty keys never match; kNone when nothing matches.
+std::uint8_t FormatIndexOfKey(std::string_view key);
+
+}  // namespace tessary

@@ -1,0 +1,131 @@
+#include "misc/output_file.h"
+
+#include <atomic>
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+
+#include "misc/errors.h"
+#include "misc/paths.h"
+
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace tessary {
+
+namespace {
+
+#ifdef _WIN32
+
+int ProcessId() { return static_cast<int>(GetCurrentProcessId()); }
+
+// Fails when an existing file at `path` cannot be held exclusively: the tool
+// (or anyone) has it open, or it is not a plain file.
+void CheckFinalNameFree(const std::string& path) {
+  const std::filesystem::path native = NativePath(path);
+  HANDLE h = CreateFileW(native.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return;
+    ThrowCannotCreate(path);
+  }
+  const bool plain = GetFileType(h) == FILE_TYPE_DISK;
+  CloseHandle(h);
+  if (!plain) ThrowCannotCreate(path);
+}
+
+bool RenameOver(const std::string& from, const std::string& to) {
+  return MoveFileExW(NativePath(from).c_str(), NativePath(to).c_str(),
+                     MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+#else
+
+int ProcessId() { return static_cast<int>(::getpid()); }
+
+void CheckFinalNameFree(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    if (errno == ENOENT) return;  // no file, or a dangling link the rename replaces
+    ThrowCannotCreate(path);
+  }
+  struct stat info {};
+  const bool free =
+      ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+  ::close(fd);
+  if (!free) ThrowCannotCreate(path);
+}
+
+bool RenameOver(const std::string& from, const std::string& to) {
+  return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+#endif
+
+void RemoveQuietly(const std::string& path) {
+  std::error_code error;
+  std::filesystem::remove(NativePath(path), error);
+}
+
+// "DIR/.NAME.PID-N.tmp": hidden where dot files are, and never a name the tool
+// would give an output.
+std::string TemporaryPathFor(const std::string& finalPath, int attempt) {
+  static std::atomic<unsigned> counter{0};
+  const std::string name = FileNameOf(finalPath);
+  const std::string directory = finalPath.substr(0, finalPath.size() - name.size());
+  return directory + "." + name + "." + std::to_string(ProcessId()) + "-" +
+         std::to_string(counter++) + "-" + std::to_string(attempt) + ".tmp";
+}
+
+FileStream CreateTemporary(const std::string& finalPath, std::string& temporaryPath) {
+  constexpr int kAttempts = 8;  // a stale file of a killed run may hold a name
+  for (int attempt = 0;; ++attempt) {
+    temporaryPath = TemporaryPathFor(finalPath, attempt);
+    try {
+      return FileStream::CreateNew(temporaryPath, finalPath);
+    } catch (const FileError&) {
+      if (attempt + 1 == kAttempts || !PathExists(temporaryPath)) throw;
+    }
+  }
+}
+
+}  // namespace
+
+OutputFile::OutputFile(std::string finalPath)
+    : finalPath_(std::move(finalPath)),
+      stream_((CheckFinalNameFree(finalPath_), CreateTemporary(finalPath_, temporaryPath_))) {}
+
+OutputFile::~OutputFile() {
+  if (committed_) return;
+  stream_.Close();
+  RemoveQuietly(temporaryPath_);
+}
+
+void OutputFile::Commit() {
+  stream_.Close();
+  if (!RenameOver(temporaryPath_, finalPath_)) {
+    RemoveQuietly(temporaryPath_);
+    committed_ = true;  // nothing left to remove
+    ThrowCannotCreate(finalPath_);
+  }
+  committed_ = true;
+}
+
+void SaveBytes(const std::string& path, std::span<const std::uint8_t> bytes) {
+  OutputFile file(path);
+  file.Write(bytes);
+  file.Commit();
+}
+
+}  // namespace tessary

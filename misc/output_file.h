@@ -1,0 +1,50 @@
+// Files the tool creates, made under a temporary name and renamed into place.
+//
+// An OutputFile writes to a new temporary file in the directory of its final
+// name and renames it over that name only in Commit(), when every byte is
+// written. A failure, an exception or a killed process therefore leaves the
+// earlier file of that name as it was, and never a partial file under the final
+// name; the destructor removes the temporary file when Commit() was not reached.
+// The rename replaces a symbolic link at the final name instead of writing
+// through it.
+//
+// The lock rule of the file layer still holds: when the final name is a file
+// the tool holds open (the source being read or patched, also reached through a
+// symbolic or hard link), creating the output fails with "Cannot create file %s"
+// and that file is left untouched.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "misc/file_stream.h"
+
+namespace tessary {
+
+class OutputFile final {
+ public:
+  explicit OutputFile(std::string finalPath);
+  ~OutputFile();
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  // The stream of the temporary file; errors name the final path.
+  FileStream& Stream() { return stream_; }
+  void Write(std::span<const std::uint8_t> bytes) { stream_.Write(bytes); }
+  // Closes the temporary file and renames it over the final name ("Cannot
+  // create file %s" when that fails; the temporary file is removed then).
+  void Commit();
+  const std::string& FinalPath() const { return finalPath_; }
+
+ private:
+  std::string finalPath_;
+  std::string temporaryPath_;
+  FileStream stream_;
+  bool committed_ = false;
+};
+
+// Creates (or replaces) a file with the given bytes, through an OutputFile.
+void SaveBytes(const std::string& path, std::span<const std::uint8_t> bytes);
+
+}  // namespace tessary
