@@ -53,11 +53,16 @@ std::optional<std::string> SaveAs(QWidget* owner, const QString& title, const QS
 
 }  // namespace
 
-std::optional<FileChoice> QtDialogs::SelectFiles(int fileType) {
+QStringList FileTypeFilters() {
   QStringList filters;
   for (const FormatRow& row : FormatRegistry())
     filters << QString::fromLatin1(row.filterText.data(),
                                    static_cast<qsizetype>(row.filterText.size()));
+  return filters;
+}
+
+std::optional<FileChoice> QtDialogs::SelectFiles(int fileType) {
+  const QStringList filters = FileTypeFilters();
   QFileDialog dialog(owner_, "Select file...");
   dialog.setFileMode(QFileDialog::ExistingFiles);
   dialog.setNameFilters(filters);

@@ -8,6 +8,8 @@
 
 #include "batch/status_outputs.h"
 
+#include <QStringList>
+
 class QWidget;
 
 namespace tessary {
@@ -26,6 +28,9 @@ class WindowDialogs : public Dialogs {
   // SaveRes: where to save the result lines.
   virtual std::optional<std::string> SaveResultsAs() = 0;
 };
+
+// The open dialog's filters, one per row of the file-type registry, in order.
+QStringList FileTypeFilters();
 
 class QtDialogs final : public WindowDialogs {
  public:

@@ -297,3 +297,67 @@ TEST(ArchiveRoundTripTest, RebuildingIntoTheSourceDirectoryFailsAndKeepsTheSourc
 
 }  // namespace
 }  // namespace tessary
+
+namespace tessary {
+namespace {
+
+using testing::ArchiveEntry;
+
+class ArchiveBatchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* d : {"out", "out2", "check"}) {
+      WriteFile(JoinPath(dir.SubDir(d), "XorTable.tbl"), testing::SyntheticXorTable());
+      WriteFile(JoinPath(dir.File(d), "decodetable.tbl"), testing::SyntheticDictionary());
+    }
+  }
+  std::string PutArchive(const std::string& relative, const std::vector<ArchiveEntry>& entries) {
+    std::filesystem::create_directories(std::filesystem::path(dir.File(relative)).parent_path());
+    WriteFile(dir.File(relative),
+              BuildArchive(entries, testing::SyntheticXorTable(), testing::SyntheticDictionary()));
+    return dir.File(relative);
+  }
+  BatchOutcome Run(int choice, const std::vector<std::string>& files, const std::string& out) {
+    h.recorder.errors.clear();
+    h.recorder.directoryReply = dir.File(out);
+    AddFilesToQueue(h.ctx, choice, files);
+    return RunBatch(h.ctx);
+  }
+
+  TempDir dir;
+  Harness h;
+};
+
+TEST_F(ArchiveBatchTest, TwoSameNamedArchivesRepackIntoTwoArchives) {
+  const std::string a = PutArchive("a/ROOM.DAT", {{"talk.txt", Bytes(5, 'a')}});
+  const std::string b = PutArchive("b/ROOM.DAT", {{"talk.txt", Bytes(7, 'b')}});
+  ASSERT_EQ(Run(1, {a, b}, "out"), BatchOutcome::Completed);
+  ASSERT_EQ(Run(6, {dir.File("out/result.log")}, "out2"), BatchOutcome::Completed);
+  ASSERT_TRUE(h.recorder.errors.empty()) << h.recorder.errors.front();
+
+  // The second archive went to "ROOM (2).DAT", and each holds its own entry.
+  ASSERT_EQ(Run(1, {dir.File("out2/ROOM (2).DAT"), dir.File("out2/ROOM.DAT")}, "check"),
+            BatchOutcome::Completed);
+  EXPECT_EQ(ReadFile(dir.File("check/TXT/ROOM (2)_talk.txt")), std::string(7, 'b'));
+  EXPECT_EQ(ReadFile(dir.File("check/TXT/ROOM_talk.txt")), std::string(5, 'a'));
+}
+
+TEST_F(ArchiveBatchTest, RebuildingOverTheSourceThroughALinkFailsAndKeepsIt) {
+  const std::string source = PutArchive("src/G.DAT", {{"a.bin", Bytes(10, 1)}});
+  const std::string before = ReadFile(source);
+  ASSERT_EQ(Run(1, {source}, "out"), BatchOutcome::Completed);
+  for (const bool symbolic : {true, false}) {
+    const std::string link = dir.File("out2/G.DAT");
+    std::filesystem::remove(link);
+    if (symbolic) std::filesystem::create_symlink(source, link);
+    else std::filesystem::create_hard_link(source, link);
+    EXPECT_EQ(Run(6, {dir.File("out/result.log")}, "out2"), BatchOutcome::Failed);
+    EXPECT_EQ(h.recorder.errors,
+              (std::vector<std::string>{"result.log, line 2: Cannot create file " + link + "."}));
+    EXPECT_EQ(ReadFile(source), before);
+    EXPECT_EQ(std::filesystem::is_symlink(link), symbolic);
+  }
+}
+
+}  // namespace
+}  // namespace tessary

@@ -6,6 +6,8 @@
 
 #include "formathandlers/tim/tim_scan_core.h"
 #include "formathandlers/tim/tim_scanner.h"
+#include "main/batch_driver.h"
+#include "main/file_queue.h"
 #include "misc/byte_reader.h"
 #include "misc/errors.h"
 #include "misc/paths.h"
@@ -189,6 +191,73 @@ TEST(TimScannerTest, FastScanAgreesWithThePlainRule) {
     }
     ASSERT_EQ(fast, ReferenceScan(data)) << "round " << round;
   }
+}
+
+}  // namespace
+}  // namespace tessary
+
+namespace tessary {
+namespace {
+
+// A batch of the driver, with the scan and insertion handlers in place.
+class TimBatchTest : public ::testing::Test {
+ protected:
+  std::string Put(const std::string& relative, const Bytes& bytes) {
+    std::filesystem::create_directories(std::filesystem::path(dir.File(relative)).parent_path());
+    testing::WriteFile(dir.File(relative), bytes);
+    return dir.File(relative);
+  }
+  BatchOutcome Run(int choice, const std::vector<std::string>& files, const std::string& out) {
+    h.recorder.directoryReply = dir.SubDir(out);
+    AddFilesToQueue(h.ctx, choice, files);
+    const BatchOutcome outcome = RunBatch(h.ctx);
+    EXPECT_TRUE(h.recorder.errors.empty()) << h.recorder.errors.front();
+    return outcome;
+  }
+
+  TempDir dir;
+  Harness h;
+};
+
+TEST_F(TimBatchTest, AStopInsideAScanKeepsWhatWasFoundAndEndsTheFile) {
+  // Two images 3 MiB apart: the scan passes the event pump between them.
+  Bytes data = BuildTim({});
+  data.resize(3 << 20, 0);
+  const Bytes second = BuildTim({.mode = 1, .clutEntries = 256, .width = 2, .height = 2});
+  data.insert(data.end(), second.begin(), second.end());
+  const std::string source = Put("BIG.BIN", data);
+  h.recorder.onPump = [this] { h.ctx.RequestStop(); };
+
+  EXPECT_EQ(Run(3, {source}, "out"), BatchOutcome::Stopped);
+  EXPECT_EQ(h.ctx.Status.Results(),
+            (std::vector<std::string>{"BIG_0.tim extracted.", "1 TIM's found.", "Stopped by user."}));
+  EXPECT_TRUE(std::filesystem::exists(dir.File("out/BIG_0.tim")));
+  EXPECT_FALSE(std::filesystem::exists(dir.File("out/BIG_1.tim")));
+  const std::string log = ReadFile(dir.File("out/result.log"));
+  EXPECT_NE(log.find("#Target TIM: 00000000:00000042 " + dir.File("out/BIG_0.tim")), std::string::npos);
+}
+
+TEST_F(TimBatchTest, SameNamedInputsGetTheirOwnOutputsAndRoundTripIntoTheirOwnSources) {
+  const Bytes timA = BuildTim({.mode = 2, .clutEntries = 0, .width = 2, .height = 1});
+  const Bytes timB = BuildTim({.mode = 2, .clutEntries = 0, .width = 3, .height = 1});
+  const std::string a = Put("a/GAME.BIN", Concat({kGap, timA}));
+  const std::string b = Put("b/GAME.BIN", Concat({kGap, kGap, timB}));
+  ASSERT_EQ(Run(3, {a, b}, "found"), BatchOutcome::Completed);
+  EXPECT_EQ(h.ctx.Status.Results(),
+            (std::vector<std::string>{"GAME_0.tim extracted.", "1 TIM's found.",
+                                      "GAME_0 (2).tim extracted.", "1 TIM's found."}));
+  EXPECT_EQ(ReadFile(dir.File("found/GAME_0.tim")), std::string(timA.begin(), timA.end()));
+  EXPECT_EQ(ReadFile(dir.File("found/GAME_0 (2).tim")), std::string(timB.begin(), timB.end()));
+
+  // Edit one pixel of each image, then replay the log.
+  Bytes editedA = timA, editedB = timB;
+  editedA.back() = 0xAA;
+  editedB.back() = 0xBB;
+  testing::WriteFile(dir.File("found/GAME_0.tim"), editedA);
+  testing::WriteFile(dir.File("found/GAME_0 (2).tim"), editedB);
+  ASSERT_EQ(Run(6, {dir.File("found/result.log")}, "inserted"), BatchOutcome::Completed);
+  EXPECT_EQ(ReadFile(a), std::string(kGap.begin(), kGap.end()) + std::string(editedA.begin(), editedA.end()));
+  EXPECT_EQ(ReadFile(b), std::string(8, '\0') + std::string(editedB.begin(), editedB.end()));
 }
 
 }  // namespace

@@ -179,6 +179,31 @@ TEST_F(BatchDriverTest, StopArrivesThroughThePumpBetweenFiles) {
   EXPECT_EQ(calls.size(), 1u);
 }
 
+TEST(ProjectListBatchTest, NeverReplacesAResultLogItHasJustApplied) {
+  TempDir dir;
+  Harness h;
+  const std::string out = dir.SubDir("out");
+  const std::string applied = "#Format: STIM\r\n#Source: " + dir.File("game.bin") + "\r\n";
+  WriteFile(dir.File("game.bin"), std::string("no images"));
+  WriteFile(JoinPath(out, "result.log"), applied);
+  WriteFile(dir.File("other.log"), std::string("# nothing\r\n"));
+  WriteFile(dir.File("p.lst"), JoinPath(out, "result.log") + "\r\n" + dir.File("other.log") + "\r\n");
+  h.recorder.directoryReply = out;
+  AddFilesToQueue(h.ctx, kProjectListChoice, {dir.File("p.lst")});
+  EXPECT_EQ(RunBatch(h.ctx), BatchOutcome::Completed);
+  EXPECT_EQ(ReadFile(JoinPath(out, "result.log")), applied);
+  EXPECT_EQ(h.ctx.Status.Results(),
+            (std::vector<std::string>{"result.log not replaced: it is one of the applied logs."}));
+  EXPECT_TRUE(h.ctx.Status.SaveLogEnabled());
+
+  // Into another directory the save rule is unchanged: the list's own log.
+  h.recorder.directoryReply = dir.SubDir("elsewhere");
+  EXPECT_EQ(RunBatch(h.ctx), BatchOutcome::Completed);
+  EXPECT_EQ(ReadFile(dir.File("elsewhere/result.log")),
+            "#Format: \r\n#Source: " + JoinPath(out, "result.log") + "\r\n#Format: \r\n#Source: " +
+                dir.File("other.log") + "\r\n");
+}
+
 TEST(FileQueueTest, AnotherFormatEmptiesTheQueueAndProjectListsReplaceIt) {
   Harness h;
   AddFilesToQueue(h.ctx, 1, {"a.dat"});

@@ -4,11 +4,18 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "main/format_registry.h"
+#include "misc/paths.h"
+#include "tests/archive_builder.h"
 #include "tests/test_support.h"
 
 #ifdef _WIN32
 #define popen _popen
 #define pclose _pclose
+#else
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 namespace tessary {
@@ -79,14 +86,61 @@ TEST(CliTest, UsageErrorsExitWithTwo) {
 TEST(CliTest, HelpListsTheKeysAndErrorsExitWithOne) {
   const CliRun help = RunCli("--help");
   EXPECT_EQ(help.status, 0);
-  EXPECT_NE(help.out.find("stim"), std::string::npos);
-  EXPECT_NE(help.out.find("rdt"), std::string::npos);
+  for (const FormatRow& row : FormatRegistry()) {
+    EXPECT_NE(help.out.find("  " + std::string(row.cliKey) + " "), std::string::npos) << row.cliKey;
+    EXPECT_NE(help.out.find(std::string(row.cliHelp)), std::string::npos) << row.cliKey;
+  }
 
   TempDir dir;
   const std::string out = " -o " + Quoted(dir.File("o"));
   EXPECT_EQ(RunCli("-f lst -q" + out + " " + Quoted(dir.File("missing.lst"))).status, 1);
   EXPECT_EQ(RunCli("-f log -q" + out + " " + Quoted(dir.File("missing.log"))).status, 1);
 }
+
+#ifndef _WIN32
+// The first temporary file in `directory` whose name starts with `prefix`.
+bool HasTemporaryFile(const std::string& directory, const std::string& prefix) {
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
+    if (entry.path().filename().string().rfind(prefix, 0) == 0) return true;
+  }
+  return false;
+}
+
+TEST(CliTest, AKilledRepackLeavesThePreviousArchiveIntact) {
+  TempDir dir;
+  const std::string out = dir.SubDir("out"), out2 = dir.SubDir("out2");
+  WriteFile(JoinPath(out, "XorTable.tbl"), testing::SyntheticXorTable());
+  WriteFile(dir.File("ROOM.DAT"), testing::BuildArchive({{"big.bin", {1, 2, 3}}},
+                                                        testing::SyntheticXorTable(), {}));
+  ASSERT_EQ(RunCli("-q -f grm -o " + Quoted(out) + " " + Quoted(dir.File("ROOM.DAT"))).status, 0);
+  // A large edited entry keeps the rebuild busy long enough to be killed.
+  std::filesystem::resize_file(JoinPath(out, "BIN/ROOM_big.bin"), 128u << 20);
+  WriteFile(JoinPath(out2, "ROOM.DAT"), std::string("the previous rebuilt archive"));
+
+  const std::string log = JoinPath(out, "result.log");
+  const pid_t child = fork();
+  if (child == 0) {
+    execl(TESSARY_CLI_PATH, TESSARY_CLI_PATH, "-q", "-f", "log", "-o", out2.c_str(), log.c_str(),
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  ASSERT_GT(child, 0);
+  int status = 0;
+  bool killed = false;
+  while (waitpid(child, &status, WNOHANG) == 0) {
+    if (HasTemporaryFile(out2, ".ROOM.DAT.")) {
+      kill(child, SIGKILL);
+      waitpid(child, &status, 0);
+      killed = true;
+      break;
+    }
+  }
+  ASSERT_TRUE(killed) << "the repack ended before it could be killed";
+  EXPECT_TRUE(WIFSIGNALED(status));
+  EXPECT_EQ(ReadFile(JoinPath(out2, "ROOM.DAT")), "the previous rebuilt archive");
+}
+#endif
 
 }  // namespace
 }  // namespace tessary

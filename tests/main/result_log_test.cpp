@@ -42,6 +42,29 @@ TEST(ResultLogTest, KeysMatchExactlyAndEmptyKeysNever) {
   EXPECT_EQ(FormatKeyOfChoice(6), "");
 }
 
+// The registry in dialog order: keys, indices, code-table needs and which
+// keys have an insertion handler, as logs written by earlier batches expect.
+TEST(FormatRegistryTest, RowsFollowTheOpenDialogsOrder) {
+  std::string keys, inserting, tables;
+  std::vector<int> indices;
+  for (const FormatRow& row : FormatRegistry()) {
+    keys += std::string(row.key) + ",";
+    indices.push_back(row.index);
+    if (row.insert != nullptr) inserting += std::string(row.key) + ",";
+    if (row.needsCodeTable) tables += std::string(row.cliKey) + ",";
+    EXPECT_EQ(RowOfIndex(row.index), &row);
+  }
+  EXPECT_EQ(keys, "GRM,TIM,STIM,RES,,,ARD,RDT,");
+  EXPECT_EQ(indices, (std::vector<int>{2, 6, 7, 3, 8, 1, 4, 5}));
+  EXPECT_EQ(inserting, "GRM,TIM,STIM,RES,RDT,");
+  EXPECT_EQ(tables, "ard,rdt,");
+  EXPECT_EQ(ChoiceOfCliKey("STIM"), 3);
+  EXPECT_EQ(ChoiceOfCliKey("lst"), kProjectListChoice);
+  EXPECT_EQ(ChoiceOfCliKey("bogus"), 0);
+  EXPECT_EQ(RowOfIndex(format::kNone), nullptr);
+  EXPECT_EQ(RowOfChoice(9), nullptr);
+}
+
 TEST(ResultLogTest, TimTargetsParseByPosition) {
   const auto target = ParseTimTarget("#Target TIM: 0001a2C0:00008214 C:\\out\\F_0.tim");
   ASSERT_TRUE(target);

@@ -79,6 +79,21 @@ class MainFormTest final : public QObject {
     QVERIFY(!form.Stop->isEnabled() && !form.SaveLog->isEnabled());
   }
 
+  void FiltersComeFromTheRegistryAndAnEmptyTotalBarIsNotBusy() {
+    QCOMPARE(FileTypeFilters(),
+             QStringList({"Grimhold 3 data (*.dat)", "TIM Image (*.tim)", "TIM Search in.. (*.*)",
+                          "Resource files (*.res)", "Project list files (*.lst)", "Log files (*.log)",
+                          "ARD PS-X Files (*.ard)", "RDT PC Files (*.rdt)"}));
+    ScriptedDialogs dialogs;
+    TMainForm form(dialogs);
+    form.BarChanged(Bar::Total, 0, 0);  // a one-file batch
+    QVERIFY(form.Total->maximum() > form.Total->minimum());  // 0..0 would animate for ever
+    QCOMPARE(form.Total->value(), 0);
+    form.BarChanged(Bar::Total, 4, 2);
+    QCOMPARE(form.Total->maximum(), 4);
+    QCOMPARE(form.Total->value(), 2);
+  }
+
   void AddingRemovingAndCancelling() {
     ScriptedDialogs dialogs;
     TMainForm form(dialogs);

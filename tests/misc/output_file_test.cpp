@@ -1,0 +1,152 @@
+// Outputs written by rename: the earlier file survives every failure, the lock
+// rule holds through links, and inputs that are not regular files are refused.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "misc/byte_buffer.h"
+#include "misc/errors.h"
+#include "misc/file_stream.h"
+#include "misc/mapped_file.h"
+#include "misc/output_file.h"
+#include "misc/text_lines.h"
+#include "tests/test_support.h"
+
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#endif
+
+namespace tessary {
+namespace {
+
+using testing::ErrorText;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+std::span<const std::uint8_t> AsBytes(const std::string& text) {
+  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+// Every entry of the directory, so that a leftover temporary file shows up.
+std::vector<std::string> Entries(const std::string& directory) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(directory))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(OutputFileTest, TheFinalNameChangesOnlyOnCommit) {
+  TempDir dir;
+  const std::string path = dir.File("result.log");
+  WriteFile(path, std::string("good old log"));
+  {
+    OutputFile out(path);
+    out.Write(AsBytes("new"));
+    EXPECT_EQ(ReadFile(path), "good old log");  // nothing visible before the commit
+    out.Commit();
+  }
+  EXPECT_EQ(ReadFile(path), "new");
+  EXPECT_EQ(Entries(dir.Path()), (std::vector<std::string>{"result.log"}));
+}
+
+TEST(OutputFileTest, AnErrorBeforeTheCommitKeepsTheEarlierFileAndLeavesNoTemporary) {
+  TempDir dir;
+  const std::string path = dir.File("ROOM.DAT");
+  WriteFile(path, std::string("previous archive"));
+  EXPECT_EQ(ErrorText([&] {
+              OutputFile out(path);
+              out.Write(AsBytes("half of a new"));
+              throw FormatError("entry 3 is damaged");
+            }),
+            "entry 3 is damaged");
+  EXPECT_EQ(ReadFile(path), "previous archive");
+  EXPECT_EQ(Entries(dir.Path()), (std::vector<std::string>{"ROOM.DAT"}));
+}
+
+#ifndef _WIN32
+// A file-size limit makes the operating system refuse the write half way, as
+// a full disk does.
+class FileSizeLimit final {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    signal(SIGXFSZ, SIG_DFL);
+  }
+
+ private:
+  rlimit saved_{};
+};
+
+TEST(OutputFileTest, AFailingWriteKeepsTheEarlierFile) {
+  TempDir dir;
+  const std::string path = dir.File("result.log");
+  WriteFile(path, std::string("#Format: STIM\r\n#Source: a good log\r\n"));
+  std::string error;
+  {
+    FileSizeLimit limit(64);
+    error = ErrorText([&] { TextLines(std::vector<std::string>(100, "#Target TIM: ...")).SaveToFile(path); });
+  }
+  EXPECT_EQ(error, "Stream write error (" + path + ")");
+  EXPECT_EQ(ReadFile(path), "#Format: STIM\r\n#Source: a good log\r\n");
+  EXPECT_EQ(Entries(dir.Path()), (std::vector<std::string>{"result.log"}));
+}
+
+TEST(OutputFileTest, TheLockRuleHoldsThroughSymbolicAndHardLinks) {
+  TempDir dir;
+  const std::string source = dir.File("ROOM.DAT");
+  WriteFile(source, std::string("the source being patched"));
+  std::filesystem::create_symlink(source, dir.File("soft.DAT"));
+  std::filesystem::create_hard_link(source, dir.File("hard.DAT"));
+  {
+    FileStream held = FileStream::OpenReadWrite(source);
+    for (const char* name : {"ROOM.DAT", "soft.DAT", "hard.DAT"}) {
+      EXPECT_EQ(ErrorText([&] { SaveBytes(dir.File(name), AsBytes("x")); }),
+                "Cannot create file " + dir.File(name));
+    }
+  }
+  EXPECT_EQ(ReadFile(source), "the source being patched");
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.File("soft.DAT")));
+  EXPECT_EQ(Entries(dir.Path()), (std::vector<std::string>{"ROOM.DAT", "hard.DAT", "soft.DAT"}));
+}
+
+TEST(OutputFileTest, ASymbolicLinkAtTheFinalNameIsReplacedNotWrittenThrough) {
+  TempDir dir;
+  WriteFile(dir.File("elsewhere.bin"), std::string("not an output"));
+  std::filesystem::create_symlink(dir.File("elsewhere.bin"), dir.File("a_0.tim"));
+  std::filesystem::create_symlink(dir.File("nowhere.bin"), dir.File("a_1.tim"));  // dangling
+  SaveBytes(dir.File("a_0.tim"), AsBytes("TIM0"));
+  SaveBytes(dir.File("a_1.tim"), AsBytes("TIM1"));
+  EXPECT_FALSE(std::filesystem::is_symlink(dir.File("a_0.tim")));
+  EXPECT_EQ(ReadFile(dir.File("a_0.tim")), "TIM0");
+  EXPECT_EQ(ReadFile(dir.File("a_1.tim")), "TIM1");
+  EXPECT_EQ(ReadFile(dir.File("elsewhere.bin")), "not an output");
+  EXPECT_FALSE(std::filesystem::exists(dir.File("nowhere.bin")));
+}
+
+TEST(FileStreamTest, InputsThatAreNotRegularFilesAreRefusedWithoutBlocking) {
+  TempDir dir;
+  const std::string fifo = dir.File("pipe.bin");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& path : {fifo, std::string("/dev/zero")}) {
+    EXPECT_EQ(ErrorText([&] { FileStream::OpenRead(path); }), "Cannot open file " + path);
+    EXPECT_EQ(ErrorText([&] { FileStream::OpenReadWrite(path); }), "Cannot open file " + path);
+    EXPECT_EQ(ErrorText([&] { MappedFile mapped(path); }), "Cannot open file " + path);
+    EXPECT_EQ(ErrorText([&] { LoadBytes(path); }), "Cannot open file " + path);
+  }
+  EXPECT_EQ(ErrorText([&] { SaveBytes(fifo, AsBytes("x")); }), "Cannot create file " + fifo);
+}
+#endif
+
+}  // namespace
+}  // namespace tessary
