@@ -4,6 +4,8 @@
 
 namespace tessary {
 
-void RandomGenerator::SeedFromClock() { Seed(static_cast<std::uint32_t>(std::time(nullptr))); }
+void RandomGenerator::SeedFromClock() {
+  Seed(static_cast<std::uint32_t>(std::time(nullptr)));
+}
 
 }  // namespace tessary

@@ -45,11 +45,21 @@ std::string LogLineLabel(std::string_view logName, std::size_t index) {
   return std::string(logName) + ", line " + std::to_string(index + 1) + ": ";
 }
 
-std::string FormatLine(std::string_view key) { return Join(logline::kFormat, key); }
-std::string SourceLine(std::string_view path) { return Join(logline::kSource, path); }
-std::string ArchiveTargetLine(std::string_view path) { return Join(logline::kArchiveTarget, path); }
-std::string BitmapTargetLine(std::string_view path) { return Join(logline::kBitmapTarget, path); }
-std::string TextTargetLine(std::string_view path) { return Join(logline::kTextTarget, path); }
+std::string FormatLine(std::string_view key) {
+  return Join(logline::kFormat, key);
+}
+std::string SourceLine(std::string_view path) {
+  return Join(logline::kSource, path);
+}
+std::string ArchiveTargetLine(std::string_view path) {
+  return Join(logline::kArchiveTarget, path);
+}
+std::string BitmapTargetLine(std::string_view path) {
+  return Join(logline::kBitmapTarget, path);
+}
+std::string TextTargetLine(std::string_view path) {
+  return Join(logline::kTextTarget, path);
+}
 
 std::string TimTargetLine(std::uint32_t offset, std::uint32_t length, std::string_view timPath) {
   std::array<char, 24> fields{};

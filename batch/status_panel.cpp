@@ -23,7 +23,9 @@ void StatusPanel::ClearResults() {
   outputs_.ResultsCleared();
 }
 
-void StatusPanel::SetExtractedTag(int tag) { extractedTag_ = tag; }
+void StatusPanel::SetExtractedTag(int tag) {
+  extractedTag_ = tag;
+}
 
 void StatusPanel::SetExtractedCaption(const std::string& caption) {
   extractedCaption_ = caption;

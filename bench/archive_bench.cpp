@@ -5,12 +5,12 @@
 
 #include <fstream>
 
+#include "batch/process_context.h"
 #include "bench/bench_support.h"
 #include "formathandlers/archive/archive_extract.h"
 #include "formathandlers/archive/archive_layout.h"
-#include "formathandlers/archive/xor_stream.h"
-#include "batch/process_context.h"
 #include "formathandlers/archive/decompress.h"
+#include "formathandlers/archive/xor_stream.h"
 #include "misc/paths.h"
 #include "tests/archive_builder.h"
 
@@ -82,8 +82,10 @@ const std::string& ArchiveInput() {
     const std::size_t entrySize = kArchiveSize / kArchiveEntries;
     std::vector<testing::ArchiveEntry> entries;
     for (std::size_t e = 0; e < kArchiveEntries; ++e)
-      entries.push_back({std::to_string(e) + ".bin", RandomBytes(entrySize, static_cast<std::uint32_t>(e))});
-    return WriteScratchFile("BIG.DAT", testing::BuildArchive(entries, testing::SyntheticXorTable(), {}));
+      entries.push_back(
+          {std::to_string(e) + ".bin", RandomBytes(entrySize, static_cast<std::uint32_t>(e))});
+    return WriteScratchFile("BIG.DAT",
+                            testing::BuildArchive(entries, testing::SyntheticXorTable(), {}));
   }();
   return path;
 }
@@ -93,7 +95,8 @@ void BM_ExtractArchive(benchmark::State& state) {
   const auto outDir = ScratchDirectory() / "extracted";
   std::filesystem::create_directories(outDir);
   const std::string table = WriteScratchFile("XorTable.tbl", testing::SyntheticXorTable());
-  std::filesystem::copy_file(table, outDir / "XorTable.tbl", std::filesystem::copy_options::overwrite_existing);
+  std::filesystem::copy_file(table, outDir / "XorTable.tbl",
+                             std::filesystem::copy_options::overwrite_existing);
   const auto previous = std::filesystem::current_path();
   std::filesystem::current_path(outDir);
   SilentFrontEnd frontEnd;

@@ -10,9 +10,10 @@ namespace {
 
 struct Scratch {
   Scratch() {
-    path = std::filesystem::temp_directory_path() /
-           ("tessary-bench-" + std::to_string(std::rand()) + "-" +
-            std::to_string(std::filesystem::file_time_type::clock::now().time_since_epoch().count()));
+    path =
+        std::filesystem::temp_directory_path() /
+        ("tessary-bench-" + std::to_string(std::rand()) + "-" +
+         std::to_string(std::filesystem::file_time_type::clock::now().time_since_epoch().count()));
     std::filesystem::create_directories(path);
   }
   ~Scratch() {
@@ -32,7 +33,8 @@ const std::filesystem::path& ScratchDirectory() {
 std::string WriteScratchFile(const std::string& name, const std::vector<std::uint8_t>& bytes) {
   const std::string path = (ScratchDirectory() / name).string();
   std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
   return path;
 }
 

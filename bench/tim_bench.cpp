@@ -4,9 +4,9 @@
 #include <cstring>
 #include <fstream>
 
+#include "batch/process_context.h"
 #include "bench/bench_support.h"
 #include "formathandlers/tim/tim_scanner.h"
-#include "batch/process_context.h"
 #include "tests/tim_builder.h"
 
 namespace tessary::bench {

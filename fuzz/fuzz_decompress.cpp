@@ -14,9 +14,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t count = data[2] % 5;
   std::size_t at = 3;
   std::vector<std::uint32_t> sizes;
-  for (std::size_t i = 0; i < count && at + 2 <= size; ++i, at += 2) sizes.push_back(data[at] | data[at + 1] << 8);
+  for (std::size_t i = 0; i < count && at + 2 <= size; ++i, at += 2)
+    sizes.push_back(data[at] | data[at + 1] << 8);
   std::vector<std::uint8_t> dictionary(4096);
-  for (std::size_t i = 0; i < dictionary.size(); ++i) dictionary[i] = static_cast<std::uint8_t>(i * 7);
+  for (std::size_t i = 0; i < dictionary.size(); ++i)
+    dictionary[i] = static_cast<std::uint8_t>(i * 7);
   tessary::ByteBuffer out;
   try {
     tessary::DecompressWithDictionary({data + at, size - at}, out, unpacked, sizes, dictionary);

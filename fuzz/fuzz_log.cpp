@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "main/format_registry.h"
 #include "batch/result_log.h"
+#include "main/format_registry.h"
 #include "misc/text_lines.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

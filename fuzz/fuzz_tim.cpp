@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <span>
 
-#include "formathandlers/tim/tim_scan_core.h"
 #include "formathandlers/tim/tim_layout.h"
+#include "formathandlers/tim/tim_scan_core.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::span<const std::uint8_t> bytes(data, size);

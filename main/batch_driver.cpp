@@ -56,8 +56,8 @@ bool ReplacesAnAppliedLog(const ProcessContext& ctx, const std::string& logPath)
   if (ctx.FormatIndex != format::kProjectList) return false;
   for (const std::string& applied : ctx.Queue) {
     std::error_code error;
-    if (std::filesystem::equivalent(std::filesystem::path(applied),
-                                    std::filesystem::path(logPath), error))
+    if (std::filesystem::equivalent(std::filesystem::path(applied), std::filesystem::path(logPath),
+                                    error))
       return true;
   }
   return false;

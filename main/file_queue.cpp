@@ -12,7 +12,8 @@ void AddFilesToQueue(ProcessContext& ctx, int choice, const std::vector<std::str
   // Read the project list first, so that a list that cannot be read leaves the
   // queue as it was.
   std::vector<std::string> entries = paths;
-  if (choice == kProjectListChoice) entries = paths.empty() ? paths : LoadProjectList(paths.front());
+  if (choice == kProjectListChoice)
+    entries = paths.empty() ? paths : LoadProjectList(paths.front());
   if (index != ctx.FormatIndex || choice == kProjectListChoice) ctx.Queue.clear();
   ctx.FormatIndex = index;
   ctx.FileTypeChoice = choice;

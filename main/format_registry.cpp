@@ -40,8 +40,7 @@ constexpr std::array<FormatRow, kFileTypeCount> kRows = {{
     {"", format::kLog, "Log files (*.log)", "*.log", "log",
      "result logs (*.log): insert edited files back", InsertFromLog, nullptr, false, false},
     {"ARD", format::kArd, "ARD PS-X Files (*.ard)", "*.ard", "ard",
-     "ARD PS-X files (*.ard): extract strings (needs -t)", ExtractArdStrings, nullptr, true,
-     false},
+     "ARD PS-X files (*.ard): extract strings (needs -t)", ExtractArdStrings, nullptr, true, false},
     {"RDT", format::kRdt, "RDT PC Files (*.rdt)", "*.rdt", "rdt",
      "RDT PC files (*.rdt): extract strings (needs -t)", ExtractRdtStrings, InsertBlockStrings,
      true, false},
@@ -59,7 +58,9 @@ bool SameIgnoringCase(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-const std::array<FormatRow, kFileTypeCount>& FormatRegistry() { return kRows; }
+const std::array<FormatRow, kFileTypeCount>& FormatRegistry() {
+  return kRows;
+}
 
 const FormatRow* RowOfChoice(int choice) {
   if (choice < 1 || choice > kFileTypeCount) return nullptr;

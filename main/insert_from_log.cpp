@@ -48,14 +48,18 @@ int LogPercent(std::size_t index, std::size_t count) {
 std::size_t ExamineLine(ProcessContext& ctx, std::size_t i) {
   const LogLine line = ReadLogLine(ctx.TakeLogLine(i));
   switch (line.directive) {
-    case Directive::Format: ctx.LogFormat = FormatIndexOfKey(FirstWord(line.value)); break;
+    case Directive::Format:
+      ctx.LogFormat = FormatIndexOfKey(FirstWord(line.value));
+      break;
     case Directive::CodeTable:
       ctx.CodeTable.clear();
       ctx.CodeTable = LoadBytes(line.value);
       break;
-    case Directive::Source: return ApplySource(ctx, line.value, i);
+    case Directive::Source:
+      return ApplySource(ctx, line.value, i);
     case Directive::Target:
-    case Directive::Comment: break;
+    case Directive::Comment:
+      break;
   }
   return i + 1;
 }

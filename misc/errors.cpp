@@ -2,9 +2,13 @@
 
 namespace tessary {
 
-void ThrowCannotOpen(const std::string& path) { throw FileError("Cannot open file " + path); }
+void ThrowCannotOpen(const std::string& path) {
+  throw FileError("Cannot open file " + path);
+}
 
-void ThrowCannotCreate(const std::string& path) { throw FileError("Cannot create file " + path); }
+void ThrowCannotCreate(const std::string& path) {
+  throw FileError("Cannot create file " + path);
+}
 
 void ThrowStreamReadError(const std::string& path) {
   throw FileError("Stream read error (" + path + ")");

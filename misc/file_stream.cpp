@@ -65,14 +65,17 @@ FileStream& FileStream::operator=(FileStream&& other) noexcept {
   return *this;
 }
 
-FileStream::~FileStream() { Close(); }
+FileStream::~FileStream() {
+  Close();
+}
 
 void FileStream::CopyFrom(FileStream& source, std::uint64_t count) {
   if (count == 0) {
     source.Seek(0);
     count = source.Size();
   }
-  std::vector<std::uint8_t> block(static_cast<std::size_t>(std::min<std::uint64_t>(count, kCopyBlock)));
+  std::vector<std::uint8_t> block(
+      static_cast<std::size_t>(std::min<std::uint64_t>(count, kCopyBlock)));
   while (count > 0) {
     const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(count, block.size()));
     const std::size_t got = source.ReadSome({block.data(), n});
@@ -156,7 +159,8 @@ void FileStream::Truncate() {
   LARGE_INTEGER pos{};
   pos.QuadPart = static_cast<LONGLONG>(position_);
   HANDLE h = static_cast<HANDLE>(handle_);
-  if (!SetFilePointerEx(h, pos, nullptr, FILE_BEGIN) || !SetEndOfFile(h)) ThrowStreamWriteError(shownPath_);
+  if (!SetFilePointerEx(h, pos, nullptr, FILE_BEGIN) || !SetEndOfFile(h))
+    ThrowStreamWriteError(shownPath_);
 }
 
 void FileStream::Close() {
@@ -168,7 +172,7 @@ void FileStream::Close() {
 
 FileStream::FileStream(std::string path, std::string shownPath, Access access)
     : path_(std::move(path)), shownPath_(std::move(shownPath)) {
-  const int flags = access == Access::Read        ? O_RDONLY
+  const int flags = access == Access::Read ? O_RDONLY
                     : access == Access::CreateNew ? O_RDWR | O_CREAT | O_EXCL
                                                   : O_RDWR;
   // O_NONBLOCK keeps the open of a FIFO from waiting for a writer; only
@@ -196,8 +200,8 @@ std::uint64_t FileStream::Size() const {
 std::size_t FileStream::ReadSome(std::span<std::uint8_t> out) {
   std::size_t total = 0;
   while (total < out.size()) {
-    const ssize_t got = ::pread(fd_, out.data() + total, out.size() - total,
-                                static_cast<off_t>(position_ + total));
+    const ssize_t got =
+        ::pread(fd_, out.data() + total, out.size() - total, static_cast<off_t>(position_ + total));
     if (got < 0) ThrowStreamReadError(shownPath_);
     if (got == 0) break;
     total += static_cast<std::size_t>(got);

@@ -37,8 +37,8 @@ MappedFile::MappedFile(const std::string& path) {
   size_ = static_cast<std::size_t>(size.QuadPart);
   if (size_ == 0) return;
   mapping_ = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
-  if (mapping_ != nullptr) data_ = static_cast<const std::uint8_t*>(
-                               MapViewOfFile(mapping_, FILE_MAP_READ, 0, 0, 0));
+  if (mapping_ != nullptr)
+    data_ = static_cast<const std::uint8_t*>(MapViewOfFile(mapping_, FILE_MAP_READ, 0, 0, 0));
   if (data_ == nullptr) {
     if (mapping_ != nullptr) CloseHandle(mapping_);
     CloseHandle(file);

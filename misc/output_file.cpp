@@ -27,7 +27,9 @@ namespace {
 
 #ifdef _WIN32
 
-int ProcessId() { return static_cast<int>(GetCurrentProcessId()); }
+int ProcessId() {
+  return static_cast<int>(GetCurrentProcessId());
+}
 
 // Fails when an existing file at `path` cannot be held exclusively: the tool
 // (or anyone) has it open, or it is not a plain file.
@@ -46,13 +48,15 @@ void CheckFinalNameFree(const std::string& path) {
 }
 
 bool RenameOver(const std::string& from, const std::string& to) {
-  return MoveFileExW(NativePath(from).c_str(), NativePath(to).c_str(),
-                     MOVEFILE_REPLACE_EXISTING) != 0;
+  return MoveFileExW(NativePath(from).c_str(), NativePath(to).c_str(), MOVEFILE_REPLACE_EXISTING) !=
+         0;
 }
 
 #else
 
-int ProcessId() { return static_cast<int>(::getpid()); }
+int ProcessId() {
+  return static_cast<int>(::getpid());
+}
 
 void CheckFinalNameFree(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);

@@ -3,8 +3,8 @@
 #include <cstdint>
 
 #include "misc/byte_buffer.h"
-#include "misc/output_file.h"
 #include "misc/errors.h"
+#include "misc/output_file.h"
 
 namespace tessary {
 

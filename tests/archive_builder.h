@@ -25,7 +25,9 @@ inline std::vector<std::uint8_t> SyntheticXorTable() {
 }
 
 // A synthetic "decodetable.tbl": 4096 bytes of text the encoder can match.
-inline std::vector<std::uint8_t> SyntheticDictionary() { return TextLikeData(4096, 99); }
+inline std::vector<std::uint8_t> SyntheticDictionary() {
+  return TextLikeData(4096, 99);
+}
 
 inline std::vector<std::uint8_t> BuildArchive(const std::vector<ArchiveEntry>& entries,
                                               const std::vector<std::uint8_t>& xorTable,
@@ -55,7 +57,8 @@ inline std::vector<std::uint8_t> BuildArchive(const std::vector<ArchiveEntry>& e
     } else {
       payload = content;
       for (std::size_t at = 0; at <= content.size(); at += 32768)
-        sizes.push_back(static_cast<std::uint32_t>(std::min<std::size_t>(32768, content.size() - at)));
+        sizes.push_back(
+            static_cast<std::uint32_t>(std::min<std::size_t>(32768, content.size() - at)));
     }
     const auto n = static_cast<std::uint32_t>(sizes.size());
     PutU16(out, static_cast<std::uint16_t>(16 + 8 * n));

@@ -43,7 +43,8 @@ class LzssEncoder {
  public:
   explicit LzssEncoder(std::span<const std::uint8_t> dictionary, int searchDepth = 16)
       : depth_(searchDepth) {
-    std::memcpy(preset_.data(), dictionary.data(), std::min<std::size_t>(dictionary.size(), kWindow));
+    std::memcpy(preset_.data(), dictionary.data(),
+                std::min<std::size_t>(dictionary.size(), kWindow));
   }
 
   Compressed Encode(std::span<const std::uint8_t> input) {
@@ -62,7 +63,9 @@ class LzssEncoder {
   static constexpr std::size_t kWindow = 4112;
   static constexpr int kHashSize = 1 << 12;
 
-  static int Hash(const std::uint8_t* p) { return (p[0] * 31 * 31 + p[1] * 31 + p[2]) & (kHashSize - 1); }
+  static int Hash(const std::uint8_t* p) {
+    return (p[0] * 31 * 31 + p[1] * 31 + p[2]) & (kHashSize - 1);
+  }
 
   void Index(std::size_t pos) {
     if (pos >= 4096 || pos + 2 >= kWindow) return;
@@ -118,9 +121,9 @@ class LzssEncoder {
 
 // Deterministic text-like data: words of a small vocabulary with punctuation.
 inline std::vector<std::uint8_t> TextLikeData(std::size_t size, std::uint32_t seed) {
-  static const char* const kWords[] = {"the", "gate", "of", "Grimhold", "opens", "when", "moon",
-                                       "rises", "and", "a", "knight", "waits", "in", "dark",
-                                       "hall", "with", "silver", "key", "to", "tower"};
+  static const char* const kWords[] = {
+      "the",    "gate",  "of", "Grimhold", "opens", "when", "moon",   "rises", "and", "a",
+      "knight", "waits", "in", "dark",     "hall",  "with", "silver", "key",   "to",  "tower"};
   std::vector<std::uint8_t> out;
   out.reserve(size + 16);
   std::uint32_t state = seed;

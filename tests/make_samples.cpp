@@ -27,7 +27,8 @@ void AppendFiller(Bytes& out, std::size_t count, std::uint32_t& state) {
 
 void Save(const std::filesystem::path& path, const Bytes& bytes) {
   std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
   std::cout << path.string() << " (" << bytes.size() << " bytes)\n";
 }
 
@@ -75,7 +76,8 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(corpus / "decompress");
   Save(samples / "tims.bin", SampleTims());
   Save(corpus / "tim" / "minimal-4bit.tim", BuildTim({}));
-  Save(corpus / "tim" / "direct-24bit.tim", BuildTim({.mode = 3, .clutEntries = 0, .width = 3, .height = 2}));
+  Save(corpus / "tim" / "direct-24bit.tim",
+       BuildTim({.mode = 3, .clutEntries = 0, .width = 3, .height = 2}));
   const std::string log =
       "#Format: STIM\r\n#Source: C:\\data\\FILE.BIN\r\n"
       "#Target TIM: 0001A2C0:00008214 C:\\out\\FILE_0.tim\r\n#CodeTable: t.tbl\r\n"
@@ -85,9 +87,11 @@ int main(int argc, char** argv) {
   Save(samples / "decodetable.tbl", tessary::testing::SyntheticDictionary());
   Save(samples / "ROOM.DAT", SampleArchive());
   Save(corpus / "archive" / "small.dat",
-       tessary::testing::BuildArchive({{"a.tim", BuildTim({})}, {"b.txt", tessary::testing::TextLikeData(900, 4), true}},
-                                      tessary::testing::SyntheticXorTable(), Bytes(4096, 0)));
-  const auto packed = tessary::testing::LzssEncoder(Bytes(4096, 0)).Encode(tessary::testing::TextLikeData(300, 5));
+       tessary::testing::BuildArchive(
+           {{"a.tim", BuildTim({})}, {"b.txt", tessary::testing::TextLikeData(900, 4), true}},
+           tessary::testing::SyntheticXorTable(), Bytes(4096, 0)));
+  const auto packed =
+      tessary::testing::LzssEncoder(Bytes(4096, 0)).Encode(tessary::testing::TextLikeData(300, 5));
   Bytes seed = {100, 0, 1, static_cast<std::uint8_t>(packed.chunkSizes[0]),
                 static_cast<std::uint8_t>(packed.chunkSizes[0] >> 8)};
   seed.insert(seed.end(), packed.bytes.begin(), packed.bytes.end());

@@ -16,7 +16,8 @@ TempDir::TempDir() : previousCurrent_(std::filesystem::current_path()) {
   static const unsigned salt = std::random_device{}();
   const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
   path_ = std::filesystem::temp_directory_path() /
-          ("tessary-test-" + std::to_string(stamp) + "-" + std::to_string(salt) + "-" + std::to_string(counter++));
+          ("tessary-test-" + std::to_string(stamp) + "-" + std::to_string(salt) + "-" +
+           std::to_string(counter++));
   std::filesystem::create_directories(path_);
 }
 

@@ -6,10 +6,10 @@
 #include <optional>
 #include <system_error>
 
-#include "formathandlers/archive/archive_layout.h"
-#include "formathandlers/archive/xor_stream.h"
 #include "batch/result_log.h"
+#include "formathandlers/archive/archive_layout.h"
 #include "formathandlers/archive/decompress.h"
+#include "formathandlers/archive/xor_stream.h"
 #include "misc/errors.h"
 #include "misc/mapped_file.h"
 #include "misc/output_file.h"
@@ -42,7 +42,8 @@ bool LeavesOutputDirectory(const std::string& name) {
   std::size_t start = 0;
   while (start <= name.size()) {
     const auto end = name.find_first_of("/\\:", start);
-    const auto part = name.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    const auto part =
+        name.substr(start, end == std::string::npos ? std::string::npos : end - start);
     if (part == "..") return true;
     if (end == std::string::npos) break;
     start = end + 1;
@@ -51,8 +52,8 @@ bool LeavesOutputDirectory(const std::string& name) {
 }
 
 struct ArchiveRun {
-  ArchiveRun(ProcessContext& context, std::span<const std::uint8_t> archiveBytes, const std::string& path,
-             const XorTable& xorTable)
+  ArchiveRun(ProcessContext& context, std::span<const std::uint8_t> archiveBytes,
+             const std::string& path, const XorTable& xorTable)
       : ctx(context),
         bytes(archiveBytes),
         archiveName(FileNameOf(path)),
@@ -98,12 +99,14 @@ void Unscramble(ArchiveRun& run, const DataBlock& block) {
 
 // Checks every record and data block before the first file is written, so a
 // damaged archive leaves nothing half-extracted.
-std::vector<DataBlock> ReadAllBlocks(const ArchiveRun& run, const std::vector<EntryRecord>& records) {
+std::vector<DataBlock> ReadAllBlocks(const ArchiveRun& run,
+                                     const std::vector<EntryRecord>& records) {
   std::vector<DataBlock> blocks;
   blocks.reserve(records.size());
   for (std::size_t e = 0; e < records.size(); ++e) {
     if (LeavesOutputDirectory(records[e].name))
-      throw FormatError(EntryLabel(run.archiveName, e, records[e].name) + ": name leaves the output directory");
+      throw FormatError(EntryLabel(run.archiveName, e, records[e].name) +
+                        ": name leaves the output directory");
     blocks.push_back(ReadDataBlock(run.bytes, records[e], run.archiveName, e));
   }
   return blocks;

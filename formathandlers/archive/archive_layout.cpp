@@ -42,11 +42,13 @@ std::vector<EntryRecord> ReadEntryRecords(std::span<const std::uint8_t> bytes,
     record.dataOffset = LoadU32(bytes.data() + at);
     record.storedSize = LoadU32(bytes.data() + at + 4);
     const std::uint8_t* name = bytes.data() + at + grm::kRecordFixedSize;
-    const std::size_t room =
-        static_cast<std::size_t>(std::min<std::uint64_t>(grm::kMaxNameBytes, bytes.size() - at - grm::kRecordFixedSize));
+    const std::size_t room = static_cast<std::size_t>(
+        std::min<std::uint64_t>(grm::kMaxNameBytes, bytes.size() - at - grm::kRecordFixedSize));
     const void* end = std::memchr(name, 0, room);
-    if (end == nullptr) Damaged(EntryLabel(archiveName, e, ""), "name has no zero byte within 100 bytes");
-    record.name.assign(reinterpret_cast<const char*>(name), static_cast<const std::uint8_t*>(end) - name);
+    if (end == nullptr)
+      Damaged(EntryLabel(archiveName, e, ""), "name has no zero byte within 100 bytes");
+    record.name.assign(reinterpret_cast<const char*>(name),
+                       static_cast<const std::uint8_t*>(end) - name);
     at = record.NextRecord();
     records.push_back(std::move(record));
   }
@@ -57,13 +59,15 @@ DataBlock ReadDataBlock(std::span<const std::uint8_t> bytes, const EntryRecord& 
                         const std::string& archiveName, std::size_t entry) {
   const std::string where = EntryLabel(archiveName, entry, record.name);
   const std::uint64_t start = static_cast<std::uint64_t>(record.dataOffset) * grm::kOffsetUnit;
-  if (!FitsIn(bytes.size(), start, grm::kDataHeaderSize)) Damaged(where, "data block starts past the end of the file");
+  if (!FitsIn(bytes.size(), start, grm::kDataHeaderSize))
+    Damaged(where, "data block starts past the end of the file");
   DataBlock block;
   block.chunkCount = LoadU16(bytes.data() + start + 2);
   block.unpackedSize = LoadU32(bytes.data() + start + 4);
   const std::uint64_t arrays = start + grm::kDataHeaderSize;
   const std::uint64_t n = block.chunkCount;
-  if (!FitsIn(bytes.size(), arrays, 8 * n)) Damaged(where, "chunk arrays end past the end of the file");
+  if (!FitsIn(bytes.size(), arrays, 8 * n))
+    Damaged(where, "chunk arrays end past the end of the file");
   block.seeds.resize(n);
   block.chunkSizes.resize(n);
   for (std::uint64_t c = 0; c < n; ++c) {

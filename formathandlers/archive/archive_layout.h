@@ -26,7 +26,9 @@ struct EntryRecord {
   std::uint32_t dataOffset = 0;    // in units of 8 bytes
   std::uint32_t storedSize = 0;
   std::string name;
-  std::uint64_t NextRecord() const { return recordOffset + grm::kRecordFixedSize + name.size() + 1; }
+  std::uint64_t NextRecord() const {
+    return recordOffset + grm::kRecordFixedSize + name.size() + 1;
+  }
 };
 
 struct DataBlock {

@@ -42,7 +42,8 @@ struct RepackEntry {
 ByteBuffer ReadTableArea(FileStream& source, const std::string& sourceName) {
   source.Seek(grm::kTableOffset);
   std::uint8_t word[4];
-  if (source.ReadSome(word) != 4) throw FormatError(sourceName + ": too short to hold an entry table");
+  if (source.ReadSome(word) != 4)
+    throw FormatError(sourceName + ": too short to hold an entry table");
   const std::uint64_t length = static_cast<std::uint64_t>(LoadU32(word)) * grm::kOffsetUnit;
   if (length < grm::kTableOffset || length > source.Size())
     throw FormatError(sourceName + ": the first data block lies outside the file");
@@ -63,11 +64,14 @@ std::vector<RepackEntry> PlanEntries(ProcessContext& ctx, const ByteBuffer& area
   std::vector<RepackEntry> plan;
   for (std::size_t e = 0; e < records.size(); ++e) {
     const std::string& line = ctx.TakeLogLine(first + e);
-    RepackEntry entry{records[e], line.size() > kArchiveTargetPrefix ? line.substr(kArchiveTargetPrefix) : ""};
+    RepackEntry entry{records[e],
+                      line.size() > kArchiveTargetPrefix ? line.substr(kArchiveTargetPrefix) : ""};
     entry.rebuild = !entry.filePath.empty() && FileExists(entry.filePath);
     const std::string label = EntryLabel(sourceName, e, entry.record.name);
-    if (entry.rebuild && std::filesystem::file_size(NativePath(entry.filePath)) >= kMaxEntryFileSize)
-      throw FormatError(entry.filePath + ": entry files of 268337152 bytes or more do not fit an archive");
+    if (entry.rebuild &&
+        std::filesystem::file_size(NativePath(entry.filePath)) >= kMaxEntryFileSize)
+      throw FormatError(entry.filePath +
+                        ": entry files of 268337152 bytes or more do not fit an archive");
     if (!entry.rebuild &&
         !FitsIn(sourceSize, static_cast<std::uint64_t>(entry.record.dataOffset) * grm::kOffsetUnit,
                 entry.record.storedSize))
@@ -134,7 +138,8 @@ std::uint32_t AppendRebuiltEntry(ProcessContext& ctx, ArchiveWriter& out, const 
   return headerLength + size;
 }
 
-void AppendCarriedEntry(FileStream& source, ArchiveWriter& out, const EntryRecord& record, ByteBuffer& data) {
+void AppendCarriedEntry(FileStream& source, ArchiveWriter& out, const EntryRecord& record,
+                        ByteBuffer& data) {
   data.resize(record.storedSize);
   source.Seek(static_cast<std::uint64_t>(record.dataOffset) * grm::kOffsetUnit);
   source.ReadExact(data);

@@ -22,7 +22,9 @@ constexpr std::size_t kOutputSlack = 32;  // matches are copied as whole 17+ byt
 class BitReader final {
  public:
   explicit BitReader(std::span<const std::uint8_t> source)
-      : data_(source.data()), bits_(static_cast<std::uint64_t>(source.size()) * 8), size_(source.size()) {}
+      : data_(source.data()),
+        bits_(static_cast<std::uint64_t>(source.size()) * 8),
+        size_(source.size()) {}
 
   void Seek(std::uint64_t byteIndex) { position_ = byteIndex * 8; }
   bool Has(unsigned n) const { return position_ <= bits_ && n <= bits_ - position_; }
@@ -68,8 +70,10 @@ constexpr MatchMasks MakeMatchMasks() {
   MatchMasks masks{};
   for (std::size_t n = 0; n <= kMaxMatch; ++n) {
     for (std::size_t b = 0; b < 16 && b < n; ++b) {
-      if (b < 8) masks.low[n] |= std::uint64_t{0xFF} << (8 * b);
-      else masks.high[n] |= std::uint64_t{0xFF} << (8 * (b - 8));
+      if (b < 8)
+        masks.low[n] |= std::uint64_t{0xFF} << (8 * b);
+      else
+        masks.high[n] |= std::uint64_t{0xFF} << (8 * (b - 8));
     }
   }
   return masks;
@@ -83,7 +87,9 @@ inline std::uint64_t Load64(const std::uint8_t* p) {
   return v;
 }
 
-inline void Store64(std::uint8_t* p, std::uint64_t v) { std::memcpy(p, &v, 8); }
+inline void Store64(std::uint8_t* p, std::uint64_t v) {
+  std::memcpy(p, &v, 8);
+}
 
 // Copies `length` (2..17) bytes of the window at `from` to the window at `to`
 // and to `out`, taking the source bytes as they were before the copy. Whole
@@ -152,7 +158,8 @@ void DecodeChunk(BitReader& bits, std::uint8_t* window, std::uint8_t* out, std::
 void DecompressWithDictionary(std::span<const std::uint8_t> source, ByteBuffer& destination,
                               std::uint32_t unpackedSize, std::span<const std::uint32_t> chunkSizes,
                               std::span<const std::uint8_t> dictionary) {
-  const std::size_t chunks = (static_cast<std::size_t>(unpackedSize) + kDecompressChunk - 1) / kDecompressChunk;
+  const std::size_t chunks =
+      (static_cast<std::size_t>(unpackedSize) + kDecompressChunk - 1) / kDecompressChunk;
   if (chunkSizes.size() < chunks) {
     throw FormatError(std::to_string(chunks) + " chunks to decode but only " +
                       std::to_string(chunkSizes.size()) + " chunk sizes");
@@ -166,7 +173,8 @@ void DecompressWithDictionary(std::span<const std::uint8_t> source, ByteBuffer& 
   std::uint64_t inBase = 0;
   for (std::size_t c = 0; c < chunks; ++c) {
     const std::uint64_t done = static_cast<std::uint64_t>(c) * kDecompressChunk;
-    const auto length = static_cast<std::uint32_t>(std::min<std::uint64_t>(kDecompressChunk, unpackedSize - done));
+    const auto length =
+        static_cast<std::uint32_t>(std::min<std::uint64_t>(kDecompressChunk, unpackedSize - done));
     std::memcpy(window.data(), preset.data(), kWindowBytes);
     bits.Seek(inBase);
     DecodeChunk(bits, window.data(), destination.data() + done, length, c);

@@ -42,12 +42,13 @@ constexpr Steps kSteps = MakeSteps();
 // starts. Runs of up to 16 bytes take one 16-byte block whose spill past the
 // run is overwritten by the next run (or lands in the slack); only longer runs
 // loop, and only they need the end of the chunk.
-inline std::uint64_t FillRun(std::uint8_t* key, std::uint64_t pos, std::uint64_t count, std::uint64_t length,
-                             std::uint32_t keyByte) {
+inline std::uint64_t FillRun(std::uint8_t* key, std::uint64_t pos, std::uint64_t count,
+                             std::uint64_t length, std::uint32_t keyByte) {
   const std::uint64_t word = keyByte * 0x0101010101010101ull;
   std::memcpy(key + pos, &word, 8);
   std::memcpy(key + pos + 8, &word, 8);
-  if (count <= kKeyBlock) [[likely]] return pos + count;
+  if (count <= kKeyBlock) [[likely]]
+    return pos + count;
   const std::uint64_t end = count < length - pos ? pos + count : length;
   for (std::uint64_t at = pos + kKeyBlock; at < end; at += kKeyBlock) {
     std::memcpy(key + at, &word, 8);
@@ -91,7 +92,8 @@ std::uint8_t* KeyBuffer(std::size_t length) {
   return key.data();
 }
 
-void XorWords(const std::uint8_t* source, const std::uint8_t* key, std::uint8_t* target, std::size_t length) {
+void XorWords(const std::uint8_t* source, const std::uint8_t* key, std::uint8_t* target,
+              std::size_t length) {
   std::size_t i = 0;
   for (; i + 8 <= length; i += 8) {
     std::uint64_t a, b;
@@ -117,7 +119,9 @@ XorTable XorTable::FromBytes(std::span<const std::uint8_t> bytes, const std::str
   return table;
 }
 
-XorTable XorTable::Load(const std::string& path) { return FromBytes(LoadBytes(path), path); }
+XorTable XorTable::Load(const std::string& path) {
+  return FromBytes(LoadBytes(path), path);
+}
 
 void XorChunk(std::span<std::uint8_t> buffer, std::uint32_t& state, const XorTable& table) {
   XorChunkInto(buffer, buffer.data(), state, table);

@@ -5,6 +5,8 @@ namespace tessary {
 // RES text extraction and insertion are not built yet.
 void ExtractResText(ProcessContext&, const std::string&) {}
 
-std::size_t InsertResText(ProcessContext&, const std::string&, std::size_t index) { return index; }
+std::size_t InsertResText(ProcessContext&, const std::string&, std::size_t index) {
+  return index;
+}
 
 }  // namespace tessary

@@ -51,7 +51,8 @@ Layout ReadLayout(std::span<const std::uint8_t> data, std::uint64_t offset) {
   if (!rowBytes) return layout;
   h.rowBytes = *rowBytes;
   const std::uint32_t pixelBytes = static_cast<std::uint32_t>(*rowBytes) * h.image.height;
-  if (pixelBytes != h.image.length - static_cast<std::uint32_t>(tim::kBlockHeaderSize)) return layout;
+  if (pixelBytes != h.image.length - static_cast<std::uint32_t>(tim::kBlockHeaderSize))
+    return layout;
   if (!FitsIn(data.size(), offset, h.totalLength)) return layout;
   layout.outcome = TimProbe::Accepted;
   return layout;
@@ -61,11 +62,15 @@ Layout ReadLayout(std::span<const std::uint8_t> data, std::uint64_t offset) {
 
 std::optional<std::uint16_t> TimRowBytes(std::uint32_t mode, std::uint16_t width) {
   switch (mode) {
-    case 0: return static_cast<std::uint16_t>(static_cast<std::uint16_t>(width * 4u) / 2u);
+    case 0:
+      return static_cast<std::uint16_t>(static_cast<std::uint16_t>(width * 4u) / 2u);
     case 1:
-    case 2: return static_cast<std::uint16_t>(width * 2u);
-    case 3: return static_cast<std::uint16_t>(width * 3u);
-    default: return std::nullopt;
+    case 2:
+      return static_cast<std::uint16_t>(width * 2u);
+    case 3:
+      return static_cast<std::uint16_t>(width * 3u);
+    default:
+      return std::nullopt;
   }
 }
 

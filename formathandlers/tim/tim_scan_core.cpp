@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <bit>
 
-#include "misc/byte_reader.h"
 #include "formathandlers/tim/tim_layout.h"
+#include "misc/byte_reader.h"
 
 namespace tessary {
 
@@ -22,7 +22,9 @@ std::uint64_t StepOver(std::uint32_t v) {
   return zeros == 4 ? 4 : static_cast<std::uint64_t>(4 - zeros);
 }
 
-bool HasNoZeroByte(std::uint32_t v) { return ((v - 0x01010101u) & ~v & 0x80808080u) == 0; }
+bool HasNoZeroByte(std::uint32_t v) {
+  return ((v - 0x01010101u) & ~v & 0x80808080u) == 0;
+}
 
 }  // namespace
 

@@ -1,10 +1,10 @@
 #include "formathandlers/tim/tim_scanner.h"
 
-#include "formathandlers/tim/tim_scan_core.h"
 #include "batch/result_log.h"
+#include "formathandlers/tim/tim_scan_core.h"
 #include "misc/byte_buffer.h"
-#include "misc/output_file.h"
 #include "misc/mapped_file.h"
+#include "misc/output_file.h"
 #include "misc/paths.h"
 
 namespace tessary {
@@ -18,7 +18,8 @@ void WriteFoundImage(ProcessContext& ctx, const std::string& base,
                      std::span<const std::uint8_t> data, const FoundTim& found) {
   const int n = ctx.Status.ExtractedTag();
   ctx.Status.SetExtractedTag(n + 1);
-  const std::string outPath = ctx.ClaimOutput(ctx.OutputPath(base + "_" + std::to_string(n) + ".tim"));
+  const std::string outPath =
+      ctx.ClaimOutput(ctx.OutputPath(base + "_" + std::to_string(n) + ".tim"));
   const std::string name = FileNameOf(outPath);
   SaveBytes(outPath, data.subspan(found.offset, found.length));
   ctx.Status.AppendResult(name + " extracted.");

@@ -76,11 +76,14 @@ int RunBatchWith(const Options& options, int choice) {
   outputs.ClearLine();
   std::cout.flush();
   switch (outcome) {
-    case BatchOutcome::Failed: return kExitFailed;
+    case BatchOutcome::Failed:
+      return kExitFailed;
     case BatchOutcome::Stopped:
       std::cerr << kStoppedByUser << '\n';
       return kExitStopped;
-    default: dialogs.ShowPendingInformation(); return kExitCompleted;
+    default:
+      dialogs.ShowPendingInformation();
+      return kExitCompleted;
   }
 }
 
@@ -88,9 +91,10 @@ int RunBatchWith(const Options& options, int choice) {
 
 int RunCli(int argc, char** argv) {
   Options options;
-  CLI::App app{"Tessary: takes Grimhold 3 data apart and puts edited files back.\n"
-               "Runs one batch of FILEs of one type into the output directory.",
-               "tessary-cli"};
+  CLI::App app{
+      "Tessary: takes Grimhold 3 data apart and puts edited files back.\n"
+      "Runs one batch of FILEs of one type into the output directory.",
+      "tessary-cli"};
   app.add_option("-f,--format", options.key, "file type KEY (see below)")->required();
   app.add_option("-o,--output", options.outputDirectory, "output directory (created if missing)")
       ->required();

@@ -30,9 +30,13 @@ constexpr std::size_t kMessageWidth = 48;
 
 }  // namespace
 
-void InstallInterruptHandler() { std::signal(SIGINT, OnInterrupt); }
+void InstallInterruptHandler() {
+  std::signal(SIGINT, OnInterrupt);
+}
 
-bool InterruptRequested() { return g_interrupted != 0; }
+bool InterruptRequested() {
+  return g_interrupted != 0;
+}
 
 bool StderrIsTerminal() {
 #ifdef _WIN32
@@ -77,6 +81,8 @@ void CliDialogs::ShowPendingInformation() {
   pendingInformation_.clear();
 }
 
-void CliDialogs::ShowError(const std::string& text) { std::cerr << text << '\n'; }
+void CliDialogs::ShowError(const std::string& text) {
+  std::cerr << text << '\n';
+}
 
 }  // namespace tessary

@@ -42,7 +42,9 @@ class CliDialogs final : public Dialogs {
   CliDialogs(std::string outputDirectory, std::optional<std::string> codeTable)
       : outputDirectory_(std::move(outputDirectory)), codeTable_(std::move(codeTable)) {}
 
-  std::optional<std::string> ChooseDirectory(const std::string&) override { return outputDirectory_; }
+  std::optional<std::string> ChooseDirectory(const std::string&) override {
+    return outputDirectory_;
+  }
   std::optional<std::string> ChooseCodeTable() override { return codeTable_; }
   // Kept until the batch's outcome is known: a stopped batch says so instead.
   void ShowInformation(const std::string& text, const std::string&) override {

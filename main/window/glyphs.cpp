@@ -15,16 +15,17 @@ struct Palette {
 };
 
 const Palette kColour{{200, 30, 30}, {30, 80, 200}, {255, 255, 240}, {40, 40, 40}, {120, 120, 140}};
-const Palette kGrey{{150, 150, 150}, {150, 150, 150}, {225, 225, 225}, {150, 150, 150}, {170, 170, 170}};
+const Palette kGrey{
+    {150, 150, 150}, {150, 150, 150}, {225, 225, 225}, {150, 150, 150}, {170, 170, 170}};
 
 void DrawArrow(QPainter& p, const QColor& colour, bool pointsRight, int y) {
   QPolygon arrow;
   if (pointsRight) {
-    arrow << QPoint(2, y - 2) << QPoint(9, y - 2) << QPoint(9, y - 5) << QPoint(14, y) << QPoint(9, y + 5)
-          << QPoint(9, y + 2) << QPoint(2, y + 2);
+    arrow << QPoint(2, y - 2) << QPoint(9, y - 2) << QPoint(9, y - 5) << QPoint(14, y)
+          << QPoint(9, y + 5) << QPoint(9, y + 2) << QPoint(2, y + 2);
   } else {
-    arrow << QPoint(13, y - 2) << QPoint(7, y - 2) << QPoint(7, y - 5) << QPoint(2, y) << QPoint(7, y + 5)
-          << QPoint(7, y + 2) << QPoint(13, y + 2);
+    arrow << QPoint(13, y - 2) << QPoint(7, y - 2) << QPoint(7, y - 5) << QPoint(2, y)
+          << QPoint(7, y + 5) << QPoint(7, y + 2) << QPoint(13, y + 2);
   }
   p.setBrush(colour);
   p.setPen(colour.darker(140));
@@ -79,11 +80,21 @@ QPixmap Draw(Glyph glyph, const Palette& colours) {
   pixmap.fill(Qt::transparent);
   QPainter p(&pixmap);
   switch (glyph) {
-    case Glyph::AddFiles: DrawAddFiles(p, colours); break;
-    case Glyph::SaveList: DrawSaveList(p, colours); break;
-    case Glyph::RemoveFiles: DrawRemoveFiles(p, colours); break;
-    case Glyph::Process: DrawProcess(p, colours); break;
-    case Glyph::Exit: DrawExit(p, colours); break;
+    case Glyph::AddFiles:
+      DrawAddFiles(p, colours);
+      break;
+    case Glyph::SaveList:
+      DrawSaveList(p, colours);
+      break;
+    case Glyph::RemoveFiles:
+      DrawRemoveFiles(p, colours);
+      break;
+    case Glyph::Process:
+      DrawProcess(p, colours);
+      break;
+    case Glyph::Exit:
+      DrawExit(p, colours);
+      break;
   }
   return pixmap;
 }

@@ -1,7 +1,6 @@
 #include "main/window/main_form.h"
 
 #include <QCloseEvent>
-#include <algorithm>
 #include <QCoreApplication>
 #include <QFontDatabase>
 #include <QGroupBox>
@@ -12,6 +11,7 @@
 #include <QScrollBar>
 #include <QTextEdit>
 #include <QToolButton>
+#include <algorithm>
 
 #include "main/batch_driver.h"
 #include "main/file_queue.h"
@@ -19,8 +19,8 @@
 #include "main/rtf_writer.h"
 #include "main/window/glyphs.h"
 #include "misc/byte_buffer.h"
-#include "misc/output_file.h"
 #include "misc/errors.h"
+#include "misc/output_file.h"
 #include "misc/paths.h"
 
 namespace tessary {
@@ -47,7 +47,8 @@ QFont WindowFont() {
 }  // namespace
 
 TMainForm::TMainForm(WindowDialogs& dialogs, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint),
       dialogs_(dialogs) {
   setWindowTitle("Tessary");
   setFixedSize(kClientWidth, kClientHeight);
@@ -66,11 +67,17 @@ TMainForm::TMainForm(WindowDialogs& dialogs, QWidget* parent)
   FormCreate();
 }
 
-TMainForm::~TMainForm() { FormDestroy(); }
+TMainForm::~TMainForm() {
+  FormDestroy();
+}
 
-void TMainForm::FormCreate() { context_ = std::make_unique<ProcessContext>(*this, dialogs_); }
+void TMainForm::FormCreate() {
+  context_ = std::make_unique<ProcessContext>(*this, dialogs_);
+}
 
-void TMainForm::FormDestroy() { context_.reset(); }
+void TMainForm::FormDestroy() {
+  context_.reset();
+}
 
 void TMainForm::BuildToolBar() {
   ToolBar1 = new QWidget(this);
@@ -84,11 +91,13 @@ void TMainForm::BuildToolBar() {
     b->setAutoRaise(true);
     b->setToolTip(tip);
     b->setGeometry(x + 2, 2, 23, 22);
-    connect(b, &QToolButton::clicked, this, [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
+    connect(b, &QToolButton::clicked, this,
+            [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
     return b;
   };
   BAddLog = button(Glyph::AddFiles, 0, "Add files to the queue", &TMainForm::BAddLogClick);
-  BSaveList = button(Glyph::SaveList, 23, "Save the queue as a project list", &TMainForm::BSaveListClick);
+  BSaveList =
+      button(Glyph::SaveList, 23, "Save the queue as a project list", &TMainForm::BSaveListClick);
   BRemLog = button(Glyph::RemoveFiles, 46, "Remove the selected files", &TMainForm::BRemLogClick);
   BProcess = button(Glyph::Process, 69, "Process the queue", &TMainForm::BProcessClick);
   BExit = button(Glyph::Exit, 92, "Exit", &TMainForm::BExitClick);
@@ -203,9 +212,13 @@ void TMainForm::SaveLogClick() {
   context_->Status.SetSaveLogEnabled(false);
 }
 
-void TMainForm::StopClick() { context_->RequestStop(); }
+void TMainForm::StopClick() {
+  context_->RequestStop();
+}
 
-void TMainForm::BExitClick() { close(); }
+void TMainForm::BExitClick() {
+  close();
+}
 
 void TMainForm::closeEvent(QCloseEvent* event) {
   if (batchRunning_) {
@@ -217,13 +230,21 @@ void TMainForm::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-void TMainForm::StatusTextChanged(const std::string& text) { CurrentMessage->setText(Q(text)); }
+void TMainForm::StatusTextChanged(const std::string& text) {
+  CurrentMessage->setText(Q(text));
+}
 
-void TMainForm::ResultAppended(const std::string& line) { Results->append(Q(line).toHtmlEscaped()); }
+void TMainForm::ResultAppended(const std::string& line) {
+  Results->append(Q(line).toHtmlEscaped());
+}
 
-void TMainForm::ResultsCleared() { Results->clear(); }
+void TMainForm::ResultsCleared() {
+  Results->clear();
+}
 
-void TMainForm::ExtractedChanged(int, const std::string& caption) { Extracted->setText(Q(caption)); }
+void TMainForm::ExtractedChanged(int, const std::string& caption) {
+  Extracted->setText(Q(caption));
+}
 
 // A bar with maximum 0 (the Total bar of a one-file batch) is shown empty:
 // Qt would draw a range of 0..0 as a busy animation that never ends.
@@ -233,12 +254,20 @@ void TMainForm::BarChanged(Bar bar, int maximum, int position) {
   target->setValue(maximum > 0 ? position : 0);
 }
 
-void TMainForm::StopEnabledChanged(bool enabled) { Stop->setEnabled(enabled); }
+void TMainForm::StopEnabledChanged(bool enabled) {
+  Stop->setEnabled(enabled);
+}
 
-void TMainForm::SaveLogEnabledChanged(bool enabled) { SaveLog->setEnabled(enabled); }
+void TMainForm::SaveLogEnabledChanged(bool enabled) {
+  SaveLog->setEnabled(enabled);
+}
 
-void TMainForm::FocusResults() { Results->setFocus(); }
+void TMainForm::FocusResults() {
+  Results->setFocus();
+}
 
-void TMainForm::PumpEvents() { QCoreApplication::processEvents(); }
+void TMainForm::PumpEvents() {
+  QCoreApplication::processEvents();
+}
 
 }  // namespace tessary

@@ -29,7 +29,8 @@ class TMainForm final : public QWidget, public StatusOutputs {
 
   // Controls, named as the users' documentation names them.
   QWidget* ToolBar1 = nullptr;
-  QToolButton *BAddLog = nullptr, *BSaveList = nullptr, *BRemLog = nullptr, *BProcess = nullptr, *BExit = nullptr;
+  QToolButton *BAddLog = nullptr, *BSaveList = nullptr, *BRemLog = nullptr, *BProcess = nullptr,
+              *BExit = nullptr;
   QListWidget* LogList = nullptr;
   QTextEdit* Results = nullptr;
   QGroupBox* GroupBox1 = nullptr;

@@ -15,13 +15,16 @@ namespace {
 QString Q(const std::string& text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
-std::string S(const QString& text) { return QDir::toNativeSeparators(text).toUtf8().toStdString(); }
+std::string S(const QString& text) {
+  return QDir::toNativeSeparators(text).toUtf8().toStdString();
+}
 
 // Accepts a typed directory that does not exist after asking, and creates it
 // together with its parents; "no" keeps the dialog open.
 class DirectoryChooser final : public QFileDialog {
  public:
-  DirectoryChooser(QWidget* owner, const QString& start) : QFileDialog(owner, "Select Directory", start) {
+  DirectoryChooser(QWidget* owner, const QString& start)
+      : QFileDialog(owner, "Select Directory", start) {
     setFileMode(QFileDialog::Directory);
     setOption(QFileDialog::ShowDirsOnly);
     setOption(QFileDialog::DontUseNativeDialog);
@@ -34,7 +37,8 @@ class DirectoryChooser final : public QFileDialog {
       const std::filesystem::path path = NativePath(chosen.front().toUtf8().toStdString());
       std::error_code error;
       if (!std::filesystem::exists(path, error)) {
-        const auto answer = QMessageBox::question(this, "Confirm", "The specified directory does not exist. Create it?");
+        const auto answer = QMessageBox::question(
+            this, "Confirm", "The specified directory does not exist. Create it?");
         if (answer != QMessageBox::Yes) return;
         std::filesystem::create_directories(path, error);
       }
@@ -43,7 +47,8 @@ class DirectoryChooser final : public QFileDialog {
   }
 };
 
-std::optional<std::string> SaveAs(QWidget* owner, const QString& title, const QString& filter, const QString& suffix) {
+std::optional<std::string> SaveAs(QWidget* owner, const QString& title, const QString& filter,
+                                  const QString& suffix) {
   QFileDialog dialog(owner, title, QString(), filter);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setDefaultSuffix(suffix);
@@ -89,7 +94,8 @@ std::optional<std::string> QtDialogs::ChooseDirectory(const std::string& start) 
 }
 
 std::optional<std::string> QtDialogs::ChooseCodeTable() {
-  const QString file = QFileDialog::getOpenFileName(owner_, "Select code table...", QString(), "Code Tables (*.tbl)");
+  const QString file = QFileDialog::getOpenFileName(owner_, "Select code table...", QString(),
+                                                    "Code Tables (*.tbl)");
   if (file.isEmpty()) return std::nullopt;
   return S(file);
 }
@@ -98,6 +104,8 @@ void QtDialogs::ShowInformation(const std::string& text, const std::string& capt
   QMessageBox::information(owner_, Q(caption), Q(text));
 }
 
-void QtDialogs::ShowError(const std::string& text) { QMessageBox::critical(owner_, "Tessary", Q(text)); }
+void QtDialogs::ShowError(const std::string& text) {
+  QMessageBox::critical(owner_, "Tessary", Q(text));
+}
 
 }  // namespace tessary

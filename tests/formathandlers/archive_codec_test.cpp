@@ -3,8 +3,8 @@
 
 #include <random>
 
-#include "formathandlers/archive/xor_stream.h"
 #include "formathandlers/archive/decompress.h"
+#include "formathandlers/archive/xor_stream.h"
 #include "misc/errors.h"
 #include "tests/lzss_encoder.h"
 #include "tests/tim_builder.h"
@@ -23,7 +23,8 @@ XorTable TableOf(std::uint32_t value) {
 
 TEST(XorStreamTest, GeneratorDrawsFromSeedsZeroAndOne) {
   std::uint32_t state = 0;
-  const std::uint32_t states[] = {0x8000000B, 0x02CDFD62, 0x27892DB5, 0x0C284F74, 0xA2EB54CF, 0xE80CDAB6};
+  const std::uint32_t states[] = {0x8000000B, 0x02CDFD62, 0x27892DB5,
+                                  0x0C284F74, 0xA2EB54CF, 0xE80CDAB6};
   for (std::uint32_t expected : states) {
     NextRandom(state);
     EXPECT_EQ(state, expected);
@@ -78,7 +79,8 @@ TEST(XorStreamTest, LongRunsEmptyChunksAndInverse) {
 }
 
 // The key stream written out plainly, one byte at a time.
-std::uint32_t ReferenceXor(Bytes& buffer, std::uint32_t state, const std::vector<std::uint32_t>& runs) {
+std::uint32_t ReferenceXor(Bytes& buffer, std::uint32_t state,
+                           const std::vector<std::uint32_t>& runs) {
   const auto draw = [&state] {
     state = state * 0x5D588B65u + 0x8000000Bu;
     return static_cast<std::uint32_t>(state >> 24);
@@ -136,7 +138,8 @@ TEST(DecompressTest, LiteralsMatchesAndBlockCopies) {
   EXPECT_EQ(Decode({0x20, 0x90, 0x80}, 2, {3}), (Bytes{0x41, 0x42}));
   EXPECT_EQ(Decode({0x20, 0x90, 0xA0, 0x00, 0x00}, 4, {5}), (Bytes{0x41, 0x42, 0x41, 0x42}));
   // A block copy from the window as it was: not 41 42 41 42 41 42 41.
-  EXPECT_EQ(Decode({0x20, 0x90, 0xA0, 0x00, 0x60}, 7, {5}), (Bytes{0x41, 0x42, 0x41, 0x42, 0, 0, 0}));
+  EXPECT_EQ(Decode({0x20, 0x90, 0xA0, 0x00, 0x60}, 7, {5}),
+            (Bytes{0x41, 0x42, 0x41, 0x42, 0, 0, 0}));
   // The surplus of a last match is dropped.
   EXPECT_EQ(Decode({0x20, 0x90, 0xA0, 0x00, 0x60}, 3, {5}), (Bytes{0x41, 0x42, 0x41}));
   EXPECT_TRUE(Decode({}, 0, {}).empty());
@@ -176,17 +179,19 @@ TEST(DecompressTest, MatchRunningPastPosition4095) {
   match(100, 17);  // written to window positions 4095..4111
   for (int i = 100; i < 117; ++i) expected.push_back(expected[i]);
   match(4090, 17);  // the next token starts at 0 and reads positions 4096..4106
-  for (int i = 4090; i < 4107; ++i) expected.push_back(i < 4095 ? expected[i] : expected[100 + i - 4095]);
+  for (int i = 4090; i < 4107; ++i)
+    expected.push_back(i < 4095 ? expected[i] : expected[100 + i - 4095]);
   match(17, 5);  // positions past the 17 just written keep their earlier contents
   for (int i = 17; i < 22; ++i) expected.push_back(expected[i]);
   const Bytes source = bits.Take();
-  EXPECT_EQ(Decode(source, static_cast<std::uint32_t>(expected.size()), {static_cast<std::uint32_t>(source.size())}),
+  EXPECT_EQ(Decode(source, static_cast<std::uint32_t>(expected.size()),
+                   {static_cast<std::uint32_t>(source.size())}),
             expected);
 }
 
 TEST(DecompressTest, MalformedStreamsAreRefused) {
-  EXPECT_THROW(Decode({0x20}, 2, {1}), FormatError);                 // tokens past the end
-  EXPECT_THROW(Decode({0x20, 0x90, 0xA0}, 4, {3}), FormatError);     // a match cut short
+  EXPECT_THROW(Decode({0x20}, 2, {1}), FormatError);                  // tokens past the end
+  EXPECT_THROW(Decode({0x20, 0x90, 0xA0}, 4, {3}), FormatError);      // a match cut short
   EXPECT_THROW(Decode({0x20, 0x90, 0x80}, 32769, {3}), FormatError);  // one size for two chunks
   // Peeking at the byte after the last one is fine when its bits are not used.
   EXPECT_EQ(Decode({0x20, 0x90, 0x80}, 2, {3}).size(), 2u);

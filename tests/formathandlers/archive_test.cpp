@@ -19,15 +19,17 @@ namespace tessary {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-using testing::BuildArchive;
 using testing::ArchiveEntry;
-using testing::Harness;
+using testing::BuildArchive;
 using testing::ErrorText;
+using testing::Harness;
 using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
 
-std::string Text(const Bytes& bytes) { return {bytes.begin(), bytes.end()}; }
+std::string Text(const Bytes& bytes) {
+  return {bytes.begin(), bytes.end()};
+}
 
 class ArchiveTest : public ::testing::Test {
  protected:
@@ -40,7 +42,8 @@ class ArchiveTest : public ::testing::Test {
   }
   std::string Archive(const std::string& name, const std::vector<ArchiveEntry>& entries) {
     const std::string path = dir.File(name);
-    WriteFile(path, BuildArchive(entries, testing::SyntheticXorTable(), testing::SyntheticDictionary()));
+    WriteFile(path,
+              BuildArchive(entries, testing::SyntheticXorTable(), testing::SyntheticDictionary()));
     return path;
   }
   std::string Out(const std::string& relative) const { return JoinPath(out, relative); }
@@ -53,7 +56,8 @@ class ArchiveTest : public ::testing::Test {
 TEST_F(ArchiveTest, RecordBytesOfTheExampleEntry) {
   Bytes archive(4096, 0);
   testing::PutU32(archive, 1);
-  for (std::uint8_t b : {0x03, 0x02, 0x00, 0x00, 0x2C, 0x00, 0x00, 0x00, 0x41, 0x2E, 0x54, 0x49, 0x4D, 0x00})
+  for (std::uint8_t b :
+       {0x03, 0x02, 0x00, 0x00, 0x2C, 0x00, 0x00, 0x00, 0x41, 0x2E, 0x54, 0x49, 0x4D, 0x00})
     archive.push_back(b);
   archive.resize(4120, 0);
   testing::PutU16(archive, 24);
@@ -82,15 +86,18 @@ TEST_F(ArchiveTest, RecordBytesOfTheExampleEntry) {
 }
 
 TEST_F(ArchiveTest, RepeatedNamesGetNumberedPrefixes) {
-  const std::string archive = Archive("ROOM.DAT", {{"x01.tim", Bytes(3, 1)}, {"x01.tim", Bytes(3, 2)},
-                                                   {"x01.tim", Bytes(3, 3)}, {"README", {}}});
+  const std::string archive = Archive("ROOM.DAT", {{"x01.tim", Bytes(3, 1)},
+                                                   {"x01.tim", Bytes(3, 2)},
+                                                   {"x01.tim", Bytes(3, 3)},
+                                                   {"README", {}}});
   ExtractArchive(h.ctx, archive);
   EXPECT_EQ(ReadFile(Out("TIM/ROOM_x01.tim")), std::string(3, 1));
   EXPECT_EQ(ReadFile(Out("TIM/REP0_ROOM_x01.tim")), std::string(3, 2));
   EXPECT_EQ(ReadFile(Out("TIM/REP1_ROOM_x01.tim")), std::string(3, 3));
-  EXPECT_EQ(h.ctx.ResultLog.Get(3), "#Target : " + out + kPathSeparator + kPathSeparator + "ROOM_README");
+  EXPECT_EQ(h.ctx.ResultLog.Get(3),
+            "#Target : " + out + kPathSeparator + kPathSeparator + "ROOM_README");
 
-  h.ctx.ClaimedOutputs.Clear();   // a new batch
+  h.ctx.ClaimedOutputs.Clear();    // a new batch
   ExtractArchive(h.ctx, archive);  // again: the counter restarts at 0 per archive
   EXPECT_EQ(h.ctx.ResultLog.Get(4), "#Target : " + JoinPath(Out("TIM"), "REP0_ROOM_x01.tim"));
   EXPECT_EQ(h.ctx.ResultLog.Get(6), "#Target : " + JoinPath(Out("TIM"), "REP2_ROOM_x01.tim"));
@@ -105,11 +112,13 @@ TEST_F(ArchiveTest, CompressedEntriesAreDecompressed) {
   ExtractArchive(h.ctx, Archive("ROOM.DAT", {{"talk.msg", text, true}, {"EMPTY.BIN", {}}}));
   EXPECT_EQ(ReadFile(Out("MSG/ROOM_talk.msg")), Text(text));
   EXPECT_EQ(ReadFile(Out("BIN/ROOM_EMPTY.BIN")), "");
-  EXPECT_EQ(h.ctx.Status.Results(), (std::vector<std::string>{"talk.msg decompressed.", "EMPTY.BIN extracted."}));
+  EXPECT_EQ(h.ctx.Status.Results(),
+            (std::vector<std::string>{"talk.msg decompressed.", "EMPTY.BIN extracted."}));
 }
 
 TEST_F(ArchiveTest, MissingTablesFailWithTheFileLayersText) {
-  const std::string archive = Archive("ROOM.DAT", {{"a.txt", testing::TextLikeData(9000, 1), true}});
+  const std::string archive =
+      Archive("ROOM.DAT", {{"a.txt", testing::TextLikeData(9000, 1), true}});
   std::filesystem::remove(Out("decodetable.tbl"));
   // The messages say where the tables were looked for.
   EXPECT_EQ(ErrorText([&] { ExtractArchive(h.ctx, archive); }),
@@ -119,7 +128,8 @@ TEST_F(ArchiveTest, MissingTablesFailWithTheFileLayersText) {
   EXPECT_EQ(ErrorText([&] { ExtractArchive(h.ctx, archive); }),
             "Cannot open file " + Out("XorTable.tbl"));
   WriteFile(Out("XorTable.tbl"), Bytes(100, 1));
-  EXPECT_NE(ErrorText([&] { ExtractArchive(h.ctx, archive); }).find("needs at least 252"), std::string::npos);
+  EXPECT_NE(ErrorText([&] { ExtractArchive(h.ctx, archive); }).find("needs at least 252"),
+            std::string::npos);
 }
 
 TEST_F(ArchiveTest, DamagedArchivesNameTheEntryAndWriteNothing) {
@@ -133,7 +143,8 @@ TEST_F(ArchiveTest, DamagedArchivesNameTheEntryAndWriteNothing) {
     EXPECT_FALSE(std::filesystem::exists(Out("BIN/BAD_a.bin"))) << message;
     return message;
   };
-  EXPECT_EQ(damaged([](Bytes& b) { b.resize(4098); }), "BAD.DAT: too short to hold the entry count");
+  EXPECT_EQ(damaged([](Bytes& b) { b.resize(4098); }),
+            "BAD.DAT: too short to hold the entry count");
   EXPECT_EQ(damaged([](Bytes& b) { StoreU32(b.data() + 4096, 0x7FFFFFFF); }),
             "BAD.DAT: entry count 2147483647 does not fit in the file");
   EXPECT_EQ(damaged([](Bytes& b) { std::fill(b.begin() + 4108, b.end(), 'n'); }),
@@ -143,11 +154,13 @@ TEST_F(ArchiveTest, DamagedArchivesNameTheEntryAndWriteNothing) {
   EXPECT_EQ(damaged([&](Bytes& b) { b.resize(b.size() - 1); }),
             "BAD.DAT: entry 1 (b.bin): data block ends past the end of the file");
 
-  WriteFile(dir.File("LONG.DAT"), BuildArchive({{std::string(100, 'n'), Bytes(1, 1)}}, testing::SyntheticXorTable(), {}));
+  WriteFile(dir.File("LONG.DAT"),
+            BuildArchive({{std::string(100, 'n'), Bytes(1, 1)}}, testing::SyntheticXorTable(), {}));
   EXPECT_EQ(ErrorText([&] { ExtractArchive(h.ctx, dir.File("LONG.DAT")); }),
             "LONG.DAT: entry 0: name has no zero byte within 100 bytes");
-  WriteFile(dir.File("ESC.DAT"), BuildArchive({{"ok.bin", Bytes(1, 1)}, {"..\\evil.bin", Bytes(1, 2)}},
-                                              testing::SyntheticXorTable(), {}));
+  WriteFile(dir.File("ESC.DAT"),
+            BuildArchive({{"ok.bin", Bytes(1, 1)}, {"..\\evil.bin", Bytes(1, 2)}},
+                         testing::SyntheticXorTable(), {}));
   EXPECT_EQ(ErrorText([&] { ExtractArchive(h.ctx, dir.File("ESC.DAT")); }),
             "ESC.DAT: entry 1 (..\\evil.bin): name leaves the output directory");
   EXPECT_FALSE(std::filesystem::exists(Out("BIN/ESC_ok.bin")));
@@ -158,14 +171,16 @@ TEST_F(ArchiveTest, CompressedDataCutShortNamesTheEntry) {
                              testing::SyntheticXorTable(), testing::SyntheticDictionary());
   const auto records = ReadEntryRecords(bytes, "C.DAT");
   const std::uint64_t block = records[0].dataOffset * 8ull;
-  StoreU32(bytes.data() + block + 4, 60000);  // more than the tokens hold, still over the stored size
+  StoreU32(bytes.data() + block + 4,
+           60000);  // more than the tokens hold, still over the stored size
   WriteFile(dir.File("C.DAT"), bytes);
   EXPECT_EQ(ErrorText([&] { ExtractArchive(h.ctx, dir.File("C.DAT")); }),
             "C.DAT: entry 0 (t.txt): 2 chunks to decode but only 1 chunk sizes");
 }
 
 // Repacks `archive` from the log lines of an extraction into `target`.
-std::size_t Repack(Harness& h, const std::string& archive, const std::string& target, std::size_t first) {
+std::size_t Repack(Harness& h, const std::string& archive, const std::string& target,
+                   std::size_t first) {
   h.ctx.SourceStream = FileStream::OpenReadWrite(archive);
   h.ctx.SourcePath = archive;
   try {
@@ -203,14 +218,17 @@ TEST_F(ArchiveTest, RebuiltBlocksFollowTheRepackLayout) {
       EXPECT_EQ(records[e].dataOffset * 8ull % 2048, 0u);
     }
   }
-  EXPECT_EQ(ReadDataBlock(bytes, records[0], "R", 0).chunkSizes, (std::vector<std::uint32_t>{32768, 32768, 4464}));
-  EXPECT_EQ(ReadDataBlock(bytes, records[1], "R", 1).chunkSizes, (std::vector<std::uint32_t>{32768, 32768, 0}));
+  EXPECT_EQ(ReadDataBlock(bytes, records[0], "R", 0).chunkSizes,
+            (std::vector<std::uint32_t>{32768, 32768, 4464}));
+  EXPECT_EQ(ReadDataBlock(bytes, records[1], "R", 1).chunkSizes,
+            (std::vector<std::uint32_t>{32768, 32768, 0}));
   const std::uint8_t* marker0 = bytes.data() + records[0].dataOffset * 8ull + 8;
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(marker0), 8), std::string("NotComp\0", 8));
   const std::uint8_t* marker3 = bytes.data() + records[3].dataOffset * 8ull + 8;
   EXPECT_EQ(Bytes(marker3, marker3 + 8), (Bytes{0x4F, 0x6E, 0x75, 0x42, 0x6E, 0x6C, 0x71, 0x01}));
   EXPECT_EQ(bytes.size() % 2048, 0u);
-  EXPECT_EQ(h.ctx.Status.Results(), (std::vector<std::string>{"a repacked.", "b repacked.", "c repacked.", "d repacked."}));
+  EXPECT_EQ(h.ctx.Status.Results(),
+            (std::vector<std::string>{"a repacked.", "b repacked.", "c repacked.", "d repacked."}));
 }
 
 TEST_F(ArchiveTest, RepackRefusesWhatItCannotBuildBeforeCreatingTheOutput) {
@@ -223,22 +241,25 @@ TEST_F(ArchiveTest, RepackRefusesWhatItCannotBuildBeforeCreatingTheOutput) {
   WriteFile(huge, Bytes());
   std::filesystem::resize_file(huge, 268337152);
   h.ctx.LogLines = TextLines({"#Source: x", "#Target : " + huge, "#Target : " + huge});
-  EXPECT_NE(ErrorText([&] { Repack(h, archive, target, 1); }).find(huge + ": entry files of 268337152"),
-            std::string::npos);
+  EXPECT_NE(
+      ErrorText([&] { Repack(h, archive, target, 1); }).find(huge + ": entry files of 268337152"),
+      std::string::npos);
 
   std::filesystem::remove(Out("XorTable.tbl"));
   EXPECT_EQ(ErrorText([&] { Repack(h, archive, target, 1); }),
             "Cannot open file " + Out("XorTable.tbl"));
   h.ctx.LogPath = dir.File("logs/result.log");
-  EXPECT_EQ(ErrorText([&] { Repack(h, archive, target, 1); }),
-            "Cannot open file " + Out("XorTable.tbl") + " (nor " + dir.File("logs/XorTable.tbl") + ")");
+  EXPECT_EQ(
+      ErrorText([&] { Repack(h, archive, target, 1); }),
+      "Cannot open file " + Out("XorTable.tbl") + " (nor " + dir.File("logs/XorTable.tbl") + ")");
   EXPECT_FALSE(std::filesystem::exists(target));
 
   // Beside the log being applied, where extraction left it.
   WriteFile(dir.File("XorTable.tbl"), testing::SyntheticXorTable());
   h.ctx.LogPath = dir.File("result.log");
   h.ctx.LogLines = TextLines({"#Source: x", "#Target : none", "#Target : " + dir.Path()});
-  EXPECT_EQ(Repack(h, archive, target, 1), 3u);  // a missing file and a directory: both carried over
+  EXPECT_EQ(Repack(h, archive, target, 1),
+            3u);  // a missing file and a directory: both carried over
   EXPECT_EQ(ReadFile(target).size() % 2048, 0u);
 }
 
@@ -253,12 +274,14 @@ TEST(ArchiveRoundTripTest, EditedEntriesComeBackAndDeletedOnesAreCarriedOver) {
   }
   const Bytes story = testing::TextLikeData(80000, 21), menu = testing::TextLikeData(3000, 22);
   WriteFile(dir.File("GAME.DAT"),
-            BuildArchive({{"story.txt", story, true}, {"menu.txt", menu, true}, {"icon.tim", Bytes(700, 7)}},
-                         testing::SyntheticXorTable(), testing::SyntheticDictionary()));
+            BuildArchive(
+                {{"story.txt", story, true}, {"menu.txt", menu, true}, {"icon.tim", Bytes(700, 7)}},
+                testing::SyntheticXorTable(), testing::SyntheticDictionary()));
 
   h.recorder.directoryReply = out;
   AddFilesToQueue(h.ctx, 1, {dir.File("GAME.DAT")});
-  ASSERT_EQ(RunBatch(h.ctx), BatchOutcome::Completed) << (h.recorder.errors.empty() ? "" : h.recorder.errors[0]);
+  ASSERT_EQ(RunBatch(h.ctx), BatchOutcome::Completed)
+      << (h.recorder.errors.empty() ? "" : h.recorder.errors[0]);
   const std::string storyPath = JoinPath(JoinPath(out, "TXT"), "GAME_story.txt");
   WriteFile(storyPath, std::string("A new story."));
   std::filesystem::remove(JoinPath(JoinPath(out, "TXT"), "GAME_menu.txt"));
@@ -266,18 +289,22 @@ TEST(ArchiveRoundTripTest, EditedEntriesComeBackAndDeletedOnesAreCarriedOver) {
 
   h.recorder.directoryReply = out2;
   AddFilesToQueue(h.ctx, 6, {JoinPath(out, "result.log")});
-  ASSERT_EQ(RunBatch(h.ctx), BatchOutcome::Completed) << (h.recorder.errors.empty() ? "" : h.recorder.errors[0]);
+  ASSERT_EQ(RunBatch(h.ctx), BatchOutcome::Completed)
+      << (h.recorder.errors.empty() ? "" : h.recorder.errors[0]);
   EXPECT_EQ(h.ctx.Status.Results(),
-            (std::vector<std::string>{"story.txt repacked.", "menu.txt repacked.", "icon.tim repacked."}));
+            (std::vector<std::string>{"story.txt repacked.", "menu.txt repacked.",
+                                      "icon.tim repacked."}));
 
   h.recorder.directoryReply = out3;
   AddFilesToQueue(h.ctx, 1, {JoinPath(out2, "GAME.DAT")});
-  ASSERT_EQ(RunBatch(h.ctx), BatchOutcome::Completed) << (h.recorder.errors.empty() ? "" : h.recorder.errors[0]);
+  ASSERT_EQ(RunBatch(h.ctx), BatchOutcome::Completed)
+      << (h.recorder.errors.empty() ? "" : h.recorder.errors[0]);
   EXPECT_EQ(ReadFile(JoinPath(JoinPath(out3, "TXT"), "GAME_story.txt")), "A new story.");
   EXPECT_EQ(ReadFile(JoinPath(JoinPath(out3, "TXT"), "GAME_menu.txt")), Text(menu));
   EXPECT_EQ(ReadFile(JoinPath(JoinPath(out3, "TIM"), "GAME_icon.tim")), std::string(40000, 8));
-  EXPECT_EQ(h.ctx.Status.Results(), (std::vector<std::string>{"story.txt extracted.", "menu.txt decompressed.",
-                                                              "icon.tim extracted."}));
+  EXPECT_EQ(h.ctx.Status.Results(),
+            (std::vector<std::string>{"story.txt extracted.", "menu.txt decompressed.",
+                                      "icon.tim extracted."}));
 }
 
 TEST(ArchiveRoundTripTest, RebuildingIntoTheSourceDirectoryFailsAndKeepsTheSource) {
@@ -286,7 +313,8 @@ TEST(ArchiveRoundTripTest, RebuildingIntoTheSourceDirectoryFailsAndKeepsTheSourc
   WriteFile(dir.File("XorTable.tbl"), testing::SyntheticXorTable());
   const Bytes archive = BuildArchive({{"a.bin", Bytes(10, 1)}}, testing::SyntheticXorTable(), {});
   WriteFile(dir.File("G.DAT"), archive);
-  WriteFile(dir.File("r.log"), "#Format: GRM\r\n#Source: " + dir.File("G.DAT") + "\r\n#Target : x\r\n");
+  WriteFile(dir.File("r.log"),
+            "#Format: GRM\r\n#Source: " + dir.File("G.DAT") + "\r\n#Target : x\r\n");
   h.recorder.directoryReply = dir.Path();
   AddFilesToQueue(h.ctx, 6, {dir.File("r.log")});
   EXPECT_EQ(RunBatch(h.ctx), BatchOutcome::Failed);
@@ -349,8 +377,10 @@ TEST_F(ArchiveBatchTest, RebuildingOverTheSourceThroughALinkFailsAndKeepsIt) {
   for (const bool symbolic : {true, false}) {
     const std::string link = dir.File("out2/G.DAT");
     std::filesystem::remove(link);
-    if (symbolic) std::filesystem::create_symlink(source, link);
-    else std::filesystem::create_hard_link(source, link);
+    if (symbolic)
+      std::filesystem::create_symlink(source, link);
+    else
+      std::filesystem::create_hard_link(source, link);
     EXPECT_EQ(Run(6, {dir.File("out/result.log")}, "out2"), BatchOutcome::Failed);
     EXPECT_EQ(h.recorder.errors,
               (std::vector<std::string>{"result.log, line 2: Cannot create file " + link + "."}));

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <random>
 
+#include "formathandlers/tim/tim_layout.h"
 #include "formathandlers/tim/tim_scan_core.h"
 #include "formathandlers/tim/tim_scanner.h"
 #include "main/batch_driver.h"
@@ -11,7 +12,6 @@
 #include "misc/byte_reader.h"
 #include "misc/errors.h"
 #include "misc/paths.h"
-#include "formathandlers/tim/tim_layout.h"
 #include "tests/test_support.h"
 #include "tests/tim_builder.h"
 
@@ -114,13 +114,15 @@ TEST_F(SearchTimsTest, AnImageRunningPastTheEndIsRejectedNotRead) {
 }
 
 TEST_F(SearchTimsTest, PixelModesAndRowSizes) {
-  Search(Concat({BuildTim({.mode = 1, .clutEntries = 256, .width = 3, .height = 2}), kGap,
-                 BuildTim({.mode = 2, .clutEntries = 0, .width = 2, .height = 2}), kGap,
-                 BuildTim({.mode = 3, .clutEntries = 0, .width = 5, .height = 1}), kGap,
-                 BuildTim({.mode = 3, .clutEntries = 0, .width = 5, .height = 1, .rowsOf16BitUnits = true}),
-                 kGap, BuildTim({.mode = 4, .clutEntries = 0}), kGap,
-                 BuildTim({.mode = 2, .clutEntries = 0, .width = 0, .height = 0})}),
-         "FILE.EXT.BAK");
+  Search(
+      Concat({BuildTim({.mode = 1, .clutEntries = 256, .width = 3, .height = 2}), kGap,
+              BuildTim({.mode = 2, .clutEntries = 0, .width = 2, .height = 2}), kGap,
+              BuildTim({.mode = 3, .clutEntries = 0, .width = 5, .height = 1}), kGap,
+              BuildTim(
+                  {.mode = 3, .clutEntries = 0, .width = 5, .height = 1, .rowsOf16BitUnits = true}),
+              kGap, BuildTim({.mode = 4, .clutEntries = 0}), kGap,
+              BuildTim({.mode = 2, .clutEntries = 0, .width = 0, .height = 0})}),
+      "FILE.EXT.BAK");
   EXPECT_EQ(Results(), (std::vector<std::string>{"FILE_0.tim extracted.", "FILE_1.tim extracted.",
                                                  "FILE_2.tim extracted.", "FILE_3.tim extracted.",
                                                  "4 TIM's found."}));
@@ -229,12 +231,14 @@ TEST_F(TimBatchTest, AStopInsideAScanKeepsWhatWasFoundAndEndsTheFile) {
   h.recorder.onPump = [this] { h.ctx.RequestStop(); };
 
   EXPECT_EQ(Run(3, {source}, "out"), BatchOutcome::Stopped);
-  EXPECT_EQ(h.ctx.Status.Results(),
-            (std::vector<std::string>{"BIG_0.tim extracted.", "1 TIM's found.", "Stopped by user."}));
+  EXPECT_EQ(
+      h.ctx.Status.Results(),
+      (std::vector<std::string>{"BIG_0.tim extracted.", "1 TIM's found.", "Stopped by user."}));
   EXPECT_TRUE(std::filesystem::exists(dir.File("out/BIG_0.tim")));
   EXPECT_FALSE(std::filesystem::exists(dir.File("out/BIG_1.tim")));
   const std::string log = ReadFile(dir.File("out/result.log"));
-  EXPECT_NE(log.find("#Target TIM: 00000000:00000042 " + dir.File("out/BIG_0.tim")), std::string::npos);
+  EXPECT_NE(log.find("#Target TIM: 00000000:00000042 " + dir.File("out/BIG_0.tim")),
+            std::string::npos);
 }
 
 TEST_F(TimBatchTest, SameNamedInputsGetTheirOwnOutputsAndRoundTripIntoTheirOwnSources) {
@@ -256,7 +260,8 @@ TEST_F(TimBatchTest, SameNamedInputsGetTheirOwnOutputsAndRoundTripIntoTheirOwnSo
   testing::WriteFile(dir.File("found/GAME_0.tim"), editedA);
   testing::WriteFile(dir.File("found/GAME_0 (2).tim"), editedB);
   ASSERT_EQ(Run(6, {dir.File("found/result.log")}, "inserted"), BatchOutcome::Completed);
-  EXPECT_EQ(ReadFile(a), std::string(kGap.begin(), kGap.end()) + std::string(editedA.begin(), editedA.end()));
+  EXPECT_EQ(ReadFile(a),
+            std::string(kGap.begin(), kGap.end()) + std::string(editedA.begin(), editedA.end()));
   EXPECT_EQ(ReadFile(b), std::string(8, '\0') + std::string(editedB.begin(), editedB.end()));
 }
 

@@ -58,7 +58,8 @@ TEST_F(BatchDriverTest, WritesHeaderLinesPerFileAndSavesTheLog) {
             "#Format: STIM\r\n#Source: /d/c.bin\r\n");
   EXPECT_EQ(h.ctx.OutputDirectory, h.recorder.directoryReply);
   EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::current_path(), dir.File("out")));
-  EXPECT_EQ(h.recorder.informations, (std::vector<std::string>{"Process status:|Operation complete!"}));
+  EXPECT_EQ(h.recorder.informations,
+            (std::vector<std::string>{"Process status:|Operation complete!"}));
   EXPECT_EQ(h.recorder.focusCount, 3);
 }
 
@@ -130,7 +131,7 @@ TEST_F(BatchDriverTest, CodeTableIsAskedOnceForRdtAndACancelEndsSilently) {
 
   AddFilesToQueue(h.ctx, kStimChoice, {"/d/a.bin"});
   BProcessClick(h.ctx);
-  EXPECT_EQ(h.recorder.codeTableAsks, 2);  // other formats are not asked
+  EXPECT_EQ(h.recorder.codeTableAsks, 2);             // other formats are not asked
   EXPECT_EQ(h.ctx.CodeTable, (ByteBuffer{1, 2, 3}));  // and the table stays loaded
 }
 
@@ -187,7 +188,8 @@ TEST(ProjectListBatchTest, NeverReplacesAResultLogItHasJustApplied) {
   WriteFile(dir.File("game.bin"), std::string("no images"));
   WriteFile(JoinPath(out, "result.log"), applied);
   WriteFile(dir.File("other.log"), std::string("# nothing\r\n"));
-  WriteFile(dir.File("p.lst"), JoinPath(out, "result.log") + "\r\n" + dir.File("other.log") + "\r\n");
+  WriteFile(dir.File("p.lst"),
+            JoinPath(out, "result.log") + "\r\n" + dir.File("other.log") + "\r\n");
   h.recorder.directoryReply = out;
   AddFilesToQueue(h.ctx, kProjectListChoice, {dir.File("p.lst")});
   EXPECT_EQ(RunBatch(h.ctx), BatchOutcome::Completed);
@@ -200,8 +202,8 @@ TEST(ProjectListBatchTest, NeverReplacesAResultLogItHasJustApplied) {
   h.recorder.directoryReply = dir.SubDir("elsewhere");
   EXPECT_EQ(RunBatch(h.ctx), BatchOutcome::Completed);
   EXPECT_EQ(ReadFile(dir.File("elsewhere/result.log")),
-            "#Format: \r\n#Source: " + JoinPath(out, "result.log") + "\r\n#Format: \r\n#Source: " +
-                dir.File("other.log") + "\r\n");
+            "#Format: \r\n#Source: " + JoinPath(out, "result.log") +
+                "\r\n#Format: \r\n#Source: " + dir.File("other.log") + "\r\n");
 }
 
 TEST(FileQueueTest, AnotherFormatEmptiesTheQueueAndProjectListsReplaceIt) {

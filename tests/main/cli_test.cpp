@@ -49,7 +49,9 @@ CliRun RunCli(const std::string& arguments) {
   return run;
 }
 
-std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+std::string Quoted(const std::string& path) {
+  return "\"" + path + "\"";
+}
 
 TEST(CliTest, StimBatchWritesFourHeaderLinesWithAbsolutePaths) {
   TempDir dir;
@@ -67,7 +69,8 @@ TEST(CliTest, StimBatchWritesFourHeaderLinesWithAbsolutePaths) {
 TEST(CliTest, LogBatchWritesNoResultLog) {
   TempDir dir;
   WriteFile(dir.File("r.log"), std::string("# nothing to apply\r\n"));
-  const CliRun run = RunCli("-f log -q -o " + Quoted(dir.File("o")) + " " + Quoted(dir.File("r.log")));
+  const CliRun run =
+      RunCli("-f log -q -o " + Quoted(dir.File("o")) + " " + Quoted(dir.File("r.log")));
   EXPECT_EQ(run.status, 0);
   EXPECT_TRUE(std::filesystem::is_directory(dir.File("o")));
   EXPECT_FALSE(std::filesystem::exists(dir.File("o/result.log")));
@@ -111,8 +114,8 @@ TEST(CliTest, AKilledRepackLeavesThePreviousArchiveIntact) {
   TempDir dir;
   const std::string out = dir.SubDir("out"), out2 = dir.SubDir("out2");
   WriteFile(JoinPath(out, "XorTable.tbl"), testing::SyntheticXorTable());
-  WriteFile(dir.File("ROOM.DAT"), testing::BuildArchive({{"big.bin", {1, 2, 3}}},
-                                                        testing::SyntheticXorTable(), {}));
+  WriteFile(dir.File("ROOM.DAT"),
+            testing::BuildArchive({{"big.bin", {1, 2, 3}}}, testing::SyntheticXorTable(), {}));
   ASSERT_EQ(RunCli("-q -f grm -o " + Quoted(out) + " " + Quoted(dir.File("ROOM.DAT"))).status, 0);
   // A large edited entry keeps the rebuild busy long enough to be killed.
   std::filesystem::resize_file(JoinPath(out, "BIN/ROOM_big.bin"), 128u << 20);

@@ -58,8 +58,9 @@ TEST_F(InsertFromLogTest, ThreeTargetsWithTheSecondMissing) {
   const std::string a = Tim("A_0.tim", "AAAA"), c = Tim("A_2.tim", "CC");
   Apply({"#Format: STIM", "#Source: " + source, TimLine(0, 4, a),
          TimLine(8, 4, dir.File("A_1.tim")), TimLine(30, 2, c), "# trailing comment"});
-  EXPECT_EQ(h.ctx.Status.Results(),
-            (std::vector<std::string>{"A_0.tim inserted.", "A_1.tim skiped.", "A_2.tim inserted."}));
+  EXPECT_EQ(
+      h.ctx.Status.Results(),
+      (std::vector<std::string>{"A_0.tim inserted.", "A_1.tim skiped.", "A_2.tim inserted."}));
   EXPECT_EQ(ReadFile(source), "AAAA" + std::string(26, '.') + "CC");
   EXPECT_FALSE(h.ctx.SourceStream.has_value());
   EXPECT_EQ(h.ctx.SourcePath, source);
@@ -67,8 +68,8 @@ TEST_F(InsertFromLogTest, ThreeTargetsWithTheSecondMissing) {
 
 TEST_F(InsertFromLogTest, InsertTimsReturnsTheFirstLineItDidNotTake) {
   const std::string a = Tim("A_0.tim", "AAAA");
-  h.ctx.LogLines = TextLines({"#Source: x", TimLine(0, 4, a), "x#Target TIM:00000004:00000004 " + a,
-                              "#Format: GRM"});
+  h.ctx.LogLines = TextLines(
+      {"#Source: x", TimLine(0, 4, a), "x#Target TIM:00000004:00000004 " + a, "#Format: GRM"});
   h.ctx.SourceStream = FileStream::OpenReadWrite(source);
   EXPECT_EQ(InsertTims(h.ctx, "dir/SRC.BIN", 1), 3u);
   EXPECT_EQ(h.ctx.Status.CurrentMessage(), "Processing SRC.BIN ...");
@@ -88,7 +89,9 @@ TEST_F(InsertFromLogTest, LoggedLengthDecidesHowMuchIsWritten) {
 
 TEST_F(InsertFromLogTest, AShortTimFileFailsBeforeWritingAnything) {
   const std::string shortTim = Tim("S_0.tim", "xy");
-  EXPECT_EQ(testing::ErrorText([&] { Apply({"#Format: STIM", "#Source: " + source, TimLine(0, 4, shortTim)}); }),
+  EXPECT_EQ(testing::ErrorText([&] {
+              Apply({"#Format: STIM", "#Source: " + source, TimLine(0, 4, shortTim)});
+            }),
             "r.log, line 3: Stream read error (" + shortTim + ")");
   EXPECT_EQ(ReadFile(source), std::string(32, '.'));
   EXPECT_FALSE(h.ctx.SourceStream.has_value());  // the lock does not outlive the error
@@ -107,9 +110,10 @@ TEST_F(InsertFromLogTest, JoinedSectionsAreAppliedEachWithItsFormat) {
   WriteFile(other, std::string(8, '-'));
   const std::string a = Tim("A_0.tim", "AA"), b = Tim("B_0.tim", "BB");
   Apply({"#Format: STIM", "#Source: " + source, "#Format: STIM", "#Source: " + other,
-         TimLine(1, 2, b), "#Format: ARD", "#Source: " + source, TimLine(0, 2, a),
-         "#Format: STIM", "#Source: " + source, TimLine(4, 2, a)});
-  EXPECT_EQ(h.ctx.Status.Results(), (std::vector<std::string>{"B_0.tim inserted.", "A_0.tim inserted."}));
+         TimLine(1, 2, b), "#Format: ARD", "#Source: " + source, TimLine(0, 2, a), "#Format: STIM",
+         "#Source: " + source, TimLine(4, 2, a)});
+  EXPECT_EQ(h.ctx.Status.Results(),
+            (std::vector<std::string>{"B_0.tim inserted.", "A_0.tim inserted."}));
   EXPECT_EQ(ReadFile(other), "-BB-----");
   EXPECT_EQ(ReadFile(source), "....AA" + std::string(26, '.'));
 }

@@ -1,9 +1,9 @@
 // Result-log line forms, the reader's first-word rule and the generator.
 #include <gtest/gtest.h>
 
-#include "main/format_registry.h"
 #include "batch/random_generator.h"
 #include "batch/result_log.h"
+#include "main/format_registry.h"
 
 namespace tessary {
 namespace {
@@ -86,7 +86,7 @@ TEST(RandomGeneratorTest, FollowsTheLinearCongruentialSequence) {
   EXPECT_EQ(random.Next(), 24996);
   EXPECT_EQ(random.Next(), 10921);
   random.Seed(0);
-  EXPECT_EQ(random.Next(), 0);  // state 1
+  EXPECT_EQ(random.Next(), 0);    // state 1
   EXPECT_EQ(random.Next(), 346);  // state 22695478
   EXPECT_EQ(random.Next(), 130);
 }

@@ -62,7 +62,8 @@ TEST(FileStreamTest, ShortReadRaisesStreamReadError) {
   WriteFile(dir.File("a.bin"), std::string("abc"));
   FileStream file = FileStream::OpenRead(dir.File("a.bin"));
   std::uint8_t out[4];
-  EXPECT_EQ(ErrorText([&] { file.ReadExact(out); }), "Stream read error (" + dir.File("a.bin") + ")");
+  EXPECT_EQ(ErrorText([&] { file.ReadExact(out); }),
+            "Stream read error (" + dir.File("a.bin") + ")");
   file.Seek(1);
   EXPECT_EQ(file.ReadSome(out), 2u);
   EXPECT_EQ(out[0], 'b');

@@ -95,7 +95,8 @@ TEST(OutputFileTest, AFailingWriteKeepsTheEarlierFile) {
   std::string error;
   {
     FileSizeLimit limit(64);
-    error = ErrorText([&] { TextLines(std::vector<std::string>(100, "#Target TIM: ...")).SaveToFile(path); });
+    error = ErrorText(
+        [&] { TextLines(std::vector<std::string>(100, "#Target TIM: ...")).SaveToFile(path); });
   }
   EXPECT_EQ(error, "Stream write error (" + path + ")");
   EXPECT_EQ(ReadFile(path), "#Format: STIM\r\n#Source: a good log\r\n");

@@ -24,7 +24,9 @@ class ScriptedDialogs final : public WindowDialogs {
   }
   std::optional<std::string> SaveProjectListAs() override { return Next(saveNames); }
   std::optional<std::string> SaveResultsAs() override { return Next(saveNames); }
-  std::optional<std::string> ChooseDirectory(const std::string&) override { return Next(directories); }
+  std::optional<std::string> ChooseDirectory(const std::string&) override {
+    return Next(directories);
+  }
   std::optional<std::string> ChooseCodeTable() override { return std::nullopt; }
   void ShowInformation(const std::string& text, const std::string& caption) override {
     informations.push_back(caption + "|" + text);
@@ -75,18 +77,19 @@ class MainFormTest final : public QObject {
     QCOMPARE(form.Total->geometry(), QRect(12, 48, 671, 13));
     QCOMPARE(form.Extracted->text(), QString("Extracted: 0"));
     QVERIFY(form.BAddLog->isEnabled() && form.BExit->isEnabled());
-    QVERIFY(!form.BRemLog->isEnabled() && !form.BProcess->isEnabled() && !form.BSaveList->isEnabled());
+    QVERIFY(!form.BRemLog->isEnabled() && !form.BProcess->isEnabled() &&
+            !form.BSaveList->isEnabled());
     QVERIFY(!form.Stop->isEnabled() && !form.SaveLog->isEnabled());
   }
 
   void FiltersComeFromTheRegistryAndAnEmptyTotalBarIsNotBusy() {
     QCOMPARE(FileTypeFilters(),
              QStringList({"Grimhold 3 data (*.dat)", "TIM Image (*.tim)", "TIM Search in.. (*.*)",
-                          "Resource files (*.res)", "Project list files (*.lst)", "Log files (*.log)",
-                          "ARD PS-X Files (*.ard)", "RDT PC Files (*.rdt)"}));
+                          "Resource files (*.res)", "Project list files (*.lst)",
+                          "Log files (*.log)", "ARD PS-X Files (*.ard)", "RDT PC Files (*.rdt)"}));
     ScriptedDialogs dialogs;
     TMainForm form(dialogs);
-    form.BarChanged(Bar::Total, 0, 0);  // a one-file batch
+    form.BarChanged(Bar::Total, 0, 0);                       // a one-file batch
     QVERIFY(form.Total->maximum() > form.Total->minimum());  // 0..0 would animate for ever
     QCOMPARE(form.Total->value(), 0);
     form.BarChanged(Bar::Total, 4, 2);
@@ -121,7 +124,8 @@ class MainFormTest final : public QObject {
     form.LogList->selectAll();
     form.BRemLog->click();
     QCOMPARE(form.LogList->count(), 0);
-    QVERIFY(!form.BRemLog->isEnabled() && !form.BProcess->isEnabled() && !form.BSaveList->isEnabled());
+    QVERIFY(!form.BRemLog->isEnabled() && !form.BProcess->isEnabled() &&
+            !form.BSaveList->isEnabled());
   }
 
   void ProjectListsRoundTrip() {
@@ -141,7 +145,8 @@ class MainFormTest final : public QObject {
     dialogs.selections = {FileChoice{{dir.File("missing.lst")}, 5}};
     form.BAddLog->click();  // an unreadable list: the error box, the queue unchanged
     QCOMPARE(dialogs.errors.size(), std::size_t{1});
-    QCOMPARE(QString::fromStdString(dialogs.errors[0]), "Cannot open file " + QString::fromStdString(dir.File("missing.lst")) + ".");
+    QCOMPARE(QString::fromStdString(dialogs.errors[0]),
+             "Cannot open file " + QString::fromStdString(dir.File("missing.lst")) + ".");
     QCOMPARE(form.LogList->count(), 3);
     QVERIFY(QueueCommandsEnabled(form));
   }
@@ -159,7 +164,8 @@ class MainFormTest final : public QObject {
     QVERIFY(form.SaveLog->isEnabled());
     QVERIFY(!form.Stop->isEnabled());
     QCOMPARE(form.Extracted->text(), QString());
-    QCOMPARE(QString::fromStdString(dialogs.informations.back()), QString("Process status:|Operation complete!"));
+    QCOMPARE(QString::fromStdString(dialogs.informations.back()),
+             QString("Process status:|Operation complete!"));
     QVERIFY(std::filesystem::exists(dir.File("out/result.log")));
     QVERIFY(QueueCommandsEnabled(form) && form.BAddLog->isEnabled());
 
@@ -169,7 +175,8 @@ class MainFormTest final : public QObject {
     QVERIFY(rtf.rfind("{\\rtf1", 0) == 0);
     QVERIFY(rtf.find("0 TIM's found.\\par") != std::string::npos);
     QCOMPARE(std::count(rtf.begin(), rtf.end(), '{'), std::count(rtf.begin(), rtf.end(), '}'));
-    QCOMPARE(QString::fromStdString(dialogs.informations.back()), QString("Operation status|results.txt"));
+    QCOMPARE(QString::fromStdString(dialogs.informations.back()),
+             QString("Operation status|results.txt"));
     QVERIFY(!form.SaveLog->isEnabled());
   }
 
@@ -181,10 +188,12 @@ class MainFormTest final : public QObject {
     dialogs.directories = {dir.Path()};
     form.BAddLog->click();
     int files = 0;
-    form.Context().ProcessFileCallback = [&](ProcessContext& ctx, std::uint8_t, const std::string&) {
+    form.Context().ProcessFileCallback = [&](ProcessContext& ctx, std::uint8_t,
+                                             const std::string&) {
       ++files;
       ctx.Status.SetStopEnabled(true);
-      QVERIFY(!form.BProcess->isEnabled() && !form.BAddLog->isEnabled());  // no queue changes mid-batch
+      QVERIFY(!form.BProcess->isEnabled() &&
+              !form.BAddLog->isEnabled());  // no queue changes mid-batch
       form.Stop->click();
       QVERIFY(!form.Stop->isEnabled());
     };

@@ -15,7 +15,9 @@ namespace {
 class AutoDialogs final : public tessary::WindowDialogs {
  public:
   AutoDialogs(std::string file, std::string out) : file_(std::move(file)), out_(std::move(out)) {}
-  std::optional<tessary::FileChoice> SelectFiles(int) override { return tessary::FileChoice{{file_}, 3}; }
+  std::optional<tessary::FileChoice> SelectFiles(int) override {
+    return tessary::FileChoice{{file_}, 3};
+  }
   std::optional<std::string> SaveProjectListAs() override { return std::nullopt; }
   std::optional<std::string> SaveResultsAs() override { return std::nullopt; }
   std::optional<std::string> ChooseDirectory(const std::string&) override { return out_; }
