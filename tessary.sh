@@ -10,7 +10,7 @@ ROOT=$(pwd)
 JOBS=$(nproc 2>/dev/null || echo 2)
 
 PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-dev libcli11-dev
-          qt6-base-dev zlib1g-dev fonts-dejavu-core)
+          qt6-base-dev zlib1g-dev fonts-dejavu-core clang-format-14)
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
 say() { printf '\033[1m== %s\033[0m\n' "$*" >&2; }
@@ -43,10 +43,30 @@ configure_and_build() {
 
 build_release() { configure_and_build build Release; }
 
+# Every C++ file must match .clang-format; lists the files that do not.
+check_format() {
+  say "formatting (clang-format-14)"
+  local files=() unformatted=() f
+  if git -C "$ROOT" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+    mapfile -t files < <(git -C "$ROOT" ls-files '*.cpp' '*.h')
+  else
+    mapfile -t files < <(find bench batch formathandlers fuzz main misc tests -name '*.cpp' -o -name '*.h')
+  fi
+  for f in "${files[@]}"; do
+    [ -f "$f" ] || continue
+    clang-format-14 --dry-run --Werror "$f" >/dev/null 2>&1 || unformatted+=("$f")
+  done
+  if [ ${#unformatted[@]} -gt 0 ]; then
+    say "not formatted (run clang-format-14 -i on them): ${unformatted[*]}"
+    return 1
+  fi
+}
+
 run_tests() {
+  local status=0
+  check_format || status=1
   build_release
   configure_and_build build-asan RelWithDebInfo -DTESSARY_SANITIZE=ON -DTESSARY_BENCH=OFF
-  local status=0
   say "tests (Release)"
   (cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$JOBS") || status=1
   say "tests (AddressSanitizer + UndefinedBehaviorSanitizer)"
