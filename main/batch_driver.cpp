@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "batch/result_log.h"
+#include "formathandlers/text/code_table.h"
 #include "main/format_registry.h"
 #include "misc/errors.h"
 #include "misc/paths.h"
@@ -109,8 +110,7 @@ BatchOutcome BProcessClick(ProcessContext& ctx) {
   if (row != nullptr && row->needsCodeTable) {
     const auto table = ctx.UserDialogs.ChooseCodeTable();
     if (!table) return BatchOutcome::CodeTableCancelled;
-    ctx.CodeTable.clear();
-    ctx.CodeTable = LoadBytes(*table);
+    LoadCodeTable(ctx.CodeTable, *table);
   }
 
   const bool finished = ProcessQueue(ctx);

@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "batch/result_log.h"
+#include "formathandlers/text/code_table.h"
 #include "main/format_registry.h"
 #include "misc/errors.h"
 #include "misc/paths.h"
@@ -52,8 +53,7 @@ std::size_t ExamineLine(ProcessContext& ctx, std::size_t i) {
       ctx.LogFormat = FormatIndexOfKey(FirstWord(line.value));
       break;
     case Directive::CodeTable:
-      ctx.CodeTable.clear();
-      ctx.CodeTable = LoadBytes(line.value);
+      LoadCodeTable(ctx.CodeTable, line.value);
       break;
     case Directive::Source:
       return ApplySource(ctx, line.value, i);

@@ -37,6 +37,13 @@ std::string BaseBeforeFirstDot(std::string_view path) {
   return dot == std::string::npos ? std::string() : name.substr(0, dot);
 }
 
+std::string NameWithExtension(std::string_view path, std::string_view extension) {
+  std::string name = FileNameOf(path);
+  const auto dot = name.rfind('.');
+  if (dot != std::string::npos) name.erase(dot);
+  return name + std::string(extension);
+}
+
 std::string AbsolutePath(const std::string& path) {
   std::error_code error;
   const auto absolute = std::filesystem::absolute(NativePath(path), error);

@@ -28,6 +28,9 @@ std::string BaseBeforeFirstDot(std::string_view path);
 // The absolute form of a path (relative paths are taken from the current
 // directory), so that messages say where a file was looked for.
 std::string AbsolutePath(const std::string& path);
+// The file name of `path` with its extension (from its last ".") replaced by
+// `extension`, or with `extension` appended when it has none.
+std::string NameWithExtension(std::string_view path, std::string_view extension);
 bool PathExists(const std::string& path);
 // True for an existing path that is not a directory.
 bool FileExists(const std::string& path);

@@ -1,12 +1,181 @@
 #include "formathandlers/text/block_strings.h"
 
+#include "batch/result_log.h"
+#include "formathandlers/text/code_table.h"
+#include "formathandlers/text/room_text.h"
+#include "formathandlers/text/room_text_file.h"
+#include "misc/byte_reader.h"
+#include "misc/errors.h"
+#include "misc/mapped_file.h"
+#include "misc/paths.h"
+#include "misc/text_lines.h"
+
 namespace tessary {
 
-// ARD/RDT string extraction and insertion are not built yet.
-void ExtractBlockStrings(ProcessContext&, const std::string&, std::uint8_t) {}
+namespace {
 
-std::size_t InsertBlockStrings(ProcessContext&, const std::string&, std::size_t index) {
-  return index;
+constexpr std::string_view kTargetMarker = "#Target";
+constexpr std::size_t kTextTargetPrefix = 9;  // "#Target: "
+
+std::string DecodedLine(std::span<const std::uint8_t> file, const StringSpan& span,
+                        CodeTableEntries table) {
+  ByteBuffer bytes(file.begin() + static_cast<std::ptrdiff_t>(span.offset),
+                   file.begin() + static_cast<std::ptrdiff_t>(span.offset + span.length));
+  DecodePlain(bytes, table);
+  return "(" + std::string(bytes.begin(), bytes.end()) + ")";
+}
+
+// The lines of the text file, with a Results line and a Progress step per
+// string.
+TextLines StringLines(ProcessContext& ctx, std::span<const std::uint8_t> file,
+                      const RoomText& text, bool withBudget) {
+  const CodeTableEntries table = TableEntries(ctx.CodeTable);
+  const std::size_t n = text.strings.size();
+  ctx.Status.SetBarPosition(Bar::Progress, 0);
+  ctx.Status.SetBarMaximum(Bar::Progress, static_cast<int>(n) - 1);
+  TextLines lines;
+  std::uint64_t total = 0;
+  for (std::size_t j = 0; j < n; ++j) {
+    lines.Add(DecodedLine(file, text.strings[j], table));
+    total += text.strings[j].length;
+    if (j + 1 == n) break;
+    ctx.Status.AppendResult("String " + std::to_string(j) + " extracted.");
+    ctx.Status.StepBar(Bar::Progress);
+    ctx.Status.PumpEvents();
+  }
+  if (withBudget) lines.Add(BudgetLine(total));
+  ctx.Status.AppendResult("String " + std::to_string(n - 1) + " extracted.");
+  ctx.Status.StepBar(Bar::Progress);
+  return lines;
+}
+
+// What insertion needs of the room file, read and checked before any write.
+struct RoomBlock {
+  std::uint64_t textOffset = 0;
+  ByteBuffer pointerTable;  // p[0] bytes
+  std::size_t Entries() const { return pointerTable.size() / 2; }
+  std::uint16_t TableLength() const { return LoadU16(pointerTable.data()); }
+};
+
+RoomBlock ReadRoomBlock(FileStream& room, const std::string& name) {
+  const std::uint64_t size = room.Size();
+  const auto refuse = [&](const std::string& what) { throw FormatError(name + ": " + what); };
+  if (size < room::kTextOffsetField + 4)
+    refuse("the room file is too short to hold the text-block offset at 0x3C");
+  std::uint8_t word[4];
+  room.Seek(room::kTextOffsetField);
+  room.ReadExact(word);
+  RoomBlock block;
+  block.textOffset = LoadU32(word);
+  if (block.textOffset == 0) refuse("the room has no text block (its offset at 0x3C is 0)");
+  if (!FitsIn(size, block.textOffset, 2)) refuse("the text block starts past the end of the file");
+  room.Seek(block.textOffset);
+  room.ReadExact({word, 2});
+  const std::uint16_t tableLength = LoadU16(word);
+  if (tableLength < 2) refuse("the text block's pointer table is empty");
+  if (!FitsIn(size, block.textOffset, tableLength))
+    refuse("the text block's pointer table ends past the end of the file");
+  block.pointerTable.resize(tableLength);
+  room.Seek(block.textOffset);
+  room.ReadExact(block.pointerTable);
+  return block;
+}
+
+std::vector<ByteBuffer> EncodeStrings(const RoomTextFile& text, CodeTableEntries table) {
+  std::vector<ByteBuffer> encoded;
+  for (const std::string& inner : text.strings) encoded.push_back(EncodeEscaped(inner, table));
+  return encoded;
+}
+
+// Refuses what cannot be written: more strings than pointers, a budget past
+// the end of the room file, strings that would start beyond a 16-bit pointer.
+void CheckPlan(const RoomBlock& block, const std::vector<ByteBuffer>& encoded,
+               std::uint32_t budget, std::uint64_t roomSize, const std::string& textName) {
+  const auto refuse = [&](const std::string& what) { throw FormatError(textName + ": " + what); };
+  if (encoded.size() > block.Entries())
+    refuse(std::to_string(encoded.size()) + " strings, but the room's pointer table has " +
+           std::to_string(block.Entries()) + " entries");
+  if (!FitsIn(roomSize, block.textOffset + block.TableLength(), budget))
+    refuse("the budget of " + std::to_string(budget) +
+           " bytes runs past the end of the room file");
+  std::uint64_t run = block.TableLength();
+  for (std::size_t i = 0; i + 1 < encoded.size(); ++i) {
+    run += encoded[i].size();
+    if (run > room::kMaxPointer) refuse("string " + std::to_string(i + 1) + " would start " +
+                                        std::to_string(run) + " bytes into the text block");
+  }
+}
+
+// The write pass: strings one after the other, the last padded with 0x00 to
+// the budget, then the rewritten pointer table.
+void WriteStrings(FileStream& room, RoomBlock& block, const std::vector<ByteBuffer>& encoded,
+                  std::uint32_t budget) {
+  std::uint64_t position = block.textOffset + block.TableLength();
+  std::uint64_t run = block.TableLength();
+  std::uint64_t remaining = budget;
+  for (std::size_t i = 0; i + 1 < encoded.size(); ++i) {
+    room.Seek(position);
+    room.Write(encoded[i]);
+    position += encoded[i].size();
+    remaining -= encoded[i].size();
+    run += encoded[i].size();
+    StoreU16(block.pointerTable.data() + 2 * (i + 1), static_cast<std::uint16_t>(run));
+  }
+  if (!encoded.back().empty()) {
+    ByteBuffer last(static_cast<std::size_t>(remaining), 0);
+    std::copy(encoded.back().begin(), encoded.back().end(), last.begin());
+    room.Seek(position);
+    room.Write(last);
+  }
+  room.Seek(block.textOffset);
+  room.Write(block.pointerTable);
+}
+
+}  // namespace
+
+void ExtractBlockStrings(ProcessContext& ctx, const std::string& path, std::uint8_t flag) {
+  const std::string name = FileNameOf(path);
+  ctx.Status.SetCurrentMessage("Processing " + name + "...");
+  const bool rdt = flag == 0;
+  TextLines lines;
+  {
+    const MappedFile file(path);
+    const RoomText text = ReadRoomText(file.Bytes(), !rdt, name);
+    if (text.textOffset == 0) return;  // a room without text is passed over
+    lines = StringLines(ctx, file.Bytes(), text, rdt);
+  }
+  const std::string textPath = ctx.ClaimOutput(ctx.OutputPath(NameWithExtension(path, ".txt")));
+  lines.SaveToFile(textPath);
+  ctx.Status.AppendResult(textPath + " saved.");
+  if (rdt) ctx.ResultLog.Add(TextTargetLine(textPath));
+  ctx.Status.PumpEvents();
+}
+
+std::size_t InsertBlockStrings(ProcessContext& ctx, const std::string&, std::size_t index) {
+  if (index >= ctx.LogLines.Count() ||
+      ctx.LogLines.Get(index).find(kTargetMarker) == std::string::npos)
+    return index;
+  const std::string& line = ctx.TakeLogLine(index);
+  const std::string textPath = line.size() > kTextTargetPrefix ? line.substr(kTextTargetPrefix) : "";
+  const std::string textName = FileNameOf(textPath);
+  FileStream& room = ctx.SourceStream.value();
+  RoomBlock block = ReadRoomBlock(room, FileNameOf(ctx.SourcePath));
+  TextLines lines;
+  lines.LoadFromFile(textPath);
+  const RoomTextFile text = ParseRoomTextFile(lines.Lines(), textName);
+  const std::vector<ByteBuffer> encoded = EncodeStrings(text, TableEntries(ctx.CodeTable));
+
+  std::uint64_t need = 0;
+  for (const ByteBuffer& bytes : encoded) need += bytes.size();
+  if (need > text.budget) {
+    ctx.Status.AppendResult("File " + textName + "wrong size by " +
+                            std::to_string(need - text.budget) + " bytes.");
+    return index + 1;
+  }
+  CheckPlan(block, encoded, text.budget, room.Size(), textName);
+  WriteStrings(room, block, encoded, text.budget);
+  ctx.Status.AppendResult("File " + textName + " inserted.");
+  return index + 1;
 }
 
 }  // namespace tessary

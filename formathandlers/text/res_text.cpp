@@ -1,12 +1,239 @@
 #include "formathandlers/text/res_text.h"
 
+#include <algorithm>
+#include <cctype>
+
+#include "batch/result_log.h"
+#include "formathandlers/text/code_table.h"
+#include "formathandlers/text/res_description.h"
+#include "formathandlers/text/room_text.h"
+#include "misc/byte_reader.h"
+#include "misc/errors.h"
+#include "misc/mapped_file.h"
+#include "misc/paths.h"
+#include "misc/text_lines.h"
+
 namespace tessary {
 
-// RES text extraction and insertion are not built yet.
-void ExtractResText(ProcessContext&, const std::string&) {}
+namespace {
 
-std::size_t InsertResText(ProcessContext&, const std::string&, std::size_t index) {
-  return index;
+constexpr std::size_t kTextTargetPrefix = 9;  // "#Target: "
+constexpr std::size_t kTableLabel = 8;        // the label before a hand-written table path
+constexpr std::string_view kEndSection = "[End Section]";
+
+std::string SectionHeader(std::size_t k) { return "[Section " + std::to_string(k) + "]"; }
+
+// The pointers of a section, read from its table in the game file.
+std::vector<std::uint16_t> SectionPointers(std::span<const std::uint8_t> game,
+                                           const ResSection& section, std::size_t k,
+                                           const std::string& gameName) {
+  if (!FitsIn(game.size(), section.tableOffset, section.tableLength))
+    throw FormatError(gameName + ": the pointer table of section " + std::to_string(k) +
+                      " ends past the end of the file");
+  std::vector<std::uint16_t> pointers(section.tableLength / 2);
+  for (std::size_t j = 0; j < pointers.size(); ++j)
+    pointers[j] = LoadU16(game.data() + section.tableOffset + 2 * j);
+  return pointers;
+}
+
+struct Extraction {
+  std::span<const std::uint8_t> game;
+  std::string gameName;
+  std::string descriptionName;
+  CodeTableEntries table;
+};
+
+std::string DecodedSpan(const Extraction& run, std::uint64_t from, std::uint64_t length,
+                        std::size_t k) {
+  if (!FitsIn(run.game.size(), from, length))
+    throw FormatError(run.gameName + ": a string of section " + std::to_string(k) +
+                      " ends past the end of the file");
+  ByteBuffer bytes(run.game.begin() + static_cast<std::ptrdiff_t>(from),
+                   run.game.begin() + static_cast<std::ptrdiff_t>(from + length));
+  DecodeShifted(bytes, run.table);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+void AppendSection(TextLines& out, const Extraction& run, const ResSection& section,
+                   std::size_t k) {
+  const auto pointers = SectionPointers(run.game, section, k, run.gameName);
+  out.Add(SectionHeader(k));
+  for (std::size_t j = 0; j + 1 < pointers.size(); ++j) {
+    if (pointers[j + 1] < pointers[j])
+      throw FormatError(run.descriptionName + ", line " + std::to_string(section.pointerLine + 1) +
+                        ": pointer " + std::to_string(j + 1) + " of section " + std::to_string(k) +
+                        " is below the one before it");
+    out.Add(DecodedSpan(run, std::uint64_t{section.base} + pointers[j],
+                        pointers[j + 1] - pointers[j], k));
+  }
+  if (section.finalString && !pointers.empty()) {
+    const std::uint64_t start = std::uint64_t{section.base} + pointers.back();
+    if (start < section.end) out.Add(DecodedSpan(run, start, section.end - start, k));
+  }
+  out.Add(std::string(kEndSection));
+  out.Add("");
+}
+
+// --- insertion ---
+
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+// The encoding table's path on the text file's first line: the text after
+// "#Use Table: " when the line starts with it, else after an 8-character label.
+std::string EncodingTablePath(const std::vector<std::string>& text, const std::string& textName) {
+  if (text.empty()) throw FormatError(textName + ": the text file is empty");
+  const std::string& first = text.front();
+  if (first.rfind(kUseTablePrefix, 0) == 0) return first.substr(kUseTablePrefix.size());
+  return first.size() > kTableLabel ? first.substr(kTableLabel) : std::string();
+}
+
+struct SectionRun {
+  std::size_t first = 0;  // index of the first string line
+  std::size_t count = 0;
+};
+
+SectionRun FindRun(const std::vector<std::string>& text, std::size_t k, const std::string& name) {
+  const std::string header = SectionHeader(k);
+  const auto at = std::find_if(text.begin(), text.end(),
+                               [&](const std::string& line) { return SameIgnoringCase(line, header); });
+  if (at == text.end()) throw FormatError(name + ": no line \"" + header + "\"");
+  const auto start = at + 1;
+  const auto end = std::find_if(start, text.end(), [](const std::string& line) {
+    return line.find(kEndSection) != std::string::npos;
+  });
+  const auto headerLine = static_cast<std::size_t>(at - text.begin());
+  if (end == text.end())
+    throw FormatError(name + ", line " + std::to_string(headerLine + 1) + ": section " +
+                      std::to_string(k) + " has no \"" + std::string(kEndSection) + "\" line");
+  return {headerLine + 1, static_cast<std::size_t>(end - start)};
+}
+
+// One section as planned before anything is written.
+struct SectionPlan {
+  const ResSection* section = nullptr;
+  ByteBuffer pointerTable;  // L bytes
+  std::vector<std::string> lines;
+  std::int64_t excess = 0;  // > 0: does not fit; the section is reported and skipped
+};
+
+std::uint16_t FirstPointer(const SectionPlan& plan) { return LoadU16(plan.pointerTable.data()); }
+
+SectionPlan PlanSection(FileStream& game, const ResSection& section, std::size_t k,
+                        const std::vector<std::string>& text, const std::string& textName) {
+  const std::string gameName = FileNameOf(game.ShownPath());
+  const auto refuse = [&](const std::string& who, const std::string& what) {
+    throw FormatError(who + ": section " + std::to_string(k) + ": " + what);
+  };
+  SectionPlan plan{&section, ByteBuffer(section.tableLength), {}, 0};
+  if (!FitsIn(game.Size(), section.tableOffset, section.tableLength))
+    refuse(gameName, "the pointer table ends past the end of the file");
+  game.Seek(section.tableOffset);
+  game.ReadExact(plan.pointerTable);
+  const SectionRun run = FindRun(text, k, textName);
+  const std::size_t entries = section.tableLength / 2;
+  if (run.count > entries)
+    refuse(textName, std::to_string(run.count) + " lines, but the pointer table has " +
+                         std::to_string(entries) + " entries");
+  if (entries == 0) return plan;  // no pointer, no string: nothing to insert
+  if (run.count == 0) refuse(textName, "the section has no line");
+  plan.lines.assign(text.begin() + static_cast<std::ptrdiff_t>(run.first),
+                    text.begin() + static_cast<std::ptrdiff_t>(run.first + run.count));
+
+  std::int64_t need = 0;
+  for (const std::string& line : plan.lines) need += static_cast<std::int64_t>(line.size());
+  const std::int64_t start = std::int64_t{section.base} + FirstPointer(plan);
+  plan.excess = need - (std::int64_t{section.end} - start);
+  if (plan.excess > 0) return plan;
+  if (!FitsIn(game.Size(), static_cast<std::uint64_t>(start), section.end - start))
+    refuse(gameName, "the text ends past the end of the file");
+  std::uint64_t offset = FirstPointer(plan);
+  for (std::size_t i = 0; i + 1 < plan.lines.size(); ++i) {
+    offset += plan.lines[i].size();
+    if (offset > room::kMaxPointer)
+      refuse(textName, "string " + std::to_string(i + 1) + " would start " +
+                           std::to_string(offset) + " bytes after the text base");
+  }
+  return plan;
+}
+
+ByteBuffer Encoded(const std::string& line, std::size_t size, CodeTableEntries table) {
+  ByteBuffer bytes(size, 0);
+  std::copy(line.begin(), line.end(), bytes.begin());
+  EncodePlain(bytes, table);
+  return bytes;
+}
+
+void WriteSection(FileStream& game, SectionPlan& plan, CodeTableEntries table) {
+  std::uint64_t position = std::uint64_t{plan.section->base} + FirstPointer(plan);
+  std::uint64_t remaining = plan.section->end - position;
+  std::uint64_t run = FirstPointer(plan);
+  for (std::size_t i = 0; i + 1 < plan.lines.size(); ++i) {
+    const ByteBuffer bytes = Encoded(plan.lines[i], plan.lines[i].size(), table);
+    game.Seek(position);
+    game.Write(bytes);
+    position += bytes.size();
+    remaining -= bytes.size();
+    run += bytes.size();
+    StoreU16(plan.pointerTable.data() + 2 * (i + 1), static_cast<std::uint16_t>(run));
+  }
+  game.Seek(position);
+  game.Write(Encoded(plan.lines.back(), static_cast<std::size_t>(remaining), table));
+  game.Seek(plan.section->tableOffset);
+  game.Write(plan.pointerTable);
+}
+
+}  // namespace
+
+void ExtractResText(ProcessContext& ctx, const std::string& path) {
+  TextLines lines;
+  lines.LoadFromFile(path);
+  const ResDescription description = ParseResDescription(lines.Lines(), FileNameOf(path));
+  const MappedFile game(description.gamePath);
+  ByteBuffer table;
+  LoadCodeTable(table, description.tablePath);
+  const Extraction run{game.Bytes(), FileNameOf(description.gamePath), FileNameOf(path),
+                       TableEntries(table)};
+  TextLines out;
+  out.Add(std::string(kUseTablePrefix) + description.tablePath);
+  for (std::size_t k = 0; k < description.sections.size(); ++k)
+    AppendSection(out, run, description.sections[k], k);
+
+  const std::string textPath = ctx.ClaimOutput(ctx.OutputPath(NameWithExtension(path, ".txt")));
+  out.SaveToFile(textPath);
+  ctx.ResultLog.Add(TextTargetLine(textPath));
+}
+
+std::size_t InsertResText(ProcessContext& ctx, const std::string& path, std::size_t index) {
+  const std::string& line = ctx.TakeLogLine(index);
+  const std::string textPath = line.size() > kTextTargetPrefix ? line.substr(kTextTargetPrefix) : "";
+  TextLines descriptionLines, text;
+  descriptionLines.LoadFromFile(path);
+  text.LoadFromFile(textPath);
+  const std::string textName = FileNameOf(textPath);
+  const ResDescription description = ParseResDescription(descriptionLines.Lines(), FileNameOf(path));
+  LoadCodeTable(ctx.CodeTable, EncodingTablePath(text.Lines(), textName));
+  const CodeTableEntries table = TableEntries(ctx.CodeTable);
+
+  FileStream game = FileStream::OpenReadWrite(description.gamePath);
+  std::vector<SectionPlan> plans;
+  for (std::size_t k = 0; k < description.sections.size(); ++k)
+    plans.push_back(PlanSection(game, description.sections[k], k, text.Lines(), textName));
+  for (std::size_t k = 0; k < plans.size(); ++k) {
+    if (plans[k].excess > 0) {
+      ctx.Status.AppendResult("Section " + std::to_string(k) + "wrong size by " +
+                              std::to_string(plans[k].excess) + " bytes.");
+    } else if (!plans[k].lines.empty()) {
+      WriteSection(game, plans[k], table);
+      ctx.Status.AppendResult("Section " + std::to_string(k) + " inserted.");
+    }
+    ctx.Status.PumpEvents();
+  }
+  return index + 1;
 }
 
 }  // namespace tessary

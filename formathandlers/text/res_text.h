@@ -3,13 +3,24 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "batch/process_context.h"
 
 namespace tessary {
 
+// The first line of a RES text file: this prefix and the table's path. For
+// insertion the user puts the encoding table's path there instead.
+inline constexpr std::string_view kUseTablePrefix = "#Use Table: ";
+
+// Decodes every section of the description's game file through the private
+// table it names into NAME.txt, and logs it with a "#Target: " line.
 void ExtractResText(ProcessContext& ctx, const std::string& path);
-// Returns the index of the first log line not taken.
+
+// Writes the edited text file named by the log line at `index` back into the
+// game file of the description `path`, section by section, through the
+// encoding table named on the text file's first line. Everything is checked
+// before the first write. Returns index + 1.
 std::size_t InsertResText(ProcessContext& ctx, const std::string& path, std::size_t index);
 
 }  // namespace tessary

@@ -122,17 +122,18 @@ TEST_F(BatchDriverTest, CodeTableIsAskedOnceForRdtAndACancelEndsSilently) {
   EXPECT_TRUE(h.recorder.informations.empty());
   EXPECT_FALSE(std::filesystem::exists(OutFile("result.log")));
 
-  WriteFile(dir.File("t.tbl"), std::string("\x01\x02\x03", 3));
+  const ByteBuffer table(256, 7);
+  WriteFile(dir.File("t.tbl"), table);
   h.recorder.codeTableReply = dir.File("t.tbl");
   EXPECT_EQ(BProcessClick(h.ctx), BatchOutcome::Completed);
   EXPECT_EQ(h.recorder.codeTableAsks, 2);
-  EXPECT_EQ(h.ctx.CodeTable, (ByteBuffer{1, 2, 3}));
+  EXPECT_EQ(h.ctx.CodeTable, table);
   EXPECT_EQ(calls.size(), 2u);
 
   AddFilesToQueue(h.ctx, kStimChoice, {"/d/a.bin"});
   BProcessClick(h.ctx);
   EXPECT_EQ(h.recorder.codeTableAsks, 2);             // other formats are not asked
-  EXPECT_EQ(h.ctx.CodeTable, (ByteBuffer{1, 2, 3}));  // and the table stays loaded
+  EXPECT_EQ(h.ctx.CodeTable, table);  // and the table stays loaded
 }
 
 TEST_F(BatchDriverTest, AnErrorEndsTheBatchWithoutSavingOrResetting) {

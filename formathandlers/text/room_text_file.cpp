@@ -1,0 +1,59 @@
+#include "formathandlers/text/room_text_file.h"
+
+#include "misc/errors.h"
+
+namespace tessary {
+
+namespace {
+
+[[noreturn]] void Refuse(const std::string& name, std::size_t index, const std::string& what) {
+  throw FormatError(name + ", line " + std::to_string(index + 1) + ": " + what);
+}
+
+void SkipBlanks(std::string_view text, std::size_t& pos) {
+  while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) ++pos;
+}
+
+}  // namespace
+
+std::string BudgetLine(std::uint64_t bytes) {
+  return std::string(kBudgetPrefix) + std::to_string(bytes) + " " + std::string(kBudgetSuffix);
+}
+
+std::optional<std::uint32_t> ParseBudgetLine(std::string_view line) {
+  if (line.substr(0, kBudgetPrefix.size()) != kBudgetPrefix) return std::nullopt;
+  std::size_t pos = kBudgetPrefix.size();
+  SkipBlanks(line, pos);
+  if (pos < line.size() && line[pos] == '+') ++pos;
+  const std::size_t digits = pos;
+  std::uint64_t value = 0;
+  while (pos < line.size() && line[pos] >= '0' && line[pos] <= '9') {
+    value = value * 10 + static_cast<std::uint64_t>(line[pos] - '0');
+    if (value > 0x7FFFFFFF) return std::nullopt;
+    ++pos;
+  }
+  if (pos == digits) return std::nullopt;
+  SkipBlanks(line, pos);
+  if (line.substr(pos, kBudgetSuffix.size()) != kBudgetSuffix) return std::nullopt;
+  return static_cast<std::uint32_t>(value);
+}
+
+RoomTextFile ParseRoomTextFile(const std::vector<std::string>& lines, const std::string& name) {
+  if (lines.size() < 2)
+    throw FormatError(name + ": a room text file needs string lines and a last line \"" +
+                      std::string(kBudgetPrefix) + "N bytes.\"");
+  RoomTextFile file;
+  const std::size_t last = lines.size() - 1;
+  const auto budget = ParseBudgetLine(lines[last]);
+  if (!budget) Refuse(name, last, "expected \"" + std::string(kBudgetPrefix) + "N bytes.\"");
+  file.budget = *budget;
+  for (std::size_t i = 0; i < last; ++i) {
+    std::string_view line = lines[i];
+    while (!line.empty() && line.back() == ' ') line.remove_suffix(1);
+    if (line.size() < 2) Refuse(name, i, "a string line needs its two enclosing characters");
+    file.strings.emplace_back(line.substr(1, line.size() - 2));
+  }
+  return file;
+}
+
+}  // namespace tessary
