@@ -27,8 +27,8 @@ std::string DecodedLine(std::span<const std::uint8_t> file, const StringSpan& sp
 
 // The lines of the text file, with a Results line and a Progress step per
 // string.
-TextLines StringLines(ProcessContext& ctx, std::span<const std::uint8_t> file,
-                      const RoomText& text, bool withBudget) {
+TextLines StringLines(ProcessContext& ctx, std::span<const std::uint8_t> file, const RoomText& text,
+                      bool withBudget) {
   const CodeTableEntries table = TableEntries(ctx.CodeTable);
   const std::size_t n = text.strings.size();
   ctx.Status.SetBarPosition(Bar::Progress, 0);
@@ -89,20 +89,20 @@ std::vector<ByteBuffer> EncodeStrings(const RoomTextFile& text, CodeTableEntries
 
 // Refuses what cannot be written: more strings than pointers, a budget past
 // the end of the room file, strings that would start beyond a 16-bit pointer.
-void CheckPlan(const RoomBlock& block, const std::vector<ByteBuffer>& encoded,
-               std::uint32_t budget, std::uint64_t roomSize, const std::string& textName) {
+void CheckPlan(const RoomBlock& block, const std::vector<ByteBuffer>& encoded, std::uint32_t budget,
+               std::uint64_t roomSize, const std::string& textName) {
   const auto refuse = [&](const std::string& what) { throw FormatError(textName + ": " + what); };
   if (encoded.size() > block.Entries())
     refuse(std::to_string(encoded.size()) + " strings, but the room's pointer table has " +
            std::to_string(block.Entries()) + " entries");
   if (!FitsIn(roomSize, block.textOffset + block.TableLength(), budget))
-    refuse("the budget of " + std::to_string(budget) +
-           " bytes runs past the end of the room file");
+    refuse("the budget of " + std::to_string(budget) + " bytes runs past the end of the room file");
   std::uint64_t run = block.TableLength();
   for (std::size_t i = 0; i + 1 < encoded.size(); ++i) {
     run += encoded[i].size();
-    if (run > room::kMaxPointer) refuse("string " + std::to_string(i + 1) + " would start " +
-                                        std::to_string(run) + " bytes into the text block");
+    if (run > room::kMaxPointer)
+      refuse("string " + std::to_string(i + 1) + " would start " + std::to_string(run) +
+             " bytes into the text block");
   }
 }
 
@@ -156,7 +156,8 @@ std::size_t InsertBlockStrings(ProcessContext& ctx, const std::string&, std::siz
       ctx.LogLines.Get(index).find(kTargetMarker) == std::string::npos)
     return index;
   const std::string& line = ctx.TakeLogLine(index);
-  const std::string textPath = line.size() > kTextTargetPrefix ? line.substr(kTextTargetPrefix) : "";
+  const std::string textPath =
+      line.size() > kTextTargetPrefix ? line.substr(kTextTargetPrefix) : "";
   const std::string textName = FileNameOf(textPath);
   FileStream& room = ctx.SourceStream.value();
   RoomBlock block = ReadRoomBlock(room, FileNameOf(ctx.SourcePath));

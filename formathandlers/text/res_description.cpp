@@ -8,7 +8,9 @@ namespace tessary {
 
 namespace {
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r'; }
+bool IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r';
+}
 
 std::optional<std::uint32_t> ScanHex(std::string_view text, std::size_t& pos) {
   if (text.substr(pos, 2) != "0x") return std::nullopt;
@@ -18,9 +20,12 @@ std::optional<std::uint32_t> ScanHex(std::string_view text, std::size_t& pos) {
   for (; pos < text.size(); ++pos) {
     const char c = text[pos];
     int digit = -1;
-    if (c >= '0' && c <= '9') digit = c - '0';
-    else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+      digit = c - '0';
+    else if (c >= 'a' && c <= 'f')
+      digit = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F')
+      digit = c - 'A' + 10;
     if (digit < 0) break;
     value = value * 16 + static_cast<std::uint64_t>(digit);
     if (value > 0xFFFFFFFFu) return std::nullopt;

@@ -14,9 +14,9 @@
 
 #include <cstdint>
 #include <optional>
-#include <utility>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tessary {
@@ -29,12 +29,12 @@ inline constexpr std::size_t kFirstSectionLine = 3;
 }  // namespace res
 
 struct ResSection {
-  std::uint32_t base = 0;          // B
-  std::uint32_t end = 0;           // E
-  std::uint32_t tableOffset = 0;   // P
-  std::uint32_t tableLength = 0;   // L
-  bool finalString = false;        // F != 0
-  std::size_t pointerLine = 0;     // the 0-based description line of P and L
+  std::uint32_t base = 0;         // B
+  std::uint32_t end = 0;          // E
+  std::uint32_t tableOffset = 0;  // P
+  std::uint32_t tableLength = 0;  // L
+  bool finalString = false;       // F != 0
+  std::size_t pointerLine = 0;    // the 0-based description line of P and L
 };
 
 struct ResDescription {

@@ -21,7 +21,9 @@ constexpr std::size_t kTextTargetPrefix = 9;  // "#Target: "
 constexpr std::size_t kTableLabel = 8;        // the label before a hand-written table path
 constexpr std::string_view kEndSection = "[End Section]";
 
-std::string SectionHeader(std::size_t k) { return "[Section " + std::to_string(k) + "]"; }
+std::string SectionHeader(std::size_t k) {
+  return "[Section " + std::to_string(k) + "]";
+}
 
 // The pointers of a section, read from its table in the game file.
 std::vector<std::uint16_t> SectionPointers(std::span<const std::uint8_t> game,
@@ -99,8 +101,9 @@ struct SectionRun {
 
 SectionRun FindRun(const std::vector<std::string>& text, std::size_t k, const std::string& name) {
   const std::string header = SectionHeader(k);
-  const auto at = std::find_if(text.begin(), text.end(),
-                               [&](const std::string& line) { return SameIgnoringCase(line, header); });
+  const auto at = std::find_if(text.begin(), text.end(), [&](const std::string& line) {
+    return SameIgnoringCase(line, header);
+  });
   if (at == text.end()) throw FormatError(name + ": no line \"" + header + "\"");
   const auto start = at + 1;
   const auto end = std::find_if(start, text.end(), [](const std::string& line) {
@@ -121,7 +124,9 @@ struct SectionPlan {
   std::int64_t excess = 0;  // > 0: does not fit; the section is reported and skipped
 };
 
-std::uint16_t FirstPointer(const SectionPlan& plan) { return LoadU16(plan.pointerTable.data()); }
+std::uint16_t FirstPointer(const SectionPlan& plan) {
+  return LoadU16(plan.pointerTable.data());
+}
 
 SectionPlan PlanSection(FileStream& game, const ResSection& section, std::size_t k,
                         const std::vector<std::string>& text, const std::string& textName) {
@@ -210,12 +215,14 @@ void ExtractResText(ProcessContext& ctx, const std::string& path) {
 
 std::size_t InsertResText(ProcessContext& ctx, const std::string& path, std::size_t index) {
   const std::string& line = ctx.TakeLogLine(index);
-  const std::string textPath = line.size() > kTextTargetPrefix ? line.substr(kTextTargetPrefix) : "";
+  const std::string textPath =
+      line.size() > kTextTargetPrefix ? line.substr(kTextTargetPrefix) : "";
   TextLines descriptionLines, text;
   descriptionLines.LoadFromFile(path);
   text.LoadFromFile(textPath);
   const std::string textName = FileNameOf(textPath);
-  const ResDescription description = ParseResDescription(descriptionLines.Lines(), FileNameOf(path));
+  const ResDescription description =
+      ParseResDescription(descriptionLines.Lines(), FileNameOf(path));
   LoadCodeTable(ctx.CodeTable, EncodingTablePath(text.Lines(), textName));
   const CodeTableEntries table = TableEntries(ctx.CodeTable);
 

@@ -22,8 +22,8 @@ std::vector<std::uint16_t> ReadPointers(const ByteReader& reader, std::uint64_t 
   if (!reader.Has(block, 2)) Refuse(name, "the text block starts past the end of the file");
   const std::uint16_t tableLength = reader.U16(block);
   if (tableLength < 2)
-    Refuse(name, "the text block's pointer table is empty (p[0] = " + std::to_string(tableLength) +
-                     ")");
+    Refuse(name,
+           "the text block's pointer table is empty (p[0] = " + std::to_string(tableLength) + ")");
   if (!reader.Has(block, tableLength))
     Refuse(name, "the text block's pointer table ends past the end of the file");
   std::vector<std::uint16_t> pointers(tableLength / 2);
@@ -55,8 +55,8 @@ std::uint64_t ArdRoomStart(std::span<const std::uint8_t> file, const std::string
   if (!reader.Has(room::kArdCountOffset, 4)) Refuse(name, "too short to hold the entry count");
   const std::uint32_t count = reader.U32(room::kArdCountOffset);
   if (count <= room::kArdRoomEntry)
-    Refuse(name, "an ARD container needs at least 9 entries, this one has " +
-                     std::to_string(count));
+    Refuse(name,
+           "an ARD container needs at least 9 entries, this one has " + std::to_string(count));
   const std::uint64_t directoryEnd =
       room::kArdDirectoryOffset + room::kArdDirectoryEntrySize * static_cast<std::uint64_t>(count);
   if (!reader.Has(0, directoryEnd)) Refuse(name, "the directory ends past the end of the file");

@@ -33,7 +33,7 @@ struct StringSpan {
 };
 
 struct RoomText {
-  std::uint64_t roomStart = 0;  // S: where the room data starts in the file
+  std::uint64_t roomStart = 0;   // S: where the room data starts in the file
   std::uint32_t textOffset = 0;  // T, from S; 0 when the room has no text
   std::vector<std::uint16_t> pointers;
   std::vector<StringSpan> strings;  // one per pointer

@@ -348,6 +348,7 @@ class ArchiveBatchTest : public ::testing::Test {
   BatchOutcome Run(int choice, const std::vector<std::string>& files, const std::string& out) {
     h.recorder.errors.clear();
     h.recorder.directoryReply = dir.File(out);
+    h.ctx.Queue.clear();
     AddFilesToQueue(h.ctx, choice, files);
     return RunBatch(h.ctx);
   }

@@ -211,6 +211,7 @@ class TimBatchTest : public ::testing::Test {
   }
   BatchOutcome Run(int choice, const std::vector<std::string>& files, const std::string& out) {
     h.recorder.directoryReply = dir.SubDir(out);
+    h.ctx.Queue.clear();
     AddFilesToQueue(h.ctx, choice, files);
     const BatchOutcome outcome = RunBatch(h.ctx);
     EXPECT_TRUE(h.recorder.errors.empty()) << h.recorder.errors.front();

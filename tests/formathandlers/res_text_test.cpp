@@ -1,0 +1,274 @@
+// RES descriptions, text sections extracted through the shifted lookup, and
+// insertion with its space rules, checks before writing and the round trip.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "formathandlers/text/res_description.h"
+#include "formathandlers/text/res_text.h"
+#include "main/batch_driver.h"
+#include "main/file_queue.h"
+#include "misc/paths.h"
+#include "tests/test_support.h"
+#include "tests/text_builder.h"
+
+namespace tessary {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using testing::ErrorText;
+using testing::ReadFile;
+using testing::WriteFile;
+
+constexpr int kResChoice = 4;
+constexpr int kLogChoice = 6;
+constexpr std::uint32_t kTable = 0x10;  // P: the pointer table of the game file
+constexpr std::uint32_t kBase = 0x40;   // B: the text base
+
+std::string Text(const Bytes& bytes) {
+  return {bytes.begin(), bytes.end()};
+}
+
+// Game codes of a text: 0x00..0x56 decode to 0x24..0x7A, codes from 0x7B on
+// to themselves, so every character has one code.
+Bytes Codes(const std::string& text) {
+  Bytes codes;
+  for (const char c : text) {
+    const auto u = static_cast<std::uint8_t>(c);
+    codes.push_back(u <= 0x7A ? static_cast<std::uint8_t>(u - 0x24) : u);
+  }
+  return codes;
+}
+
+// The inverse of the identity decoding table through the shifted lookup; the
+// entry for 0x00 (the padding) is `pad`.
+Bytes EncodingTable(std::uint8_t pad) {
+  Bytes table = testing::IdentityTable();
+  for (int c = 0x24; c <= 0x7A; ++c)
+    table[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(c - 0x24);
+  table[0] = pad;
+  return table;
+}
+
+// A game file: filler, a pointer table at 0x10 for `strings` (relative to
+// 0x40, the first string at 0x40 + first), the strings back to back, filler.
+Bytes BuildGame(const std::vector<std::string>& strings, std::uint16_t first = 0) {
+  Bytes game(kTable, 0x99);
+  std::uint16_t at = first;
+  for (const auto& s : strings) {
+    testing::PutU16(game, at);
+    at = static_cast<std::uint16_t>(at + s.size());
+  }
+  game.resize(kBase + first, 0x98);
+  for (const auto& s : strings) {
+    const Bytes codes = Codes(s);
+    game.insert(game.end(), codes.begin(), codes.end());
+  }
+  game.resize(game.size() + 8, 0x97);
+  return game;
+}
+
+std::string Hex(std::uint32_t v) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%X", v);
+  return text;
+}
+
+// One section's six lines: heading, (B, E), (P, L), F, closing, blank.
+std::string SectionLines(std::uint32_t end, std::uint32_t count, int flag,
+                         std::uint32_t table = kTable) {
+  return "[Text]\r\nRange = " + Hex(kBase) + " : " + Hex(end) + "\r\nTable = " + Hex(table) + " :" +
+         Hex(2 * count) + "\r\nFinal = " + std::to_string(flag) + "\r\n[End]\r\n\r\n";
+}
+
+class ResTextTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WriteFile(dir.File("dec.tbl"), testing::IdentityTable());
+    WriteFile(dir.File("enc.tbl"), EncodingTable(0x5F));
+  }
+  std::string Description(const std::string& sections, const std::string& name = "GAME.res") {
+    WriteFile(dir.File(name), "Game:    " + dir.File("GAME.BIN") +
+                                  "\r\nTable:   " + dir.File("dec.tbl") + "\r\n" + sections);
+    return dir.File(name);
+  }
+  BatchOutcome Run(int choice, const std::vector<std::string>& files, const std::string& out) {
+    h.recorder.errors.clear();
+    h.recorder.directoryReply = dir.SubDir(out);
+    h.ctx.Queue.clear();
+    AddFilesToQueue(h.ctx, choice, files);
+    return RunBatch(h.ctx);
+  }
+  std::string Error() const { return h.recorder.errors.empty() ? "" : h.recorder.errors.front(); }
+  // Extracts GAME.res, then inserts `text` (with the encoding table named on
+  // its first line) through the result log.
+  BatchOutcome ExtractThenInsert(const std::string& text) {
+    EXPECT_EQ(Run(kResChoice, {dir.File("GAME.res")}, "out"), BatchOutcome::Completed) << Error();
+    WriteFile(dir.File("out/GAME.txt"), "#Use Table: " + dir.File("enc.tbl") + "\r\n" + text);
+    return Run(kLogChoice, {dir.File("out/result.log")}, "ins");
+  }
+
+  testing::TempDir dir;
+  testing::Harness h;
+};
+
+TEST(ResDescriptionTest, SectionsFollowTheLineCount) {
+  const std::vector<std::string> six = {"Game:    g.bin",    "Table:   t.tbl",       "",
+                                        "Range = 0x40:0x4a", "Table = 0x10 \t: 0x6", "Final = 1"};
+  const ResDescription one = ParseResDescription(six, "D.res");
+  ASSERT_EQ(one.sections.size(), 1u);
+  EXPECT_EQ(one.gamePath, "g.bin");
+  EXPECT_EQ(one.sections[0].end, 0x4Au);
+  EXPECT_EQ(one.sections[0].tableLength, 6u);
+  EXPECT_TRUE(one.sections[0].finalString);
+  auto eight = six;
+  eight.insert(eight.end(), {"", ""});
+  EXPECT_EQ(ParseResDescription(eight, "D.res").sections.size(), 1u);
+  auto nine = eight;
+  nine.push_back("# next");
+  EXPECT_EQ(ErrorText([&] { ParseResDescription(nine, "D.res"); }),
+            "D.res, line 10: the description ends inside section 1");
+  auto bad = six;
+  bad[3] = "Range = 40 : 0x4a";
+  EXPECT_EQ(ErrorText([&] { ParseResDescription(bad, "D.res"); }),
+            "D.res, line 4: expected \"0x%X : 0x%X\" after the 8-character label");
+  EXPECT_EQ(ErrorText([&] { ParseResDescription({"only"}, "D.res"); }),
+            "D.res: a description names the game file on its first line and the code table on its "
+            "second");
+  EXPECT_FALSE(ParseHexPair("0X40 : 0x1"));
+  EXPECT_FALSE(ParseHexPair("0x1FFFFFFFF : 0x1"));
+  EXPECT_EQ(ParseHexPair("0xaB:0x0"), std::make_pair(0xABu, 0u));
+}
+
+TEST_F(ResTextTest, SectionsAreDecodedThroughTheShiftedLookup) {
+  WriteFile(dir.File("GAME.BIN"), BuildGame({"Hello", "", "World~", "Last"}));
+  const std::uint32_t end = kBase + 15;
+  // F = 1 and a final string; F = 0; F = 1 with the last pointer at E.
+  Description(SectionLines(end, 4, 1) + SectionLines(end, 4, 0) + SectionLines(kBase + 11, 4, 1));
+  ASSERT_EQ(Run(kResChoice, {dir.File("GAME.res")}, "out"), BatchOutcome::Completed) << Error();
+  const std::string section = "Hello\r\n\r\nWorld~\r\n";
+  EXPECT_EQ(ReadFile(dir.File("out/GAME.txt")),
+            "#Use Table: " + dir.File("dec.tbl") + "\r\n[Section 0]\r\n" + section +
+                "Last\r\n[End Section]\r\n\r\n[Section 1]\r\n" + section +
+                "[End Section]\r\n\r\n[Section 2]\r\n" + section + "[End Section]\r\n\r\n");
+  EXPECT_EQ(ReadFile(dir.File("out/result.log")),
+            "#Format: RES\r\n#Source: " + dir.File("GAME.res") +
+                "\r\n#Target: " + dir.File("out/GAME.txt") + "\r\n");
+  EXPECT_TRUE(h.ctx.Status.Results().empty());
+}
+
+TEST_F(ResTextTest, SectionsWithoutPointersAndDamagedSections) {
+  WriteFile(dir.File("GAME.BIN"), BuildGame({"ab", "cd"}));
+  Description(SectionLines(kBase + 4, 0, 1));  // L = 0: no pointer
+  ASSERT_EQ(Run(kResChoice, {dir.File("GAME.res")}, "out"), BatchOutcome::Completed) << Error();
+  EXPECT_EQ(ReadFile(dir.File("out/GAME.txt")),
+            "#Use Table: " + dir.File("dec.tbl") + "\r\n[Section 0]\r\n[End Section]\r\n\r\n");
+
+  Bytes decreasing = BuildGame({"ab", "cd", "ef"});
+  decreasing[kTable + 2] = 5;  // p[1] = 5, p[2] = 4
+  WriteFile(dir.File("GAME.BIN"), decreasing);
+  Description(SectionLines(kBase + 6, 3, 0));
+  EXPECT_EQ(Run(kResChoice, {dir.File("GAME.res")}, "out2"), BatchOutcome::Failed);
+  EXPECT_EQ(Error(), "GAME.res, line 5: pointer 2 of section 0 is below the one before it.");
+  EXPECT_FALSE(std::filesystem::exists(dir.File("out2/GAME.txt")));
+
+  Description(SectionLines(kBase + 6, 3, 0, 0xFFF0));
+  EXPECT_EQ(Run(kResChoice, {dir.File("GAME.res")}, "out2"), BatchOutcome::Failed);
+  EXPECT_EQ(Error(), "GAME.BIN: the pointer table of section 0 ends past the end of the file.");
+  WriteFile(dir.File("GAME.BIN"), BuildGame({"ab", "cd"}));
+  Description(SectionLines(kBase + 900, 2, 1));
+  EXPECT_EQ(Run(kResChoice, {dir.File("GAME.res")}, "out2"), BatchOutcome::Failed);
+  EXPECT_EQ(Error(), "GAME.BIN: a string of section 0 ends past the end of the file.");
+}
+
+TEST_F(ResTextTest, TwoDescriptionsOfOneNameGetTextFilesOfTheirOwn) {
+  WriteFile(dir.File("GAME.BIN"), BuildGame({"ab", "cd"}));
+  std::filesystem::create_directories(dir.File("x"));
+  const std::string first = Description(SectionLines(kBase + 4, 2, 1));
+  const std::string second = Description(SectionLines(kBase + 4, 2, 0), "x/GAME.res");
+  ASSERT_EQ(Run(kResChoice, {first, second}, "out"), BatchOutcome::Completed) << Error();
+  EXPECT_NE(ReadFile(dir.File("out/GAME.txt")).find("cd"), std::string::npos);
+  EXPECT_EQ(ReadFile(dir.File("out/GAME (2).txt")).find("cd"), std::string::npos);
+  EXPECT_NE(ReadFile(dir.File("out/result.log")).find("#Target: " + dir.File("out/GAME (2).txt")),
+            std::string::npos);
+}
+
+TEST_F(ResTextTest, AnUneditedRoundTripWithTheEncodingTableLeavesTheGameFileIdentical) {
+  const Bytes game = BuildGame({"Hello", "", "World~", "{Last}"}, 3);
+  WriteFile(dir.File("GAME.BIN"), game);
+  Description(SectionLines(kBase + 3 + 17, 4, 1));
+  ASSERT_EQ(Run(kResChoice, {dir.File("GAME.res")}, "out"), BatchOutcome::Completed) << Error();
+  // The user replaces the decoding table's path by the encoding table's.
+  const std::string text = ReadFile(dir.File("out/GAME.txt"));
+  WriteFile(dir.File("out/GAME.txt"),
+            "Table:  " + dir.File("enc.tbl") + text.substr(text.find("\r\n")));
+  ASSERT_EQ(Run(kLogChoice, {dir.File("out/result.log")}, "ins"), BatchOutcome::Completed)
+      << Error();
+  EXPECT_EQ(h.ctx.Status.Results(), (std::vector<std::string>{"Section 0 inserted."}));
+  EXPECT_EQ(ReadFile(dir.File("GAME.BIN")), Text(game));
+}
+
+TEST_F(ResTextTest, EditedSectionsFillTheirSpace) {
+  WriteFile(dir.File("GAME.BIN"), BuildGame({"aaaa", "bbbb", "cccc", "dddd"}));
+  Description(SectionLines(kBase + 16, 4, 1));
+  // Two lines for four pointers, the first empty: p[1] = p[0], p[2] and p[3]
+  // keep their values, the padding is the table's entry for 0x00.
+  ASSERT_EQ(ExtractThenInsert("[section 0]\r\n\r\nXYZ\r\n[End Section]\r\n"),
+            BatchOutcome::Completed)
+      << Error();
+  Bytes expected = BuildGame({"aaaa", "bbbb", "cccc", "dddd"});
+  expected[kTable + 2] = 0;  // p[1] = p[0] = 0
+  const Bytes xyz = Codes("XYZ");
+  std::copy(xyz.begin(), xyz.end(), expected.begin() + kBase);
+  std::fill(expected.begin() + kBase + 3, expected.begin() + kBase + 16, 0x5F);
+  EXPECT_EQ(ReadFile(dir.File("GAME.BIN")), Text(expected));
+  EXPECT_EQ(h.ctx.Status.Results(), (std::vector<std::string>{"Section 0 inserted."}));
+
+  // Exactly the space: no padding. "[end section]" is text, "[End Section]"
+  // inside a line ends the run.
+  ASSERT_EQ(ExtractThenInsert("[Section 0]\r\n[end section]\r\nBCD\r\nx[End Section]x\r\n"),
+            BatchOutcome::Completed)
+      << Error();
+  const std::string game = ReadFile(dir.File("GAME.BIN"));
+  Bytes encoded = EncodingTable(0x5F);
+  std::string expectedText;
+  for (const char c : std::string("[end section]BCD"))
+    expectedText += static_cast<char>(encoded[static_cast<std::uint8_t>(c)]);
+  EXPECT_EQ(game.substr(kBase, 16), expectedText);
+  EXPECT_EQ(game.substr(kTable, 4), std::string("\0\0\x0D\0", 4));
+}
+
+TEST_F(ResTextTest, TooMuchTextOrNegativeSpaceIsReportedAndThatSectionIsKept) {
+  const Bytes game = BuildGame({"aaaa", "bbbb"});
+  WriteFile(dir.File("GAME.BIN"), game);
+  Description(SectionLines(kBase + 8, 2, 1) + SectionLines(kBase - 1, 2, 1));
+  ASSERT_EQ(ExtractThenInsert("[Section 0]\r\naaaa\r\nbbbbb\r\n[End Section]\r\n"
+                              "[Section 1]\r\n\r\n[End Section]\r\n"),
+            BatchOutcome::Completed)
+      << Error();
+  EXPECT_EQ(h.ctx.Status.Results(), (std::vector<std::string>{"Section 0wrong size by 1 bytes.",
+                                                              "Section 1wrong size by 1 bytes."}));
+  EXPECT_EQ(ReadFile(dir.File("GAME.BIN")), Text(game));
+}
+
+TEST_F(ResTextTest, TextsThatCannotBeWrittenAreRefusedBeforeAnyWrite) {
+  const Bytes game = BuildGame({"aaaa", "bbbb"});
+  WriteFile(dir.File("GAME.BIN"), game);
+  Description(SectionLines(kBase + 8, 2, 1) + SectionLines(kBase + 8, 2, 1));
+  const std::string zero = "[Section 0]\r\nAA\r\n[End Section]\r\n";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {zero + "[Section 1]\r\nBB\r\n", "GAME.txt, line 5: section 1 has no \"[End Section]\" line"},
+      {zero, "GAME.txt: no line \"[Section 1]\""},
+      {zero + "[Section 1]\r\n[End Section]\r\n", "GAME.txt: section 1: the section has no line"},
+      {zero + "[Section 1]\r\na\r\nb\r\nc\r\n[End Section]\r\n",
+       "GAME.txt: section 1: 3 lines, but the pointer table has 2 entries"},
+  };
+  for (const auto& [text, message] : cases) {
+    EXPECT_EQ(ExtractThenInsert(text), BatchOutcome::Failed) << message;
+    EXPECT_EQ(Error(), "result.log, line 3: " + message + ".");
+    EXPECT_EQ(ReadFile(dir.File("GAME.BIN")), Text(game));  // section 0 was not written either
+  }
+}
+
+}  // namespace
+}  // namespace tessary
