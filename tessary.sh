@@ -104,7 +104,35 @@ run_samples() {
       cmp "$out/archive/MSG/ROOM_intro.msg" "$out/check/MSG/ROOM_intro.msg" &&
       say "sample: the rebuilt archive holds the edited entry and the untouched ones"
   fi
+  run_text_samples "$cli" "$out"
   say "done: outputs are in out/"
+}
+
+# Room strings and a RES section: extract, edit, insert, extract again.
+run_text_samples() {
+  local cli=$1 out=$2
+  say "sample: extracting the strings of ROOM01.RDT and ROOM01.ARD (code table samples/room.tbl)"
+  cp samples/ROOM01.RDT "$out/ROOM01.RDT"
+  "$cli" -q -f rdt -t samples/room.tbl -o "$out/rooms" "$out/ROOM01.RDT"
+  "$cli" -q -f ard -t samples/room.tbl -o "$out/ard" samples/ROOM01.ARD
+  say "sample: editing a string of ROOM01.txt and inserting it into ROOM01.RDT"
+  sed -i 's/(The gate is shut.)/(The gate is open!)/' "$out/rooms/ROOM01.txt"
+  "$cli" -q -f log -t samples/room.tbl -o "$out/rooms-inserted" "$out/rooms/result.log"
+  "$cli" -q -f rdt -t samples/room.tbl -o "$out/rooms-check" "$out/ROOM01.RDT"
+  grep -q "(The gate is open!)" "$out/rooms-check/ROOM01.txt" &&
+    say "sample: the room holds the edited string"
+
+  say "sample: extracting the text section of MESSAGE.BIN described by MESSAGE.res"
+  cp samples/MESSAGE.BIN "$out/MESSAGE.BIN"
+  printf 'Game:    %s\r\nTable:   %s\r\n[Greetings]\r\nRange = 0x40 : 0x6F\r\nTable = 0x10 : 0x8\r\nFinal = 1\r\n' \
+    "$out/MESSAGE.BIN" "$ROOT/samples/message-decode.tbl" > "$out/MESSAGE.res"
+  "$cli" -q -f res -o "$out/text" "$out/MESSAGE.res"
+  say "sample: naming the encoding table on its first line, editing, inserting"
+  sed -i "1s|.*|#Use Table: $ROOT/samples/message-encode.tbl\r|; s/^Farewell\./Good_bye./" "$out/text/MESSAGE.txt"
+  "$cli" -q -f log -o "$out/text-inserted" "$out/text/result.log"
+  "$cli" -q -f res -o "$out/text-check" "$out/MESSAGE.res"
+  grep -q "^Good_bye\." "$out/text-check/MESSAGE.txt" &&
+    say "sample: the game file holds the edited section"
 }
 
 run_fuzz() {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/archive_builder.h"
+#include "tests/text_builder.h"
 #include "tests/tim_builder.h"
 
 namespace {
@@ -62,6 +63,42 @@ Bytes SampleArchive() {
       tessary::testing::SyntheticXorTable(), tessary::testing::SyntheticDictionary(), 2026);
 }
 
+// Room text as the game stores it: a blank is the byte 0x00.
+std::string RoomString(std::string text) {
+  for (char& c : text) {
+    if (c == ' ') c = '\0';
+  }
+  return text;
+}
+
+// A room whose strings end in the end code 0xFE and one more byte.
+Bytes SampleRoom() {
+  return tessary::testing::BuildRoom(
+      {RoomString("Welcome to the keep of Grimhold."), RoomString("The gate is shut."), "",
+       RoomString("Find the iron key.") + std::string("\xFE\x01", 2)},
+      0x80, 32);
+}
+
+// The room table: identity, with 0x00 read as a blank.
+Bytes SampleRoomTable() {
+  Bytes table = tessary::testing::IdentityTable();
+  table[0] = ' ';
+  return table;
+}
+
+void SaveTextSamples(const std::filesystem::path& samples, const std::filesystem::path& corpus) {
+  using namespace tessary::testing;
+  Save(samples / "ROOM01.RDT", SampleRoom());
+  Save(samples / "ROOM01.ARD", BuildArd(SampleRoom(), 11, 2500));
+  Save(samples / "room.tbl", SampleRoomTable());
+  Save(samples / "MESSAGE.BIN",
+       BuildGame({"Hello_traveller.", "Mind_the_{stairs}.", "", "Farewell."}, 4));
+  Save(samples / "message-decode.tbl", IdentityTable());
+  Save(samples / "message-encode.tbl", EncodingTable(0x3B));
+  Save(corpus / "room" / "room.rdt", SampleRoom());
+  Save(corpus / "room" / "room.ard", BuildArd(BuildRoom({"ab", "c\xFE"}), 9, 100));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -74,6 +111,8 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(corpus / "log");
   std::filesystem::create_directories(corpus / "archive");
   std::filesystem::create_directories(corpus / "decompress");
+  std::filesystem::create_directories(corpus / "room");
+  SaveTextSamples(samples, corpus);
   Save(samples / "tims.bin", SampleTims());
   Save(corpus / "tim" / "minimal-4bit.tim", BuildTim({}));
   Save(corpus / "tim" / "direct-24bit.tim",

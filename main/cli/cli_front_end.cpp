@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "formathandlers/text/code_table.h"
 #include "main/batch_driver.h"
 #include "main/cli/cli_outputs.h"
 #include "main/file_queue.h"
@@ -71,6 +72,10 @@ int RunBatchWith(const Options& options, int choice) {
   outputs.Attach(ctx);
   InstallInterruptHandler();
   AddFilesToQueue(ctx, choice, files);
+  // Other batches take -t as the table loaded before them, as the window keeps
+  // the table of an earlier batch: log sections of RDT rooms use it unless the
+  // log names one with "#CodeTable:".
+  if (table && !RowOfChoice(choice)->needsCodeTable) LoadCodeTable(ctx.CodeTable, *table);
 
   const BatchOutcome outcome = RunBatch(ctx);
   outputs.ClearLine();
@@ -98,7 +103,9 @@ int RunCli(int argc, char** argv) {
   app.add_option("-f,--format", options.key, "file type KEY (see below)")->required();
   app.add_option("-o,--output", options.outputDirectory, "output directory (created if missing)")
       ->required();
-  app.add_option("-t,--table", options.codeTable, "code table (*.tbl), required for ard and rdt");
+  app.add_option("-t,--table", options.codeTable,
+                 "code table (*.tbl): required for ard and rdt; for log and lst the table that "
+                 "RDT sections use unless the log names one");
   app.add_flag("-q,--quiet", options.quiet, "no status line or progress bar on stderr");
   app.add_option("FILE", options.files, "input files (for lst: one project list)")->required();
   app.footer(KeyHelp());

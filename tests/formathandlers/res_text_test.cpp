@@ -22,50 +22,14 @@ using testing::WriteFile;
 
 constexpr int kResChoice = 4;
 constexpr int kLogChoice = 6;
-constexpr std::uint32_t kTable = 0x10;  // P: the pointer table of the game file
-constexpr std::uint32_t kBase = 0x40;   // B: the text base
+using testing::BuildGame;
+using testing::Codes;
+using testing::EncodingTable;
+using testing::kBase;
+using testing::kTable;
 
 std::string Text(const Bytes& bytes) {
   return {bytes.begin(), bytes.end()};
-}
-
-// Game codes of a text: 0x00..0x56 decode to 0x24..0x7A, codes from 0x7B on
-// to themselves, so every character has one code.
-Bytes Codes(const std::string& text) {
-  Bytes codes;
-  for (const char c : text) {
-    const auto u = static_cast<std::uint8_t>(c);
-    codes.push_back(u <= 0x7A ? static_cast<std::uint8_t>(u - 0x24) : u);
-  }
-  return codes;
-}
-
-// The inverse of the identity decoding table through the shifted lookup; the
-// entry for 0x00 (the padding) is `pad`.
-Bytes EncodingTable(std::uint8_t pad) {
-  Bytes table = testing::IdentityTable();
-  for (int c = 0x24; c <= 0x7A; ++c)
-    table[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(c - 0x24);
-  table[0] = pad;
-  return table;
-}
-
-// A game file: filler, a pointer table at 0x10 for `strings` (relative to
-// 0x40, the first string at 0x40 + first), the strings back to back, filler.
-Bytes BuildGame(const std::vector<std::string>& strings, std::uint16_t first = 0) {
-  Bytes game(kTable, 0x99);
-  std::uint16_t at = first;
-  for (const auto& s : strings) {
-    testing::PutU16(game, at);
-    at = static_cast<std::uint16_t>(at + s.size());
-  }
-  game.resize(kBase + first, 0x98);
-  for (const auto& s : strings) {
-    const Bytes codes = Codes(s);
-    game.insert(game.end(), codes.begin(), codes.end());
-  }
-  game.resize(game.size() + 8, 0x97);
-  return game;
 }
 
 std::string Hex(std::uint32_t v) {
