@@ -87,6 +87,15 @@ run_samples() {
     say "sample: writing the found images back (result log replay)"
     "$cli" -q -f log -o "$out/inserted" "$out/found/result.log"
     cmp samples/tims.bin "$out/tims.bin" && say "sample: the round trip left tims.bin byte-for-byte unchanged"
+    say "sample: converting the found TIMs to bitmaps and back (result log replay)"
+    mkdir -p "$out/found-before"
+    cp "$out"/found/*.tim "$out/found-before/"
+    "$cli" -q -f tim -o "$out/bitmaps" "$out"/found/*.tim
+    "$cli" -q -f log -o "$out/bitmaps-inserted" "$out/bitmaps/result.log"
+    cmp "$out/found-before/tims_0.tim" "$out/found/tims_0.tim" &&
+      cmp "$out/found-before/tims_1.tim" "$out/found/tims_1.tim" &&
+      cmp "$out/found-before/tims_3.tim" "$out/found/tims_3.tim" &&
+      say "sample: the 4-, 8- and 24-bit TIMs came back unchanged (16-bit ones lose only their STP bits)"
   fi
   if [ -f samples/ROOM.DAT ]; then
     say "sample: extracting samples/ROOM.DAT (XorTable.tbl and decodetable.tbl beside the outputs)"

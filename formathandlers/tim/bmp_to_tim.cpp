@@ -1,10 +1,150 @@
 #include "formathandlers/tim/bmp_to_tim.h"
 
+#include <cstdio>
+#include <optional>
+
+#include "formathandlers/image/bmp_codec.h"
+#include "formathandlers/tim/tim_bitmap.h"
+#include "misc/byte_reader.h"
+#include "misc/errors.h"
+#include "misc/paths.h"
+
 namespace tessary {
 
-// Bitmap to TIM conversion is not built yet: it takes no log line.
-std::size_t BmpToTim(ProcessContext&, const std::string&, std::size_t index) {
-  return index;
+namespace {
+
+constexpr std::size_t kBitmapTargetPrefix = 13;  // "#Target BMP: "
+
+std::string PixelLabel(const std::string& name, std::uint32_t x, std::uint32_t y) {
+  return name + ": pixel (" + std::to_string(x) + ", " + std::to_string(y) + ")";
+}
+
+std::string HexColour(const PaletteEntry& c) {
+  char text[8];
+  std::snprintf(text, sizeof text, "#%02X%02X%02X", c.red, c.green, c.blue);
+  return text;
+}
+
+// The CLUT colours the indices of the mode can select, as the bitmap shows
+// them.
+std::vector<PaletteEntry> SelectableColours(const TimImage& image) {
+  const std::size_t count = image.mode == TimPixelMode::Clut4 ? 16 : 256;
+  std::vector<PaletteEntry> colours;
+  for (std::size_t i = 0; i < image.clut.size() && i < count; ++i) {
+    const std::uint16_t v = image.clut[i];
+    colours.push_back({static_cast<std::uint8_t>((v & 0x1F) << 3),
+                       static_cast<std::uint8_t>(((v >> 5) & 0x1F) << 3),
+                       static_cast<std::uint8_t>(((v >> 10) & 0x1F) << 3)});
+  }
+  return colours;
+}
+
+// The CLUT index of every pixel: the bitmap's own index, or for a truecolour
+// bitmap the first CLUT entry of exactly its colour.
+void IndicesOfRow(const Bitmap& bitmap, std::uint32_t y, const std::vector<PaletteEntry>& colours,
+                  std::uint32_t limit, const std::string& name,
+                  std::vector<std::uint8_t>& indices) {
+  const auto row = bitmap.Row(y);
+  for (std::uint32_t x = 0; x < bitmap.Width(); ++x) {
+    if (bitmap.Indexed()) {
+      indices[x] = row[x];
+      if (indices[x] >= limit)
+        throw FormatError(PixelLabel(name, x, y) + " has index " + std::to_string(row[x]) +
+                          "; a 4-bit TIM has 16 colours");
+      continue;
+    }
+    const PaletteEntry colour{row[3 * x + 2], row[3 * x + 1], row[3 * x]};
+    const auto at = std::find(colours.begin(), colours.end(), colour);
+    if (at == colours.end())
+      throw FormatError(PixelLabel(name, x, y) + " has the colour " + HexColour(colour) +
+                        ", which is not a colour of the TIM's CLUT");
+    indices[x] = static_cast<std::uint8_t>(at - colours.begin());
+  }
+}
+
+void IndexedRows(const Bitmap& bitmap, const TimImage& image, const std::string& name,
+                 ByteBuffer& out) {
+  const bool four = image.mode == TimPixelMode::Clut4;
+  const auto colours = SelectableColours(image);
+  std::vector<std::uint8_t> indices(bitmap.Width());
+  for (std::uint32_t y = 0; y < bitmap.Height(); ++y) {
+    IndicesOfRow(bitmap, y, colours, four ? 16 : 256, name, indices);
+    std::uint8_t* to = out.data() + y * image.rowBytes;
+    if (!four) {
+      std::copy(indices.begin(), indices.end(), to);
+      continue;
+    }
+    for (std::size_t x = 0; x + 1 < indices.size(); x += 2)  // the left pixel in the low nibble
+      to[x / 2] = static_cast<std::uint8_t>(indices[x] | indices[x + 1] << 4);
+  }
+}
+
+void DirectRows(const Bitmap& bitmap, const TimImage& image, ByteBuffer& out) {
+  const Bitmap colours = bitmap.Depth() == PixelDepth::Direct24
+                             ? Bitmap()
+                             : ConvertToDirect(bitmap, PixelDepth::Direct24);
+  const Bitmap& source = bitmap.Depth() == PixelDepth::Direct24 ? bitmap : colours;
+  for (std::uint32_t y = 0; y < source.Height(); ++y) {
+    const auto row = source.Row(y);
+    std::uint8_t* to = out.data() + y * image.rowBytes;
+    for (std::uint32_t x = 0; x < source.Width(); ++x) {
+      const std::uint8_t blue = row[3 * x], green = row[3 * x + 1], red = row[3 * x + 2];
+      if (image.mode == TimPixelMode::Direct24) {
+        to[3 * x] = red;
+        to[3 * x + 1] = green;
+        to[3 * x + 2] = blue;
+      } else {  // red in bits 0-4, green 5-9, blue 10-14, STP clear
+        StoreU16(to + 2 * x,
+                 static_cast<std::uint16_t>((red >> 3) | (green >> 3) << 5 | (blue >> 3) << 10));
+      }
+    }
+  }
+}
+
+}  // namespace
+
+ByteBuffer TimPixelsFromBitmap(const Bitmap& bitmap, const TimImage& image,
+                               const std::string& bitmapName) {
+  ByteBuffer out(static_cast<std::size_t>(image.rowBytes * image.height));
+  if (image.mode == TimPixelMode::Clut4 || image.mode == TimPixelMode::Clut8)
+    IndexedRows(bitmap, image, bitmapName, out);
+  else
+    DirectRows(bitmap, image, out);
+  return out;
+}
+
+std::size_t BmpToTim(ProcessContext& ctx, const std::string&, std::size_t index) {
+  const std::string& line = ctx.TakeLogLine(index);
+  const std::string bitmapPath =
+      line.size() > kBitmapTargetPrefix ? line.substr(kBitmapTargetPrefix) : "";
+  if (bitmapPath.empty() || !PathExists(bitmapPath)) return index + 1;
+  const std::string bitmapName = FileNameOf(bitmapPath);
+  ctx.Status.SetBarPosition(Bar::Progress, 0);
+  ctx.Status.SetBarMaximum(Bar::Progress, 100);
+  ctx.Status.SetCurrentMessage("Converting " + bitmapName + " ...");
+  ctx.Status.PumpEvents();
+
+  FileStream& tim = ctx.SourceStream.value();
+  ByteBuffer timBytes(static_cast<std::size_t>(tim.Size()));
+  tim.Seek(0);
+  tim.ReadExact(timBytes);
+  const TimImage image = ReadTimImage(timBytes, FileNameOf(ctx.SourcePath), false);
+  const ByteBuffer bmpBytes = LoadBytes(bitmapPath);
+  const BmpSize size = ReadBmpSize(bmpBytes, bitmapName);
+  if (size.width != image.pixelWidth || size.height != image.height)
+    throw FormatError(bitmapName + " is " + std::to_string(size.width) + " x " +
+                      std::to_string(size.height) + " pixels, the image of " +
+                      FileNameOf(ctx.SourcePath) + " is " + std::to_string(image.pixelWidth) +
+                      " x " + std::to_string(image.height));
+  const ByteBuffer pixels = TimPixelsFromBitmap(DecodeBmp(bmpBytes, bitmapName), image, bitmapName);
+
+  tim.Seek(image.pixelOffset);
+  tim.Write(pixels);
+  tim.Truncate();  // bytes after the pixel data go
+  ctx.Status.SetBarPosition(Bar::Progress, 100);
+  ctx.Status.AppendResult(bitmapName + " converted.");
+  ctx.Status.PumpEvents();
+  return index + 1;
 }
 
 }  // namespace tessary

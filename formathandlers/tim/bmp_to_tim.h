@@ -5,10 +5,20 @@
 #include <string>
 
 #include "batch/process_context.h"
+#include "formathandlers/tim/tim_bitmap.h"
 
 namespace tessary {
 
-// Returns the index of the first log line not taken.
+// Takes the "#Target BMP: " line at `index` and rewrites the pixel data of the
+// TIM open as SourceStream from that bitmap; a missing bitmap is skipped
+// silently. The bitmap must have the image's size; modes 0 and 1 take its
+// indices (or colours that are exactly CLUT colours), modes 2 and 3 its
+// colours. Everything is checked before the TIM is written. Returns index + 1.
 std::size_t BmpToTim(ProcessContext& ctx, const std::string& path, std::size_t index);
+
+// The TIM's pixel rows made from a bitmap of the image's size (exposed for
+// tests and benchmarks). Errors name `bitmapName`.
+ByteBuffer TimPixelsFromBitmap(const Bitmap& bitmap, const TimImage& image,
+                               const std::string& bitmapName);
 
 }  // namespace tessary

@@ -1,8 +1,45 @@
 #include "formathandlers/tim/tim_to_bmp.h"
 
+#include <algorithm>
+
+#include "batch/result_log.h"
+#include "formathandlers/image/bmp_codec.h"
+#include "formathandlers/tim/tim_bitmap.h"
+#include "misc/mapped_file.h"
+#include "misc/output_file.h"
+#include "misc/paths.h"
+
 namespace tessary {
 
-// TIM to bitmap conversion is not built yet.
-void TimToBmp(ProcessContext&, const std::string&) {}
+namespace {
+
+std::string LowerCase(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(), [](char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  });
+  return text;
+}
+
+}  // namespace
+
+void TimToBmp(ProcessContext& ctx, const std::string& path) {
+  const std::string name = FileNameOf(path);
+  ctx.Status.SetCurrentMessage("Converting " + name + " ...");
+  ctx.Status.PumpEvents();
+  Bitmap bitmap;
+  {
+    const MappedFile tim(path);
+    bitmap = LoadTimBitmap(tim.Bytes(), name);
+  }
+  // 15-bit images are saved as 24-bit bitmaps.
+  if (bitmap.Depth() == PixelDepth::Direct15)
+    bitmap = ConvertToDirect(bitmap, PixelDepth::Direct24);
+  const std::string bmpPath =
+      ctx.ClaimOutput(ctx.OutputPath(LowerCase(NameWithExtension(path, ".bmp"))));
+  SaveBytes(bmpPath, EncodeBmp(bitmap));
+  ctx.ResultLog.Add(BitmapTargetLine(bmpPath));
+  ctx.Status.AppendResult(name + " converted.");
+  ctx.Status.PumpEvents();
+}
 
 }  // namespace tessary

@@ -1,0 +1,89 @@
+#include "formathandlers/image/bitmap.h"
+
+#include "misc/byte_reader.h"
+
+namespace tessary {
+
+namespace {
+
+struct Bgr {
+  std::uint8_t blue, green, red;
+};
+
+void PutPixel(std::uint8_t* row, std::uint32_t x, PixelDepth depth, Bgr c) {
+  if (depth == PixelDepth::Direct15) {
+    StoreU16(row + 2 * x,
+             static_cast<std::uint16_t>((c.blue >> 3) | (c.green >> 3) << 5 | (c.red >> 3) << 10));
+  } else {
+    row[3 * x] = c.blue;
+    row[3 * x + 1] = c.green;
+    row[3 * x + 2] = c.red;
+  }
+}
+
+// The 16 or 256 palette colours as blue, green, red; black past its end.
+std::vector<Bgr> ColoursOf(const Bitmap& bitmap) {
+  std::vector<Bgr> colours(bitmap.Depth() == PixelDepth::Indexed4 ? 16 : 256, Bgr{0, 0, 0});
+  for (std::size_t i = 0; i < colours.size() && i < bitmap.palette.size(); ++i)
+    colours[i] = {bitmap.palette[i].blue, bitmap.palette[i].green, bitmap.palette[i].red};
+  return colours;
+}
+
+// One row, with the source depth's loop chosen once per row.
+void ConvertRow(const Bitmap& source, std::span<const std::uint8_t> from, std::uint8_t* to,
+                PixelDepth depth, const std::vector<Bgr>& colours) {
+  const std::uint32_t width = source.Width();
+  switch (source.Depth()) {
+    case PixelDepth::Indexed4:
+      for (std::uint32_t x = 0; x < width; ++x)
+        PutPixel(to, x, depth, colours[(x % 2 == 0) ? from[x / 2] >> 4 : from[x / 2] & 0x0F]);
+      break;
+    case PixelDepth::Indexed8:
+      for (std::uint32_t x = 0; x < width; ++x) PutPixel(to, x, depth, colours[from[x]]);
+      break;
+    case PixelDepth::Direct15:
+      for (std::uint32_t x = 0; x < width; ++x) {
+        const std::uint16_t v = LoadU16(from.data() + 2 * x);
+        PutPixel(to, x, depth,
+                 {Widen5(v & 0x1F), Widen5((v >> 5) & 0x1F), Widen5((v >> 10) & 0x1F)});
+      }
+      break;
+    case PixelDepth::Direct24:
+      for (std::uint32_t x = 0; x < width; ++x)
+        PutPixel(to, x, depth, {from[3 * x], from[3 * x + 1], from[3 * x + 2]});
+      break;
+  }
+}
+
+}  // namespace
+
+std::size_t RowBytesOf(std::uint32_t width, PixelDepth depth) {
+  switch (depth) {
+    case PixelDepth::Indexed4:
+      return (static_cast<std::size_t>(width) + 1) / 2;
+    case PixelDepth::Indexed8:
+      return width;
+    case PixelDepth::Direct15:
+      return static_cast<std::size_t>(width) * 2;
+    case PixelDepth::Direct24:
+      break;
+  }
+  return static_cast<std::size_t>(width) * 3;
+}
+
+Bitmap::Bitmap(std::uint32_t width, std::uint32_t height, PixelDepth depth)
+    : width_(width),
+      height_(height),
+      depth_(depth),
+      rowBytes_(RowBytesOf(width, depth)),
+      pixels_(rowBytes_ * height) {}
+
+Bitmap ConvertToDirect(const Bitmap& source, PixelDepth depth) {
+  Bitmap target(source.Width(), source.Height(), depth);
+  const std::vector<Bgr> colours = source.Indexed() ? ColoursOf(source) : std::vector<Bgr>();
+  for (std::uint32_t y = 0; y < source.Height(); ++y)
+    ConvertRow(source, source.Row(y), target.Row(y).data(), depth, colours);
+  return target;
+}
+
+}  // namespace tessary

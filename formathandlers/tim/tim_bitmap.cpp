@@ -1,0 +1,153 @@
+#include "formathandlers/tim/tim_bitmap.h"
+
+#include <algorithm>
+
+#include "formathandlers/tim/tim_layout.h"
+#include "misc/byte_reader.h"
+#include "misc/errors.h"
+
+namespace tessary {
+
+namespace {
+
+[[noreturn]] void Refuse(const std::string& name, const std::string& what) {
+  throw FormatError(name + ": " + what);
+}
+
+void SetPixelSize(TimImage& image, std::uint16_t w) {
+  switch (image.mode) {
+    case TimPixelMode::Clut4:
+      image.pixelWidth = static_cast<std::uint16_t>(w * 4u);
+      image.rowBytes = image.pixelWidth / 2;
+      break;
+    case TimPixelMode::Clut8:
+      image.pixelWidth = static_cast<std::uint16_t>(w * 2u);
+      image.rowBytes = image.pixelWidth;
+      break;
+    case TimPixelMode::Direct16:
+      image.pixelWidth = w;
+      image.rowBytes = std::uint64_t{w} * 2;
+      break;
+    case TimPixelMode::Direct24:
+      image.pixelWidth = w;
+      image.rowBytes = std::uint64_t{w} * 3;
+      break;
+  }
+}
+
+PixelDepth DepthOf(TimPixelMode mode) {
+  switch (mode) {
+    case TimPixelMode::Clut4:
+      return PixelDepth::Indexed4;
+    case TimPixelMode::Clut8:
+      return PixelDepth::Indexed8;
+    case TimPixelMode::Direct16:
+      return PixelDepth::Direct15;
+    case TimPixelMode::Direct24:
+      break;
+  }
+  return PixelDepth::Direct24;
+}
+
+std::vector<PaletteEntry> PaletteOf(const std::vector<std::uint16_t>& clut) {
+  ByteBuffer buffer(clut.size() * 2);
+  for (std::size_t i = 0; i < clut.size(); ++i) StoreU16(buffer.data() + 2 * i, clut[i]);
+  ExpandClut(buffer);
+  SwapRedBlue24(buffer);
+  return BuildPalette(buffer.size() / 3, buffer);
+}
+
+}  // namespace
+
+TimImage ReadTimImage(std::span<const std::uint8_t> tim, const std::string& name, bool withRows) {
+  if (tim.size() < tim::kHeaderSize) Refuse(name, "too short to hold a TIM header");
+  const std::uint32_t flags = LoadU32(tim.data() + 4);
+  if (LoadU32(tim.data()) != tim::kId || (flags & tim::kReservedFlags) != 0)
+    Refuse(name, "not a TIM image");
+  if ((flags & tim::kModeMask) > 3)
+    Refuse(name, "TIM pixel mode " + std::to_string(flags & tim::kModeMask) + " is not supported");
+  TimImage image;
+  image.mode = static_cast<TimPixelMode>(flags & tim::kModeMask);
+  std::uint64_t at = tim::kHeaderSize;
+  if ((flags & tim::kHasClutFlag) != 0) {
+    if (!FitsIn(tim.size(), at, tim::kBlockHeaderSize)) Refuse(name, "the CLUT block is cut short");
+    const std::uint32_t length = LoadU32(tim.data() + at);
+    if (length < tim::kBlockHeaderSize || !FitsIn(tim.size(), at, length))
+      Refuse(name,
+             "the CLUT block's length (" + std::to_string(length) + ") does not fit the file");
+    image.clut.resize((length - tim::kBlockHeaderSize) / 2);
+    for (std::size_t i = 0; i < image.clut.size(); ++i)
+      image.clut[i] = LoadU16(tim.data() + at + tim::kBlockHeaderSize + 2 * i);
+    at += length;
+  }
+  if (!FitsIn(tim.size(), at, tim::kBlockHeaderSize))
+    Refuse(name, "the image block header is cut short");
+  SetPixelSize(image, LoadU16(tim.data() + at + tim::kBlockWidth));
+  image.height = LoadU16(tim.data() + at + tim::kBlockHeight);
+  image.pixelOffset = at + tim::kBlockHeaderSize;
+  if (withRows && !FitsIn(tim.size(), image.pixelOffset, image.rowBytes * image.height))
+    Refuse(name, "the pixel rows end past the end of the file");
+  return image;
+}
+
+Bitmap LoadTimBitmap(std::span<const std::uint8_t> tim, const std::string& name) {
+  const TimImage image = ReadTimImage(tim, name, true);
+  Bitmap bitmap(image.pixelWidth, image.height, DepthOf(image.mode));
+  if (bitmap.Indexed()) bitmap.palette = PaletteOf(image.clut);
+  for (std::uint32_t y = 0; y < image.height; ++y) {
+    const auto row = bitmap.Row(y);
+    const auto* from = tim.data() + image.pixelOffset + y * image.rowBytes;
+    std::copy(from, from + image.rowBytes, row.begin());
+    switch (image.mode) {
+      case TimPixelMode::Clut4:
+        SwapNibbles(row);
+        break;
+      case TimPixelMode::Clut8:
+        break;
+      case TimPixelMode::Direct16:
+        SwapRedBlue16(row);
+        break;
+      case TimPixelMode::Direct24:
+        SwapRedBlue24(row);
+        break;
+    }
+  }
+  return bitmap;
+}
+
+void ExpandClut(ByteBuffer& buffer) {
+  const std::size_t words = buffer.size() / 2;
+  ByteBuffer triples(words * 3);
+  for (std::size_t i = 0; i < words; ++i) {
+    const std::uint16_t v = LoadU16(buffer.data() + 2 * i);
+    triples[3 * i] = static_cast<std::uint8_t>(((v >> 10) & 0x1F) << 3);
+    triples[3 * i + 1] = static_cast<std::uint8_t>(((v >> 5) & 0x1F) << 3);
+    triples[3 * i + 2] = static_cast<std::uint8_t>((v & 0x1F) << 3);
+  }
+  buffer = std::move(triples);
+}
+
+std::vector<PaletteEntry> BuildPalette(std::size_t n, std::span<const std::uint8_t> triples) {
+  std::vector<PaletteEntry> palette(std::min(n, triples.size() / 3));
+  for (std::size_t i = 0; i < palette.size(); ++i)
+    palette[i] = {triples[3 * i], triples[3 * i + 1], triples[3 * i + 2]};
+  return palette;
+}
+
+void SwapNibbles(std::span<std::uint8_t> bytes) {
+  for (std::uint8_t& b : bytes) b = static_cast<std::uint8_t>((b << 4) | (b >> 4));
+}
+
+void SwapRedBlue16(std::span<std::uint8_t> bytes) {
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    const std::uint16_t v = LoadU16(bytes.data() + i);
+    StoreU16(bytes.data() + i,
+             static_cast<std::uint16_t>((v & 0x03E0) | ((v >> 10) & 0x1F) | ((v & 0x1F) << 10)));
+  }
+}
+
+void SwapRedBlue24(std::span<std::uint8_t> bytes) {
+  for (std::size_t i = 0; i + 2 < bytes.size(); i += 3) std::swap(bytes[i], bytes[i + 2]);
+}
+
+}  // namespace tessary
