@@ -12,7 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (const auto header = tessary::ReadTimHeader(bytes)) {
     if (header->totalLength > size || header->totalLength < 20) std::abort();
   }
-  tessary::TimScanner scanner(bytes);
+  tessary::SpanSource source(bytes);
+  tessary::TimScanner scanner(source);
   std::uint64_t last = 0;
   while (!scanner.Finished()) {
     const auto found = scanner.Next(scanner.Position() + 7);

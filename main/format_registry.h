@@ -37,6 +37,9 @@ struct FormatRow {
   // (the source is closed before the call); otherwise it gets OutputDirectory
   // + the source's file name, with the source open as SourceStream.
   bool insertsThroughSourcePath;
+  // The insertion handler only reads the source: a read-only source is opened
+  // for reading, still held alone against writers.
+  bool onlyReadsSource;
 };
 
 inline constexpr int kFileTypeCount = 8;

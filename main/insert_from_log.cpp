@@ -24,14 +24,26 @@ class SourceStreamGuard final {
   ProcessContext& ctx_;
 };
 
+// Sources are opened for reading and writing, held alone. One whose handler
+// only reads it may be read-only (files copied from a disc usually are): it is
+// then opened for reading, still held alone against writers.
+FileStream OpenSource(const std::string& path, const FormatRow* row) {
+  try {
+    return FileStream::OpenReadWrite(path);
+  } catch (const FileError&) {
+    if (row == nullptr || !row->onlyReadsSource) throw;
+    return FileStream::OpenReadExclusive(path);
+  }
+}
+
 // A "#Source:" line at `index`: opens the source and runs the insertion
 // handler of the format in force. Returns the next line to examine.
 std::size_t ApplySource(ProcessContext& ctx, const std::string& sourcePath, std::size_t index) {
+  const FormatRow* row = RowOfIndex(ctx.LogFormat);
   ctx.SourceStream.reset();
-  ctx.SourceStream = FileStream::OpenReadWrite(sourcePath);
+  ctx.SourceStream = OpenSource(sourcePath, row);
   ctx.SourcePath = sourcePath;
   ctx.Status.SetCurrentMessage("Processing " + FileNameOf(sourcePath) + "...");
-  const FormatRow* row = RowOfIndex(ctx.LogFormat);
   if (row == nullptr || row->insert == nullptr) return index + 1;
   if (row->insertsThroughSourcePath) ctx.SourceStream.reset();
   const std::string target =
@@ -47,7 +59,15 @@ int LogPercent(std::size_t index, std::size_t count) {
 
 // Examines line i and returns the next line to examine.
 std::size_t ExamineLine(ProcessContext& ctx, std::size_t i) {
-  const LogLine line = ReadLogLine(ctx.TakeLogLine(i));
+  const std::string& text = ctx.TakeLogLine(i);
+  const LogLine line = ReadLogLine(text);
+  // Values are cut from a directive by position: an indented keyword would
+  // give a value that is not the one written.
+  const bool valued = line.directive == Directive::Format || line.directive == Directive::Source ||
+                      line.directive == Directive::CodeTable;
+  if (valued && !text.empty() && IsLogSpace(text.front()))
+    throw FormatError("\"" + std::string(FirstWord(text)) +
+                      "\" must stand at the start of its line; this line is not understood");
   switch (line.directive) {
     case Directive::Format:
       ctx.LogFormat = FormatIndexOfKey(FirstWord(line.value));

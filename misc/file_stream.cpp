@@ -19,6 +19,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
 #endif
 
 namespace tessary {
@@ -33,6 +34,10 @@ FileStream FileStream::OpenRead(const std::string& path) {
 
 FileStream FileStream::OpenReadWrite(const std::string& path) {
   return FileStream(path, path, Access::ReadWrite);
+}
+
+FileStream FileStream::OpenReadExclusive(const std::string& path) {
+  return FileStream(path, path, Access::ReadExclusive);
 }
 
 FileStream FileStream::CreateNew(const std::string& path, const std::string& shownPath) {
@@ -97,10 +102,8 @@ FileStream::FileStream(std::string path, std::string shownPath, Access access)
   DWORD desired = GENERIC_READ;
   DWORD share = FILE_SHARE_READ;
   DWORD disposition = OPEN_EXISTING;
-  if (access != Access::Read) {
-    desired |= GENERIC_WRITE;
-    share = 0;
-  }
+  if (access != Access::Read) share = 0;
+  if (access == Access::ReadWrite || access == Access::CreateNew) desired |= GENERIC_WRITE;
   if (access == Access::CreateNew) disposition = CREATE_NEW;
   HANDLE h = CreateFileW(native.c_str(), desired, share, nullptr, disposition,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -168,11 +171,16 @@ void FileStream::Close() {
   handle_ = nullptr;
 }
 
+std::uint64_t FileStream::NextDataOffset(std::uint64_t offset) const {
+  return offset;
+}
+
 #else
 
 FileStream::FileStream(std::string path, std::string shownPath, Access access)
     : path_(std::move(path)), shownPath_(std::move(shownPath)) {
-  const int flags = access == Access::Read ? O_RDONLY
+  const bool readOnly = access == Access::Read || access == Access::ReadExclusive;
+  const int flags = readOnly ? O_RDONLY
                     : access == Access::CreateNew ? O_RDWR | O_CREAT | O_EXCL
                                                   : O_RDWR;
   // O_NONBLOCK keeps the open of a FIFO from waiting for a writer; only
@@ -228,6 +236,15 @@ void FileStream::Truncate() {
 void FileStream::Close() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
+}
+
+std::uint64_t FileStream::NextDataOffset(std::uint64_t offset) const {
+#ifdef SEEK_DATA
+  const off_t data = ::lseek(fd_, static_cast<off_t>(offset), SEEK_DATA);
+  if (data >= 0) return static_cast<std::uint64_t>(data);
+  if (errno == ENXIO) return std::max(offset, Size());  // only a hole up to the end
+#endif
+  return offset;
 }
 
 #endif

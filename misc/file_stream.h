@@ -23,6 +23,9 @@ class FileStream final {
   static FileStream OpenRead(const std::string& path);
   // An existing file, for reading and writing, held exclusively.
   static FileStream OpenReadWrite(const std::string& path);
+  // An existing file, for reading only, but held exclusively like a file open
+  // for writing (a read-only source that must not change while it is read).
+  static FileStream OpenReadExclusive(const std::string& path);
   // A new file that must not exist yet, for reading and writing, held
   // exclusively. Errors name `shownPath` (the name the user knows the file by).
   // Outputs are made through OutputFile, which creates them this way under a
@@ -41,6 +44,10 @@ class FileStream final {
   std::uint64_t Position() const { return position_; }
   void Seek(std::uint64_t position) { position_ = position; }
 
+  // The first offset at or after `offset` that may hold data: past it lies a
+  // hole of a sparse file, which reads as zero bytes. `offset` itself where
+  // the system cannot tell.
+  std::uint64_t NextDataOffset(std::uint64_t offset) const;
   // Reads exactly out.size() bytes; a short read raises "Stream read error (PATH)".
   void ReadExact(std::span<std::uint8_t> out);
   // Reads up to out.size() bytes and returns how many were read.
@@ -56,7 +63,7 @@ class FileStream final {
   void Close();
 
  private:
-  enum class Access { Read, ReadWrite, CreateNew };
+  enum class Access { Read, ReadExclusive, ReadWrite, CreateNew };
   FileStream(std::string path, std::string shownPath, Access access);
 
   std::string path_;

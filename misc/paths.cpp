@@ -31,6 +31,10 @@ std::string FileNameOf(std::string_view path) {
   return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));
 }
 
+std::string ParentOf(std::string_view path) {
+  return std::string(path.substr(0, path.size() - FileNameOf(path).size()));
+}
+
 std::string BaseBeforeFirstDot(std::string_view path) {
   const std::string name = FileNameOf(path);
   const auto dot = name.find('.');

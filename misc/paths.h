@@ -22,6 +22,8 @@ std::string PathText(const std::filesystem::path& path);
 std::string JoinPath(std::string_view directory, std::string_view name);
 // The part after the last separator ("\" or "/" on Windows, "/" elsewhere).
 std::string FileNameOf(std::string_view path);
+// The directory part of a path ("" when it has none).
+std::string ParentOf(std::string_view path);
 // The file name cut before its first "."; empty when it has no dot (output
 // names of such sources start with "_").
 std::string BaseBeforeFirstDot(std::string_view path);

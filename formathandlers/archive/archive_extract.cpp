@@ -8,6 +8,7 @@
 
 #include "batch/result_log.h"
 #include "formathandlers/archive/archive_layout.h"
+#include "formathandlers/archive/archive_tables.h"
 #include "formathandlers/archive/decompress.h"
 #include "formathandlers/archive/xor_stream.h"
 #include "misc/errors.h"
@@ -28,6 +29,17 @@ std::string ExtensionFolder(const std::string& name) {
   std::transform(ext.begin(), ext.end(), ext.begin(),
                  [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
   return ext;
+}
+
+// The entry name as file names, result lines and log lines use it: control
+// characters (below 0x20, and 0x7F) become "_", so that every target line stays
+// one line. The archive's own record keeps the name.
+std::string PrintableName(std::string name) {
+  for (char& c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) c = '_';
+  }
+  return name;
 }
 
 // The part of NAME after its last '\' or ':'.
@@ -66,6 +78,7 @@ struct ArchiveRun {
   std::string base;
   XorTable table;
   std::uint16_t repeatCounter = 0;
+  std::string directory;                 // the archive's, where the tables may also be
   std::optional<ByteBuffer> dictionary;  // "decodetable.tbl", read at the first compressed entry
   ByteBuffer stored;                     // reused across entries
   ByteBuffer unpacked;
@@ -125,7 +138,8 @@ std::span<const std::uint8_t> EntryContent(ArchiveRun& run, const EntryRecord& r
   ctx.Status.SetCurrentMessage("Decompressing " + record.name + " from " + run.archiveName +
                                " ...");
   ctx.Status.PumpEvents();
-  if (!run.dictionary) run.dictionary = LoadBytes(AbsolutePath(kDecodeTableName));
+  if (!run.dictionary)
+    run.dictionary = LoadDictionary(LocateTable(kDecodeTableName, run.directory));
   try {
     DecompressWithDictionary(run.stored, run.unpacked, block.unpackedSize, block.chunkSizes,
                              *run.dictionary);
@@ -138,15 +152,15 @@ std::span<const std::uint8_t> EntryContent(ArchiveRun& run, const EntryRecord& r
 void ExtractEntry(ArchiveRun& run, const EntryRecord& record, const DataBlock& block, std::size_t e,
                   std::size_t count) {
   ProcessContext& ctx = run.ctx;
-  const std::string path = OutputPathFor(run, record.name);
+  const std::string name = PrintableName(record.name);
+  const std::string path = OutputPathFor(run, name);
   const auto content = EntryContent(run, record, block, e);
   OutputFile out(path);
   out.Write(content);
   out.Commit();
 
   const bool compressed = block.unpackedSize > record.storedSize;
-  ctx.Status.AppendResult(FinalComponent(record.name) +
-                          (compressed ? " decompressed." : " extracted."));
+  ctx.Status.AppendResult(FinalComponent(name) + (compressed ? " decompressed." : " extracted."));
   ctx.ResultLog.Add(ArchiveTargetLine(path));
   ctx.Status.SetExtractedTag(ctx.Status.ExtractedTag() + 1);
   ctx.Status.SetExtractedCaption("Extracted " + std::to_string(ctx.Status.ExtractedTag()) + " of " +
@@ -157,9 +171,11 @@ void ExtractEntry(ArchiveRun& run, const EntryRecord& record, const DataBlock& b
 
 void ExtractArchive(ProcessContext& ctx, const std::string& path) {
   // Read before the archive is touched; errors say where it was looked for.
-  const XorTable table = XorTable::Load(AbsolutePath(kXorTableName));
+  const std::string directory = ParentOf(path);
+  const XorTable table = XorTable::Load(LocateTable(kXorTableName, directory));
   const MappedFile archive(path);
   ArchiveRun run(ctx, archive.Bytes(), path, table);
+  run.directory = directory;
   const std::vector<EntryRecord> records = ReadEntryRecords(run.bytes, run.archiveName);
   const std::vector<DataBlock> blocks = ReadAllBlocks(run, records);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "formathandlers/archive/decompress.h"
 #include "misc/byte_reader.h"
 #include "misc/errors.h"
 
@@ -78,6 +79,15 @@ DataBlock ReadDataBlock(std::span<const std::uint8_t> bytes, const EntryRecord& 
   block.chunkBytesOffset = arrays + 8 * n;
   if (!FitsIn(bytes.size(), block.chunkBytesOffset, block.chunkBytesLength))
     Damaged(where, "data block ends past the end of the file");
+  // A compressed entry's size must be one its chunks can produce: refused here,
+  // before anything is allocated for it.
+  if (block.unpackedSize > record.storedSize) {
+    try {
+      CheckUnpackable(block.unpackedSize, block.chunkSizes);
+    } catch (const FormatError& error) {
+      Damaged(where, error.what());
+    }
+  }
   return block;
 }
 

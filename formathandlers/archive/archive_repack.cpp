@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "batch/result_log.h"
 #include "formathandlers/archive/archive_layout.h"
+#include "formathandlers/archive/archive_tables.h"
 #include "formathandlers/archive/xor_stream.h"
 #include "misc/byte_reader.h"
 #include "misc/errors.h"
@@ -18,26 +20,35 @@ namespace {
 // Files of this size or more need more than 8189 chunks: the header length
 // would no longer fit in 16 bits.
 constexpr std::uint64_t kMaxEntryFileSize = 268337152;
-constexpr std::size_t kArchiveTargetPrefix = 10;  // "#Target : "
 
 // "XorTable.tbl" in the current directory (the batch's output directory), or
-// beside the log being applied, where extraction left it. The error names
-// both places.
+// beside the log being applied, where extraction left it.
 XorTable LoadRepackTable(const ProcessContext& ctx) {
-  const std::string inOutput = AbsolutePath(kXorTableName);
-  if (PathExists(inOutput)) return XorTable::Load(inOutput);
-  if (ctx.LogPath.empty()) ThrowCannotOpen(inOutput);
-  const std::string besideLog =
-      AbsolutePath(PathText(NativePath(ctx.LogPath).parent_path() / kXorTableName));
-  if (PathExists(besideLog)) return XorTable::Load(besideLog);
-  ThrowCannotOpen(inOutput + " (nor " + besideLog + ")");
+  const std::string logDirectory = ctx.LogPath.empty() ? std::string() : ParentOf(ctx.LogPath);
+  return XorTable::Load(LocateTable(kXorTableName, logDirectory));
 }
+
+constexpr std::string_view kArchiveTarget = "#Target : ";
+// Offsets are stored in units of 8 in 32 bits.
+constexpr std::uint64_t kMaxDataOffset = std::uint64_t{0xFFFFFFFF} * grm::kOffsetUnit;
 
 struct RepackEntry {
   EntryRecord record;
-  std::string filePath;  // the entry file from the log
-  bool rebuild = false;  // false: the stored bytes are carried over
+  std::string filePath;        // the entry file from the log
+  bool rebuild = false;        // false: the stored bytes are carried over
+  std::uint64_t fileSize = 0;  // of the entry file, from its opened handle
 };
+
+// The stored size of a rebuilt entry: the data header, seeds and chunk sizes
+// of its chunks of 32768 bytes, then the file.
+std::uint64_t RebuiltSize(std::uint64_t fileSize) {
+  const std::uint64_t chunks = fileSize / grm::kChunkSize + 1;
+  return grm::kDataHeaderSize + 8 * chunks + fileSize;
+}
+
+std::uint64_t PaddedToBlock(std::uint64_t length) {
+  return (length + grm::kBlockAlignment - 1) / grm::kBlockAlignment * grm::kBlockAlignment;
+}
 
 ByteBuffer ReadTableArea(FileStream& source, const std::string& sourceName) {
   source.Seek(grm::kTableOffset);
@@ -53,29 +64,49 @@ ByteBuffer ReadTableArea(FileStream& source, const std::string& sourceName) {
   return area;
 }
 
+// The entry's log line: it must be an archive target line; the rest is the
+// entry file's path. An entry file that exists is sized from its handle.
+RepackEntry PlanEntry(ProcessContext& ctx, const EntryRecord& record, std::size_t line,
+                      const std::string& label) {
+  const std::string& text = ctx.TakeLogLine(line);
+  if (text.rfind(kArchiveTarget, 0) != 0)
+    throw FormatError(label + " needs its line \"" + std::string(kArchiveTarget) + "PATH\" here");
+  RepackEntry entry{record, text.substr(kArchiveTarget.size())};
+  entry.rebuild = !entry.filePath.empty() && FileExists(entry.filePath);
+  if (!entry.rebuild) return entry;
+  entry.fileSize = FileStream::OpenRead(entry.filePath).Size();
+  if (entry.fileSize >= kMaxEntryFileSize)
+    throw FormatError(entry.filePath +
+                      ": entry files of 268337152 bytes or more do not fit an archive");
+  return entry;
+}
+
 // Pairs every record with its log line and checks everything that can be
-// checked before the output archive is created.
+// checked before the output archive is created: the lines, the entry files,
+// the carried-over blocks and the offsets of the rebuilt archive.
 std::vector<RepackEntry> PlanEntries(ProcessContext& ctx, const ByteBuffer& area,
                                      const std::string& sourceName, std::size_t first) {
   const std::vector<EntryRecord> records = ReadEntryRecords(area, sourceName);
   if (ctx.LogLines.Count() < first + records.size())
-    ctx.LogLines.Get(first + records.size() - 1);  // raises "List index out of bounds (%d)"
+    throw LogLineError(LogLineLabel(FileNameOf(ctx.LogPath), first - 1) + sourceName + " has " +
+                       std::to_string(records.size()) + " entries, but only " +
+                       std::to_string(ctx.LogLines.Count() - first) +
+                       " lines follow its source line");
   const std::uint64_t sourceSize = ctx.SourceStream->Size();
   std::vector<RepackEntry> plan;
+  std::uint64_t length = area.size();
   for (std::size_t e = 0; e < records.size(); ++e) {
-    const std::string& line = ctx.TakeLogLine(first + e);
-    RepackEntry entry{records[e],
-                      line.size() > kArchiveTargetPrefix ? line.substr(kArchiveTargetPrefix) : ""};
-    entry.rebuild = !entry.filePath.empty() && FileExists(entry.filePath);
-    const std::string label = EntryLabel(sourceName, e, entry.record.name);
-    if (entry.rebuild &&
-        std::filesystem::file_size(NativePath(entry.filePath)) >= kMaxEntryFileSize)
-      throw FormatError(entry.filePath +
-                        ": entry files of 268337152 bytes or more do not fit an archive");
+    const std::string label = EntryLabel(sourceName, e, records[e].name);
+    RepackEntry entry = PlanEntry(ctx, records[e], first + e, label);
     if (!entry.rebuild &&
         !FitsIn(sourceSize, static_cast<std::uint64_t>(entry.record.dataOffset) * grm::kOffsetUnit,
                 entry.record.storedSize))
       throw FormatError(label + ": data block lies outside the file");
+    if (length > kMaxDataOffset)
+      throw FormatError(label + ": the rebuilt archive would place it at byte " +
+                        std::to_string(length) + ", past what its 32-bit offset can reach");
+    length = PaddedToBlock(length +
+                           (entry.rebuild ? RebuiltSize(entry.fileSize) : entry.record.storedSize));
     plan.push_back(std::move(entry));
   }
   return plan;
@@ -113,6 +144,8 @@ class ArchiveWriter final {
 std::uint32_t AppendRebuiltEntry(ProcessContext& ctx, ArchiveWriter& out, const XorTable& table,
                                  const RepackEntry& entry, ByteBuffer& data) {
   data = LoadBytes(entry.filePath);
+  if (data.size() != entry.fileSize)
+    throw FormatError(entry.filePath + ": changed while the archive was being rebuilt");
   const auto size = static_cast<std::uint32_t>(data.size());
   const std::uint32_t n = size / grm::kChunkSize + 1;
   const std::uint32_t headerLength = static_cast<std::uint32_t>(grm::kDataHeaderSize) + 8 * n;

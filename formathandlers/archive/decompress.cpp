@@ -155,15 +155,39 @@ void DecodeChunk(BitReader& bits, std::uint8_t* window, std::uint8_t* out, std::
 
 }  // namespace
 
-void DecompressWithDictionary(std::span<const std::uint8_t> source, ByteBuffer& destination,
-                              std::uint32_t unpackedSize, std::span<const std::uint32_t> chunkSizes,
-                              std::span<const std::uint8_t> dictionary) {
+void CheckUnpackable(std::uint32_t unpackedSize, std::span<const std::uint32_t> chunkSizes) {
   const std::size_t chunks =
       (static_cast<std::size_t>(unpackedSize) + kDecompressChunk - 1) / kDecompressChunk;
   if (chunkSizes.size() < chunks) {
     throw FormatError(std::to_string(chunks) + " chunks to decode but only " +
                       std::to_string(chunkSizes.size()) + " chunk sizes");
   }
+  for (std::size_t c = 0; c < chunks; ++c) {
+    const std::uint64_t done = static_cast<std::uint64_t>(c) * kDecompressChunk;
+    const std::uint64_t length = std::min<std::uint64_t>(kDecompressChunk, unpackedSize - done);
+    if (std::uint64_t{chunkSizes[c]} * kMaxBytesPerInputByte < length)
+      throw FormatError("chunk " + std::to_string(c) + " of " + std::to_string(chunkSizes[c]) +
+                        " bytes cannot unpack to " + std::to_string(length) + " bytes");
+  }
+}
+
+ByteBuffer LoadDictionary(const std::string& path) {
+  ByteBuffer dictionary = LoadBytes(path);
+  if (dictionary.size() < kWindowSize)
+    throw FormatError(path + ": a decode table needs 4096 bytes, this file holds " +
+                      std::to_string(dictionary.size()));
+  return dictionary;
+}
+
+void DecompressWithDictionary(std::span<const std::uint8_t> source, ByteBuffer& destination,
+                              std::uint32_t unpackedSize, std::span<const std::uint32_t> chunkSizes,
+                              std::span<const std::uint8_t> dictionary) {
+  const std::size_t chunks =
+      (static_cast<std::size_t>(unpackedSize) + kDecompressChunk - 1) / kDecompressChunk;
+  CheckUnpackable(unpackedSize, chunkSizes);
+  if (dictionary.size() < kWindowSize)
+    throw FormatError("the decode table holds " + std::to_string(dictionary.size()) +
+                      " bytes; 4096 are needed");
   std::array<std::uint8_t, kWindowBytes> preset{};
   std::memcpy(preset.data(), dictionary.data(), std::min(dictionary.size(), kWindowBytes));
   std::array<std::uint8_t, kWindowBytes + kMaxMatch> window{};

@@ -232,7 +232,8 @@ BmpSize ReadBmpSize(std::span<const std::uint8_t> file, const std::string& name)
 Bitmap DecodeBmp(std::span<const std::uint8_t> file, const std::string& name,
                  std::uint64_t maxPixels) {
   const BmpHeader h = ReadHeader(file, name);
-  if (std::uint64_t{h.width} * h.height > maxPixels)
+  // An empty side counts as 1, so that rows of no pixels cannot be many.
+  if (std::max<std::uint64_t>(h.width, 1) * std::max<std::uint64_t>(h.height, 1) > maxPixels)
     Refuse(name, "a bitmap of " + std::to_string(h.width) + " x " + std::to_string(h.height) +
                      " pixels is too large");
   const bool indexed = h.bitCount <= 8;

@@ -22,7 +22,12 @@ std::string DecodedLine(std::span<const std::uint8_t> file, const StringSpan& sp
   ByteBuffer bytes(file.begin() + static_cast<std::ptrdiff_t>(span.offset),
                    file.begin() + static_cast<std::ptrdiff_t>(span.offset + span.length));
   DecodePlain(bytes, table);
-  return "(" + std::string(bytes.begin(), bytes.end()) + ")";
+  std::string line;
+  line.reserve(bytes.size() + 2);
+  line += '(';
+  line.append(bytes.begin(), bytes.end());
+  line += ')';
+  return line;
 }
 
 // The lines of the text file, with a Results line and a Progress step per

@@ -9,6 +9,9 @@ namespace tessary {
 
 namespace {
 
+// The furthest end a log's eight hexadecimal digits can address.
+constexpr std::uint64_t kLogLimit = std::uint64_t{1} << 32;
+
 bool IsTimTargetLine(const std::string& line) {
   return line.find(logline::kTimTargetMarker) != std::string::npos;
 }
@@ -26,6 +29,11 @@ std::string PathByPosition(const std::string& line) {
 void WriteTimBack(FileStream& source, const TimTarget& target) {
   FileStream tim = FileStream::OpenRead(target.path);
   if (target.length > tim.Size()) ThrowStreamReadError(target.path);
+  // A length of 0 copies the whole TIM file.
+  const std::uint64_t length = target.length == 0 ? tim.Size() : target.length;
+  if (target.offset + length > kLogLimit)
+    throw FormatError(FileNameOf(target.path) + " at offset " + std::to_string(target.offset) +
+                      " with " + std::to_string(length) + " bytes ends past 4 GiB");
   source.Seek(target.offset);
   tim.Seek(0);
   source.CopyFrom(tim, target.length);  // a length of 0 copies the whole TIM file

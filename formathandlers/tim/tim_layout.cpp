@@ -6,8 +6,9 @@ namespace tessary {
 
 namespace {
 
-TimBlock ReadBlock(std::span<const std::uint8_t> data, std::uint64_t at) {
-  const std::uint8_t* p = data.data() + at;
+// A block header read from `bytes`, the bytes at the block's offset `at`.
+TimBlock ReadBlock(std::span<const std::uint8_t> bytes, std::uint64_t at) {
+  const std::uint8_t* p = bytes.data();
   return {at,
           LoadU32(p + tim::kBlockLength),
           LoadU16(p + tim::kBlockDx),
@@ -22,30 +23,32 @@ struct Layout {
 };
 
 // The candidate test in the format's own order; every read is bounds-checked.
-Layout ReadLayout(std::span<const std::uint8_t> data, std::uint64_t offset) {
+Layout ReadLayout(TimSource& source, std::uint64_t offset) {
   Layout layout;
   TimHeader& h = layout.header;
-  if (!FitsIn(data.size(), offset, tim::kHeaderSize + 4)) return layout;
-  if (LoadU32(data.data() + offset) != tim::kId) return layout;
-  h.flags = LoadU32(data.data() + offset + 4);
+  const std::uint64_t size = source.Size();
+  if (!FitsIn(size, offset, tim::kHeaderSize + 4)) return layout;
+  const auto head = source.Peek(offset);
+  if (LoadU32(head.data()) != tim::kId) return layout;
+  h.flags = LoadU32(head.data() + 4);
   if ((h.flags & tim::kReservedFlags) != 0) return layout;
   h.mode = h.flags & tim::kModeMask;
+  const std::uint32_t clutLength = LoadU32(head.data() + tim::kHeaderSize);
   std::uint64_t p = offset + tim::kHeaderSize;
   h.totalLength = tim::kHeaderSize;
   if ((h.flags & tim::kHasClutFlag) != 0) {
-    const std::uint32_t clutLength = LoadU32(data.data() + p);
     // A CLUT block must hold its header and at least one byte more; shorter
     // lengths would place the image block inside or before the candidate.
     if (clutLength <= tim::kBlockHeaderSize) return layout;
-    if (FitsIn(data.size(), p, tim::kBlockHeaderSize)) h.clut = ReadBlock(data, p);
+    if (FitsIn(size, p, tim::kBlockHeaderSize)) h.clut = ReadBlock(source.Peek(p), p);
     h.totalLength += clutLength;
     p += clutLength;
   }
-  if (!FitsIn(data.size(), p, tim::kBlockHeaderSize)) {
+  if (!FitsIn(size, p, tim::kBlockHeaderSize)) {
     layout.outcome = TimProbe::EndOfScan;
     return layout;
   }
-  h.image = ReadBlock(data, p);
+  h.image = ReadBlock(source.Peek(p), p);
   h.totalLength += h.image.length;
   const auto rowBytes = TimRowBytes(h.mode, h.image.width);
   if (!rowBytes) return layout;
@@ -53,7 +56,7 @@ Layout ReadLayout(std::span<const std::uint8_t> data, std::uint64_t offset) {
   const std::uint32_t pixelBytes = static_cast<std::uint32_t>(*rowBytes) * h.image.height;
   if (pixelBytes != h.image.length - static_cast<std::uint32_t>(tim::kBlockHeaderSize))
     return layout;
-  if (!FitsIn(data.size(), offset, h.totalLength)) return layout;
+  if (!FitsIn(size, offset, h.totalLength)) return layout;
   layout.outcome = TimProbe::Accepted;
   return layout;
 }
@@ -74,14 +77,20 @@ std::optional<std::uint16_t> TimRowBytes(std::uint32_t mode, std::uint16_t width
   }
 }
 
-TimProbeResult ProbeTim(std::span<const std::uint8_t> data, std::uint64_t offset) {
-  const Layout layout = ReadLayout(data, offset);
+TimProbeResult ProbeTim(TimSource& source, std::uint64_t offset) {
+  const Layout layout = ReadLayout(source, offset);
   if (layout.outcome != TimProbe::Accepted) return {layout.outcome, 0};
   return {TimProbe::Accepted, layout.header.totalLength};
 }
 
+TimProbeResult ProbeTim(std::span<const std::uint8_t> data, std::uint64_t offset) {
+  SpanSource source(data);
+  return ProbeTim(source, offset);
+}
+
 std::optional<TimHeader> ReadTimHeader(std::span<const std::uint8_t> data, std::uint64_t offset) {
-  Layout layout = ReadLayout(data, offset);
+  SpanSource source(data);
+  Layout layout = ReadLayout(source, offset);
   if (layout.outcome != TimProbe::Accepted) return std::nullopt;
   return layout.header;
 }

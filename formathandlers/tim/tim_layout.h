@@ -58,9 +58,40 @@ struct TimProbeResult {
   std::uint64_t totalLength = 0;  // set when accepted
 };
 
-// The scanner's candidate test at `offset`, where the ID word 0x10 was found
-// (the caller guarantees 16 bytes from `offset`). A CLUT block shorter than 13
-// bytes and an image that runs past the end of the data are rejected.
+// Random access to the bytes a scan looks at: a span in memory, or a file read
+// in windows of constant size.
+class TimSource {
+ public:
+  virtual ~TimSource() = default;
+  virtual std::uint64_t Size() const = 0;
+  // The bytes from `offset` on that are at hand, for the scan, which goes
+  // forward: at least min(16, Size() - offset) of them (none past the end).
+  // Valid until the next call of BytesFrom.
+  virtual std::span<const std::uint8_t> BytesFrom(std::uint64_t offset) = 0;
+  // At least min(16, Size() - offset) bytes at `offset`, for a probe, which
+  // may look anywhere. Valid until the next call of Peek; spans of BytesFrom
+  // stay valid.
+  virtual std::span<const std::uint8_t> Peek(std::uint64_t offset) = 0;
+};
+
+class SpanSource final : public TimSource {
+ public:
+  explicit SpanSource(std::span<const std::uint8_t> data) : data_(data) {}
+  std::uint64_t Size() const override { return data_.size(); }
+  std::span<const std::uint8_t> BytesFrom(std::uint64_t offset) override {
+    return offset < data_.size() ? data_.subspan(static_cast<std::size_t>(offset))
+                                 : std::span<const std::uint8_t>{};
+  }
+  std::span<const std::uint8_t> Peek(std::uint64_t offset) override { return BytesFrom(offset); }
+
+ private:
+  std::span<const std::uint8_t> data_;
+};
+
+// The scanner's candidate test at `offset`, where the ID word 0x10 was found.
+// A CLUT block shorter than 13 bytes and an image that runs past the end of
+// the data are rejected.
+TimProbeResult ProbeTim(TimSource& source, std::uint64_t offset);
 TimProbeResult ProbeTim(std::span<const std::uint8_t> data, std::uint64_t offset);
 
 // Reads the header of a whole TIM at `offset` with every test of the scanner.

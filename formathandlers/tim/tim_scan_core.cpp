@@ -1,9 +1,7 @@
 #include "formathandlers/tim/tim_scan_core.h"
 
 #include <algorithm>
-#include <bit>
 
-#include "formathandlers/tim/tim_layout.h"
 #include "misc/byte_reader.h"
 
 namespace tessary {
@@ -11,45 +9,77 @@ namespace tessary {
 namespace {
 
 constexpr std::uint64_t kMinScannedSize = 13;  // a file of 12 bytes or fewer is not scanned
+// What a window holds beyond its last scanned position: one probe header.
+constexpr std::size_t kProbeBytes = 16;
 
 // The step for a word that is neither 0x10 nor free of zero bytes: the number
 // of its non-zero bytes, or 4 for the zero word.
 std::uint64_t StepOver(std::uint32_t v) {
-  const std::uint32_t high = 0x80808080u;
-  // Bit 7 of each byte of `zero` is set exactly where that byte of v is zero.
-  const std::uint32_t zero = ~(((v & 0x7F7F7F7Fu) + 0x7F7F7F7Fu) | v | 0x7F7F7F7Fu) & high;
-  const int zeros = std::popcount(zero);
-  return zeros == 4 ? 4 : static_cast<std::uint64_t>(4 - zeros);
+  // Bit 7 of each byte of `zero` is set exactly where that byte of v is zero;
+  // the multiply adds those bits up in the top byte.
+  const std::uint32_t zero = ~(((v & 0x7F7F7F7Fu) + 0x7F7F7F7Fu) | v | 0x7F7F7F7Fu);
+  const std::uint32_t zeros = ((zero >> 7) * 0x01010101u) >> 24;
+  return zeros == 4 ? 4 : 4 - zeros;
 }
 
 bool HasNoZeroByte(std::uint32_t v) {
   return ((v - 0x01010101u) & ~v & 0x80808080u) == 0;
 }
 
+bool HasNoZeroByte64(std::uint64_t v) {
+  return ((v - 0x0101010101010101ull) & ~v & 0x8080808080808080ull) == 0;
+}
+
+std::uint64_t Load64(const std::uint8_t* p) {
+  return static_cast<std::uint64_t>(LoadU32(p)) | static_cast<std::uint64_t>(LoadU32(p + 4)) << 32;
+}
+
+// Eight bytes at `p` that move the scan by 8 without a test: two zero words,
+// or two words without a zero byte (each steps 4).
+bool PlainPair(const std::uint8_t* p) {
+  const std::uint64_t v = Load64(p);
+  return v == 0 || HasNoZeroByte64(v);
+}
+
 }  // namespace
 
-TimScanner::TimScanner(std::span<const std::uint8_t> data)
-    : data_(data),
-      limit_(data.size() >= kMinScannedSize ? data.size() - 12 : 0),
-      finished_(data.size() < kMinScannedSize) {}
+TimScanner::TimScanner(TimSource& source)
+    : source_(source),
+      size_(source.Size()),
+      limit_(size_ >= kMinScannedSize ? size_ - 12 : 0),
+      finished_(size_ < kMinScannedSize) {}
 
 std::optional<FoundTim> TimScanner::Next(std::uint64_t stopAt) {
-  const std::uint8_t* bytes = data_.data();
   const std::uint64_t end = std::min(stopAt, limit_);
   std::uint64_t o = position_;
   while (o < end) {
-    const std::uint32_t v = LoadU32(bytes + o);
-    // Most words of real data have four non-zero bytes: step 4 without
-    // further tests keeps the loop free of unpredictable branches.
-    if (HasNoZeroByte(v)) {
-      o += 4;
-      continue;
+    // The positions of this stretch whose words lie in the bytes at hand
+    // (the source hands at least 12 bytes here, since o < S - 12).
+    const auto bytes = source_.BytesFrom(o);
+    const std::size_t stretch =
+        static_cast<std::size_t>(std::min<std::uint64_t>(end - o, bytes.size() - 3));
+    std::size_t at = 0;
+    bool candidate = false;
+    while (at < stretch) {
+      // Both words of the pair are positions of this stretch, so the scan
+      // ends exactly where the plain rule ends it.
+      if (at + 4 < stretch && at + 8 <= bytes.size() && PlainPair(bytes.data() + at)) {
+        at += 8;
+        continue;
+      }
+      const std::uint32_t v = LoadU32(bytes.data() + at);
+      if (HasNoZeroByte(v)) {
+        at += 4;
+      } else if (v != tim::kId) {
+        at += static_cast<std::size_t>(StepOver(v));
+      } else {
+        candidate = true;
+        break;
+      }
     }
-    if (v != tim::kId) {
-      o += StepOver(v);
-      continue;
-    }
-    const TimProbeResult probe = ProbeTim(data_, o);
+    o += at;
+    if (!candidate) continue;
+    const TimProbeResult probe = ProbeTim(source_, o);
     if (probe.outcome == TimProbe::Accepted) {
       position_ = o + probe.totalLength;
       if (position_ >= limit_) finished_ = true;
@@ -68,8 +98,41 @@ std::optional<FoundTim> TimScanner::Next(std::uint64_t stopAt) {
 }
 
 int TimScanner::ProgressPercent() const {
-  if (data_.size() < kMinScannedSize) return 0;
-  return static_cast<int>(position_ * 100 / (data_.size() - 9));
+  if (size_ < kMinScannedSize) return 0;
+  return static_cast<int>(position_ * 100 / (size_ - 9));
+}
+
+FileSource::FileSource(FileStream& file, std::size_t windowSize)
+    : file_(file), size_(file.Size()), windowSize_(std::max(windowSize, kProbeBytes * 2)) {}
+
+std::span<const std::uint8_t> FileSource::InWindow(std::uint64_t offset) const {
+  if (offset < base_ || offset >= base_ + filled_) return {};
+  const std::size_t from = static_cast<std::size_t>(offset - base_);
+  const std::uint64_t want = std::min<std::uint64_t>(kProbeBytes, size_ - offset);
+  if (filled_ - from < want) return {};
+  return {window_.data() + from, filled_ - from};
+}
+
+std::span<const std::uint8_t> FileSource::BytesFrom(std::uint64_t offset) {
+  if (offset >= size_) return {};
+  if (const auto bytes = InWindow(offset); !bytes.empty()) return bytes;
+  window_.resize(windowSize_);
+  base_ = offset;
+  // A hole of a sparse file is zero bytes: they are set, not read.
+  const auto zeros = static_cast<std::size_t>(
+      std::min<std::uint64_t>(file_.NextDataOffset(offset) - offset, windowSize_));
+  std::fill_n(window_.begin(), zeros, std::uint8_t{0});
+  file_.Seek(offset + zeros);
+  filled_ = zeros + file_.ReadSome(std::span(window_).subspan(zeros));
+  return {window_.data(), filled_};
+}
+
+std::span<const std::uint8_t> FileSource::Peek(std::uint64_t offset) {
+  if (offset >= size_) return {};
+  if (const auto bytes = InWindow(offset); !bytes.empty()) return bytes;
+  file_.Seek(offset);
+  const std::size_t got = file_.ReadSome(probe_);
+  return {probe_, got};
 }
 
 }  // namespace tessary

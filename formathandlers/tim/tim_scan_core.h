@@ -1,4 +1,4 @@
-// The TIM scan over a byte span, without any file or window work.
+// The TIM scan, without any window or log work.
 //
 // The scan steps by the content of the word it stands on: a zero word moves 4
 // bytes, any other word as many bytes as it has non-zero bytes (1..4), so some
@@ -9,6 +9,10 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <vector>
+
+#include "formathandlers/tim/tim_layout.h"
+#include "misc/file_stream.h"
 
 namespace tessary {
 
@@ -19,7 +23,7 @@ struct FoundTim {
 
 class TimScanner final {
  public:
-  explicit TimScanner(std::span<const std::uint8_t> data);
+  explicit TimScanner(TimSource& source);
 
   // Scans on until the next accepted image, the end of the scan, or the scan
   // position reaching `stopAt`, whichever comes first.
@@ -30,10 +34,34 @@ class TimScanner final {
   int ProgressPercent() const;
 
  private:
-  std::span<const std::uint8_t> data_;
+  TimSource& source_;
+  std::uint64_t size_;
   std::uint64_t limit_;  // positions below S - 12 are scanned
   std::uint64_t position_ = 0;
   bool finished_;
+};
+
+// A file read through a window of constant size, so that a scan of any size
+// needs the same memory. The window follows the scan forward; a probe outside
+// it reads its few bytes on their own.
+class FileSource final : public TimSource {
+ public:
+  explicit FileSource(FileStream& file, std::size_t windowSize = std::size_t{4} << 20);
+  std::uint64_t Size() const override { return size_; }
+  std::span<const std::uint8_t> BytesFrom(std::uint64_t offset) override;
+  std::span<const std::uint8_t> Peek(std::uint64_t offset) override;
+
+ private:
+  // The window's bytes from `offset` when it holds at least min(16, rest).
+  std::span<const std::uint8_t> InWindow(std::uint64_t offset) const;
+
+  FileStream& file_;
+  std::uint64_t size_;
+  std::size_t windowSize_;
+  std::vector<std::uint8_t> window_;
+  std::uint64_t base_ = 0;
+  std::size_t filled_ = 0;
+  std::uint8_t probe_[16] = {};
 };
 
 }  // namespace tessary

@@ -7,6 +7,7 @@
 #include "formathandlers/archive/archive_extract.h"
 #include "formathandlers/archive/archive_layout.h"
 #include "formathandlers/archive/archive_repack.h"
+#include "formathandlers/archive/decompress.h"
 #include "main/batch_driver.h"
 #include "main/file_queue.h"
 #include "misc/byte_reader.h"
@@ -14,6 +15,13 @@
 #include "misc/paths.h"
 #include "tests/archive_builder.h"
 #include "tests/test_support.h"
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+#endif
 
 namespace tessary {
 namespace {
@@ -120,16 +128,66 @@ TEST_F(ArchiveTest, MissingTablesFailWithTheFileLayersText) {
   const std::string archive =
       Archive("ROOM.DAT", {{"a.txt", testing::TextLikeData(9000, 1), true}});
   std::filesystem::remove(Out("decodetable.tbl"));
-  // The messages say where the tables were looked for.
-  EXPECT_EQ(ErrorText([&] { ExtractArchive(h.ctx, archive); }),
-            "Cannot open file " + Out("decodetable.tbl"));
+  // The messages say every place the tables were looked for: the output
+  // directory, then beside the archive.
+  EXPECT_EQ(
+      ErrorText([&] { ExtractArchive(h.ctx, archive); }),
+      "Cannot open file " + Out("decodetable.tbl") + " (nor " + dir.File("decodetable.tbl") + ")");
   EXPECT_FALSE(std::filesystem::exists(Out("TXT/ROOM_a.txt")));  // nothing half-extracted
   std::filesystem::remove(Out("XorTable.tbl"));
   EXPECT_EQ(ErrorText([&] { ExtractArchive(h.ctx, archive); }),
-            "Cannot open file " + Out("XorTable.tbl"));
+            "Cannot open file " + Out("XorTable.tbl") + " (nor " + dir.File("XorTable.tbl") + ")");
   WriteFile(Out("XorTable.tbl"), Bytes(100, 1));
   EXPECT_NE(ErrorText([&] { ExtractArchive(h.ctx, archive); }).find("needs at least 252"),
             std::string::npos);
+
+  // Beside the archive they are found; a short decode table is refused.
+  std::filesystem::remove(Out("XorTable.tbl"));
+  WriteFile(dir.File("XorTable.tbl"), testing::SyntheticXorTable());
+  for (const std::size_t size : {0, 1, 4095}) {
+    WriteFile(dir.File("decodetable.tbl"), Bytes(size, 1));
+    EXPECT_EQ(ErrorText([&] { ExtractArchive(h.ctx, archive); }),
+              dir.File("decodetable.tbl") + ": a decode table needs 4096 bytes, this file holds " +
+                  std::to_string(size));
+  }
+  WriteFile(dir.File("decodetable.tbl"), testing::SyntheticDictionary());
+  h.ctx.ClaimedOutputs.Clear();  // a new batch
+  ExtractArchive(h.ctx, archive);
+  EXPECT_EQ(ReadFile(Out("TXT/ROOM_a.txt")), Text(testing::TextLikeData(9000, 1)));
+}
+
+TEST_F(ArchiveTest, AnEntryItsChunksCannotProduceIsRefusedBeforeAnyAllocation) {
+  // One chunk byte claims 2 GiB: 65536 chunks, all but the last of size 0.
+  Bytes archive(4096, 0);
+  testing::PutU32(archive, 1);
+  testing::PutU32(archive, 4120 / 8 + 1);  // the data block at 4128
+  testing::PutU32(archive, 16 + 8 * 65535 + 1);
+  for (char c : std::string("bomb.bin")) archive.push_back(static_cast<std::uint8_t>(c));
+  archive.push_back(0);
+  archive.resize(4128, 0);
+  testing::PutU16(archive, 0);
+  testing::PutU16(archive, 65535);
+  testing::PutU32(archive, 65535u * 32768u);
+  testing::PutU32(archive, 0);
+  testing::PutU32(archive, 0);
+  for (int c = 0; c < 65535; ++c) testing::PutU32(archive, 0);  // seeds
+  for (int c = 0; c < 65535; ++c) testing::PutU32(archive, c + 1 == 65535 ? 1 : 0);
+  archive.push_back(0xAB);
+  const std::string path = dir.File("BOMB.DAT");
+  WriteFile(path, archive);
+  EXPECT_EQ(ErrorText([&] { ExtractArchive(h.ctx, path); }),
+            "BOMB.DAT: entry 0 (bomb.bin): chunk 0 of 0 bytes cannot unpack to 32768 bytes");
+  EXPECT_EQ(ErrorText([&] { CheckUnpackable(0x7FFFFFFF, std::vector<std::uint32_t>(65535, 9)); }),
+            "65536 chunks to decode but only 65535 chunk sizes");
+  EXPECT_EQ(ErrorText([&] {
+              CheckUnpackable(32769, std::vector<std::uint32_t>{4096, 0});
+            }),
+            "chunk 1 of 0 bytes cannot unpack to 1 bytes");
+  EXPECT_EQ(ErrorText([&] {
+              CheckUnpackable(32769, std::vector<std::uint32_t>{4096, 1});
+            }),
+            "(no error)");
+  EXPECT_FALSE(std::filesystem::exists(Out("BIN")));
 }
 
 TEST_F(ArchiveTest, DamagedArchivesNameTheEntryAndWriteNothing) {
@@ -234,8 +292,11 @@ TEST_F(ArchiveTest, RebuiltBlocksFollowTheRepackLayout) {
 TEST_F(ArchiveTest, RepackRefusesWhatItCannotBuildBeforeCreatingTheOutput) {
   const std::string archive = Archive("R.DAT", {{"a", Bytes(5, 1)}, {"b", Bytes(5, 2)}});
   const std::string target = dir.File("new.DAT");
+  h.ctx.LogPath = dir.File("r.log");
   h.ctx.LogLines = TextLines({"#Source: x", "#Target : " + dir.File("nothing")});
-  EXPECT_EQ(ErrorText([&] { Repack(h, archive, target, 1); }), "List index out of bounds (2)");
+  EXPECT_EQ(ErrorText([&] { Repack(h, archive, target, 1); }),
+            "r.log, line 1: R.DAT has 2 entries, but only 1 lines follow its source line");
+  h.ctx.LogPath.clear();
 
   const std::string huge = dir.File("huge.bin");
   WriteFile(huge, Bytes());
@@ -388,6 +449,130 @@ TEST_F(ArchiveBatchTest, RebuildingOverTheSourceThroughALinkFailsAndKeepsIt) {
     EXPECT_EQ(ReadFile(source), before);
     EXPECT_EQ(std::filesystem::is_symlink(link), symbolic);
   }
+}
+
+}  // namespace
+}  // namespace tessary
+
+namespace tessary {
+namespace {
+
+#ifndef _WIN32
+// Makes a file unwritable even for root (immutable), or read-only for others;
+// undone when it goes.
+class ReadOnlyFile final {
+ public:
+  explicit ReadOnlyFile(const std::string& path) : path_(path) {
+    if (geteuid() == 0) {
+      immutable_ = SetImmutable(true);
+    } else {
+      std::filesystem::permissions(path, std::filesystem::perms::owner_read |
+                                             std::filesystem::perms::group_read |
+                                             std::filesystem::perms::others_read);
+    }
+  }
+  ~ReadOnlyFile() {
+    if (immutable_) SetImmutable(false);
+  }
+  bool Effective() const { return ::open(path_.c_str(), O_RDWR) < 0; }
+
+ private:
+  bool SetImmutable(bool on) const {
+    const int fd = ::open(path_.c_str(), O_RDONLY);
+    if (fd < 0) return false;
+    int flags = 0;
+    bool ok = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+    ok = ok && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    ::close(fd);
+    return ok;
+  }
+  std::string path_;
+  bool immutable_ = false;
+};
+
+TEST_F(ArchiveBatchTest, AReadOnlySourceIsRepackedFromAReadOnlyOpen) {
+  const std::string source = PutArchive("disc/ROOM.DAT", {{"a.txt", Bytes(9, 'a')}});
+  ASSERT_EQ(Run(1, {source}, "out"), BatchOutcome::Completed);
+  WriteFile(dir.File("out/TXT/ROOM_a.txt"), std::string("edited"));
+  const ReadOnlyFile readOnly(source);
+  if (!readOnly.Effective()) GTEST_SKIP() << "the file system cannot make the source read-only";
+  ASSERT_EQ(Run(6, {dir.File("out/result.log")}, "out2"), BatchOutcome::Completed)
+      << h.recorder.errors.front();
+  ASSERT_EQ(Run(1, {dir.File("out2/ROOM.DAT")}, "check"), BatchOutcome::Completed);
+  EXPECT_EQ(ReadFile(dir.File("check/TXT/ROOM_a.txt")), "edited");
+}
+#endif
+
+TEST_F(ArchiveBatchTest, RepackTakesOnlyArchiveTargetLines) {
+  const std::string source =
+      PutArchive("src/ROOM.DAT",
+                 {{"a.txt", Bytes(3, 'a')}, {"b.txt", Bytes(3, 'b')}, {"c.txt", Bytes(3, 'c')}});
+  const std::string before = ReadFile(source);
+  ASSERT_EQ(Run(1, {source}, "out"), BatchOutcome::Completed);
+  const std::string log = ReadFile(dir.File("out/result.log"));
+  WriteFile(dir.File("out2/ROOM.DAT"), std::string("an earlier rebuild"));
+
+  const auto secondTarget = log.find("#Target : ", log.find("#Target : ") + 1);
+  std::string comment = log;
+  comment.insert(secondTarget, "# edited by hand\r\n");
+  std::string doubled = log;  // CR CR LF: every line followed by an empty one
+  for (std::size_t at = 0; (at = doubled.find("\r\n", at)) != std::string::npos; at += 3)
+    doubled.insert(at, "\r");
+  std::string shortSection = log.substr(0, log.rfind("#Target : "));
+  shortSection += "#Format: STIM\r\n";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {comment,
+       "result.log, line 4: ROOM.DAT: entry 1 (b.txt) needs its line \"#Target : PATH\" here."},
+      {doubled,
+       "result.log, line 4: ROOM.DAT: entry 0 (a.txt) needs its line \"#Target : PATH\" here."},
+      {shortSection,
+       "result.log, line 5: ROOM.DAT: entry 2 (c.txt) needs its line \"#Target : PATH\" here."},
+      {log.substr(0, log.rfind("#Target : ")),
+       "result.log, line 2: ROOM.DAT has 3 entries, but only 2 lines follow its source line."},
+  };
+  for (const auto& [text, message] : cases) {
+    WriteFile(dir.File("out/result.log"), text);
+    EXPECT_EQ(Run(6, {dir.File("out/result.log")}, "out2"), BatchOutcome::Failed);
+    EXPECT_EQ(h.recorder.errors, (std::vector<std::string>{message}));
+    EXPECT_EQ(ReadFile(dir.File("out2/ROOM.DAT")), "an earlier rebuild");
+    EXPECT_EQ(ReadFile(source), before);
+  }
+}
+
+TEST_F(ArchiveBatchTest, ControlCharactersInNamesStayOutOfFileNamesAndLogLines) {
+  const std::string source = PutArchive("ROOM.DAT", {{"a\rb.txt", Bytes(4, 'x')}, {"c\x7F", {1}}});
+  ASSERT_EQ(Run(1, {source}, "out"), BatchOutcome::Completed);
+  EXPECT_EQ(h.ctx.Status.Results(),
+            (std::vector<std::string>{"a_b.txt extracted.", "c_ extracted."}));
+  EXPECT_EQ(ReadFile(dir.File("out/TXT/ROOM_a_b.txt")), "xxxx");
+  EXPECT_EQ(TextLines(SplitLines(ReadFile(dir.File("out/result.log")))).Count(), 4u);
+
+  WriteFile(dir.File("out/TXT/ROOM_a_b.txt"), std::string("edited"));
+  ASSERT_EQ(Run(6, {dir.File("out/result.log")}, "out2"), BatchOutcome::Completed)
+      << h.recorder.errors.front();
+  const std::string rebuilt = ReadFile(dir.File("out2/ROOM.DAT"));
+  const auto records = ReadEntryRecords(Bytes(rebuilt.begin(), rebuilt.end()), "ROOM.DAT");
+  EXPECT_EQ(records[0].name, "a\rb.txt");  // the archive keeps the name
+  ASSERT_EQ(Run(1, {dir.File("out2/ROOM.DAT")}, "check"), BatchOutcome::Completed);
+  EXPECT_EQ(ReadFile(dir.File("check/TXT/ROOM_a_b.txt")), "edited");
+}
+
+TEST_F(ArchiveBatchTest, ARebuildWhoseOffsetsPass32BitsIsRefusedBeforeItIsCreated) {
+  // 130 entry files of 268 MB (sparse) need more than the 32 GiB that the
+  // offsets, in units of 8, can reach.
+  std::vector<ArchiveEntry> entries;
+  for (int e = 0; e < 130; ++e) entries.push_back({"e" + std::to_string(e) + ".bin", {1}});
+  const std::string source = PutArchive("src/BIG.DAT", entries);
+  ASSERT_EQ(Run(1, {source}, "out"), BatchOutcome::Completed);
+  for (int e = 0; e < 130; ++e)
+    std::filesystem::resize_file(dir.File("out/BIN/BIG_e" + std::to_string(e) + ".bin"), 268000000);
+  EXPECT_EQ(Run(6, {dir.File("out/result.log")}, "out2"), BatchOutcome::Failed);
+  EXPECT_EQ(h.recorder.errors,
+            (std::vector<std::string>{
+                "result.log, line 132: BIG.DAT: entry 129 (e129.bin): the rebuilt archive would "
+                "place it at byte 34580625408, past what its 32-bit offset can reach."}));
+  EXPECT_FALSE(std::filesystem::exists(dir.File("out2/BIG.DAT")));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "main/file_queue.h"
 #include "misc/byte_reader.h"
 #include "misc/errors.h"
+#include "misc/file_stream.h"
 #include "misc/paths.h"
 #include "tests/test_support.h"
 #include "tests/tim_builder.h"
@@ -184,7 +185,8 @@ TEST(TimScannerTest, FastScanAgreesWithThePlainRule) {
       std::copy_n(tim.begin(), std::min(tim.size(), data.size() - at), data.begin() + at);
     }
     std::vector<std::uint64_t> fast;
-    TimScanner scanner(data);
+    SpanSource source(data);
+    TimScanner scanner(source);
     while (!scanner.Finished()) {
       if (const auto hit = scanner.Next(scanner.Position() + 1 + random() % 64)) {
         ASSERT_LE(hit->offset + hit->length, data.size());
@@ -192,6 +194,36 @@ TEST(TimScannerTest, FastScanAgreesWithThePlainRule) {
       }
     }
     ASSERT_EQ(fast, ReferenceScan(data)) << "round " << round;
+  }
+}
+
+// The same scan through a file read in small windows, so that words, probes
+// and images straddle window edges.
+TEST(TimScannerTest, AFileReadInWindowsScansLikeMemory) {
+  std::mt19937 random(11);
+  testing::TempDir dir;
+  for (int round = 0; round < 40; ++round) {
+    Bytes data(static_cast<std::size_t>(200 + random() % 3000));
+    for (auto& b : data) b = (random() % 2 == 0) ? 0 : static_cast<std::uint8_t>(random());
+    for (int k = 0; k < 6; ++k) {
+      const Bytes tim = BuildTim({.mode = static_cast<std::uint32_t>(random() % 4),
+                                  .clutEntries = static_cast<int>(random() % 3) * 16,
+                                  .width = static_cast<std::uint16_t>(random() % 6),
+                                  .height = static_cast<std::uint16_t>(random() % 4)});
+      const std::size_t at = random() % (data.size() - 150);
+      data[at - (at > 0 ? 1 : 0)] = 0;
+      std::copy_n(tim.begin(), std::min(tim.size(), data.size() - at), data.begin() + at);
+    }
+    testing::WriteFile(dir.File("w.bin"), data);
+    FileStream file = FileStream::OpenRead(dir.File("w.bin"));
+    FileSource source(file, 32 + random() % 70);
+    TimScanner scanner(source);
+    std::vector<std::uint64_t> found;
+    while (!scanner.Finished()) {
+      if (const auto hit = scanner.Next(scanner.Position() + 1 + random() % 500))
+        found.push_back(hit->offset);
+    }
+    ASSERT_EQ(found, ReferenceScan(data)) << "round " << round;
   }
 }
 
@@ -264,6 +296,28 @@ TEST_F(TimBatchTest, SameNamedInputsGetTheirOwnOutputsAndRoundTripIntoTheirOwnSo
   EXPECT_EQ(ReadFile(a),
             std::string(kGap.begin(), kGap.end()) + std::string(editedA.begin(), editedA.end()));
   EXPECT_EQ(ReadFile(b), std::string(8, '\0') + std::string(editedB.begin(), editedB.end()));
+}
+
+// Offsets in the log have eight hexadecimal digits: images at or beyond 4 GiB
+// are left out, and counted. The file is sparse: its holes take no disk.
+TEST_F(TimBatchTest, ImagesAtOrBeyondFourGibAreLeftOutAndCounted) {
+  const Bytes tim = BuildTim({});
+  const std::string path = dir.File("HUGE.BIN");
+  {
+    testing::WriteFile(path, tim);
+    std::filesystem::resize_file(path, (std::uint64_t{1} << 32) + 200);
+    FileStream file = FileStream::OpenReadWrite(path);
+    for (const std::uint64_t at : {(std::uint64_t{1} << 32) - 40, (std::uint64_t{1} << 32) + 100}) {
+      file.Seek(at);
+      file.Write(tim);
+    }
+  }
+  EXPECT_EQ(Run(3, {path}, "out"), BatchOutcome::Completed);
+  EXPECT_EQ(h.ctx.Status.Results(),
+            (std::vector<std::string>{"HUGE_0.tim extracted.", "1 TIM's found.",
+                                      "2 TIM's beyond 4 GiB left out."}));
+  EXPECT_FALSE(std::filesystem::exists(dir.File("out/HUGE_1.tim")));
+  std::filesystem::remove(path);
 }
 
 }  // namespace

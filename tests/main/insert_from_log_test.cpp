@@ -188,5 +188,24 @@ TEST(TimRoundTripTest, EditedImagesGoBackOnlyInsideTheirExtents) {
   EXPECT_FALSE(std::filesystem::exists(dir.File("out2/result.log")));
 }
 
+TEST_F(InsertFromLogTest, WritesPastFourGibAndIndentedDirectivesAreRefused) {
+  const std::string tim = Tim("F_0.tim", std::string(32, 'T'));
+  for (const std::string& target : {TimLine(0xFFFFFFF0, 0x20, tim), TimLine(0xFFFFFFF0, 0, tim)}) {
+    EXPECT_EQ(testing::ErrorText([&] {
+                Apply({"#Format: STIM", "#Source: " + source, target});
+              }),
+              "r.log, line 3: F_0.tim at offset 4294967280 with 32 bytes ends past 4 GiB");
+    EXPECT_EQ(ReadFile(source), std::string(32, '.'));
+  }
+  for (const std::string& indented :
+       std::vector<std::string>{" #Source: " + source, "\t#Format: STIM", "  #CodeTable: x"}) {
+    EXPECT_EQ(testing::ErrorText([&] {
+                Apply({"#Format: STIM", indented});
+              }),
+              "r.log, line 2: \"" + std::string(FirstWord(indented)) +
+                  "\" must stand at the start of its line; this line is not understood");
+  }
+}
+
 }  // namespace
 }  // namespace tessary
