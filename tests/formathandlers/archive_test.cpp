@@ -518,7 +518,7 @@ TEST_F(ArchiveBatchTest, RepackTakesOnlyArchiveTargetLines) {
   comment.insert(secondTarget, "# edited by hand\r\n");
   std::string doubled = log;  // CR CR LF: every line followed by an empty one
   for (std::size_t at = 0; (at = doubled.find("\r\n", at)) != std::string::npos; at += 3)
-    doubled.insert(at, "\r");
+    doubled.insert(at, 1, '\r');
   std::string shortSection = log.substr(0, log.rfind("#Target : "));
   shortSection += "#Format: STIM\r\n";
   const std::vector<std::pair<std::string, std::string>> cases = {
@@ -562,7 +562,12 @@ TEST_F(ArchiveBatchTest, ARebuildWhoseOffsetsPass32BitsIsRefusedBeforeItIsCreate
   // 130 entry files of 268 MB (sparse) need more than the 32 GiB that the
   // offsets, in units of 8, can reach.
   std::vector<ArchiveEntry> entries;
-  for (int e = 0; e < 130; ++e) entries.push_back({"e" + std::to_string(e) + ".bin", {1}});
+  for (int e = 0; e < 130; ++e) {
+    std::string name = "e";
+    name += std::to_string(e);
+    name += ".bin";
+    entries.push_back({name, {1}});
+  }
   const std::string source = PutArchive("src/BIG.DAT", entries);
   ASSERT_EQ(Run(1, {source}, "out"), BatchOutcome::Completed);
   for (int e = 0; e < 130; ++e)

@@ -38,8 +38,10 @@ std::string ColourAt(const Bitmap& bitmap, std::uint32_t x, std::uint32_t y) {
 std::string Picture(const Bitmap& bitmap) {
   std::string out;
   for (std::uint32_t y = 0; y < bitmap.Height(); ++y) {
-    for (std::uint32_t x = 0; x < bitmap.Width(); ++x)
-      out += (x ? " " : "") + ColourAt(bitmap, x, y);
+    for (std::uint32_t x = 0; x < bitmap.Width(); ++x) {
+      if (x > 0) out += ' ';
+      out += ColourAt(bitmap, x, y);
+    }
     out += "\n";
   }
   return out;
