@@ -26,26 +26,102 @@ void ExtractRdtStrings(ProcessContext& ctx, const std::string& path) {
 
 // In the order of the open dialog's filter list.
 constexpr std::array<FormatRow, kFileTypeCount> kRows = {{
-    {"GRM", format::kGrm, "Grimhold 3 data (*.dat)", "*.dat", "grm",
-     "Grimhold 3 archives (*.dat): extract every entry", ExtractArchive, RepackArchive, false,
-     false, true},
-    {"TIM", format::kTim, "TIM Image (*.tim)", "*.tim", "tim",
-     "TIM images (*.tim): convert to bitmaps", TimToBmp, BmpToTim, false, false, false},
-    {"STIM", format::kStim, "TIM Search in.. (*.*)", "*.*", "stim",
-     "any file: search for TIM images", SearchTims, InsertTims, false, false, false},
-    {"RES", format::kRes, "Resource files (*.res)", "*.res", "res",
-     "resource descriptions (*.res): extract text", ExtractResText, InsertResText, false, true,
-     false},
-    {"", format::kProjectList, "Project list files (*.lst)", "*.lst", "lst",
-     "a project list: apply the result logs it names", InsertFromLog, nullptr, false, false, false},
-    {"", format::kLog, "Log files (*.log)", "*.log", "log",
-     "result logs (*.log): insert edited files back", InsertFromLog, nullptr, false, false, false},
-    {"ARD", format::kArd, "ARD PS-X Files (*.ard)", "*.ard", "ard",
-     "ARD PS-X files (*.ard): extract strings (needs -t)", ExtractArdStrings, nullptr, true, false,
-     false},
-    {"RDT", format::kRdt, "RDT PC Files (*.rdt)", "*.rdt", "rdt",
-     "RDT PC files (*.rdt): extract strings (needs -t)", ExtractRdtStrings, InsertBlockStrings,
-     true, false, false},
+    {.key = "GRM",
+     .index = format::kGrm,
+     .filterText = "Grimhold 3 data (*.dat)",
+     .pattern = "*.dat",
+     .cliKey = "grm",
+     .cliHelp = "Grimhold 3 archives (*.dat): extract every entry",
+     .process = ExtractArchive,
+     .insert = RepackArchive,
+     .needsCodeTable = false,
+     .insertsThroughSourcePath = false,
+     .onlyReadsSource = true,
+     .operation = {"Unpack", "archive", "archives", ""}},
+    {.key = "TIM",
+     .index = format::kTim,
+     .filterText = "TIM Image (*.tim)",
+     .pattern = "*.tim",
+     .cliKey = "tim",
+     .cliHelp = "TIM images (*.tim): convert to bitmaps",
+     .process = TimToBmp,
+     .insert = BmpToTim,
+     .needsCodeTable = false,
+     .insertsThroughSourcePath = false,
+     .onlyReadsSource = false,
+     .operation = {"Convert", "TIM image", "TIM images", " to bitmaps"}},
+    {.key = "STIM",
+     .index = format::kStim,
+     .filterText = "TIM Search in.. (*.*)",
+     .pattern = "*.*",
+     .cliKey = "stim",
+     .cliHelp = "any file: search for TIM images",
+     .process = SearchTims,
+     .insert = InsertTims,
+     .needsCodeTable = false,
+     .insertsThroughSourcePath = false,
+     .onlyReadsSource = false,
+     .operation = {"Search", "file", "files", " for TIM images"}},
+    {.key = "RES",
+     .index = format::kRes,
+     .filterText = "Resource files (*.res)",
+     .pattern = "*.res",
+     .cliKey = "res",
+     .cliHelp = "resource descriptions (*.res): extract text",
+     .process = ExtractResText,
+     .insert = InsertResText,
+     .needsCodeTable = false,
+     .insertsThroughSourcePath = true,
+     .onlyReadsSource = false,
+     .operation = {"Extract the text sections of", "description", "descriptions", ""}},
+    {.key = "",
+     .index = format::kProjectList,
+     .filterText = "Project list files (*.lst)",
+     .pattern = "*.lst",
+     .cliKey = "lst",
+     .cliHelp = "a project list: apply the result logs it names",
+     .process = InsertFromLog,
+     .insert = nullptr,
+     .needsCodeTable = false,
+     .insertsThroughSourcePath = false,
+     .onlyReadsSource = false,
+     .operation = {"Apply", "result log", "result logs", " of the project list"}},
+    {.key = "",
+     .index = format::kLog,
+     .filterText = "Log files (*.log)",
+     .pattern = "*.log",
+     .cliKey = "log",
+     .cliHelp = "result logs (*.log): insert edited files back",
+     .process = InsertFromLog,
+     .insert = nullptr,
+     .needsCodeTable = false,
+     .insertsThroughSourcePath = false,
+     .onlyReadsSource = false,
+     .operation = {"Apply", "result log", "result logs", ""}},
+    {.key = "ARD",
+     .index = format::kArd,
+     .filterText = "ARD PS-X Files (*.ard)",
+     .pattern = "*.ard",
+     .cliKey = "ard",
+     .cliHelp = "ARD PS-X files (*.ard): extract strings (needs -t)",
+     .process = ExtractArdStrings,
+     .insert = nullptr,
+     .needsCodeTable = true,
+     .insertsThroughSourcePath = false,
+     .onlyReadsSource = false,
+     .operation = {"Extract the strings of", "ARD file", "ARD files", ""}},
+    {.key = "RDT",
+     .index = format::kRdt,
+     .filterText = "RDT PC Files (*.rdt)",
+     .pattern = "*.rdt",
+     .cliKey = "rdt",
+     .cliHelp = "RDT PC files (*.rdt): extract strings (needs -t)",
+     .process = ExtractRdtStrings,
+     .insert = InsertBlockStrings,
+     .needsCodeTable = true,
+     .insertsThroughSourcePath = false,
+     .onlyReadsSource = false,
+     .operation = {"Extract the strings of", "RDT file", "RDT files", ""}},
 }};
 
 bool SameIgnoringCase(std::string_view a, std::string_view b) {
@@ -81,6 +157,30 @@ int ChoiceOfCliKey(std::string_view key) {
     if (SameIgnoringCase(kRows[k].cliKey, key)) return static_cast<int>(k) + 1;
   }
   return 0;
+}
+
+int ChoiceOfFileName(std::string_view path) {
+  const auto dot = path.rfind('.');
+  const auto slash = path.find_last_of("/\\");
+  const bool hasExtension =
+      dot != std::string_view::npos && (slash == std::string_view::npos || dot > slash);
+  for (std::size_t k = 0; hasExtension && k < kRows.size(); ++k) {
+    const std::string_view pattern = kRows[k].pattern;  // "*.dat"
+    if (pattern != "*.*" && SameIgnoringCase(pattern.substr(1), path.substr(dot)))
+      return static_cast<int>(k) + 1;
+  }
+  for (std::size_t k = 0; k < kRows.size(); ++k) {
+    if (kRows[k].index == format::kStim) return static_cast<int>(k) + 1;
+  }
+  return 0;
+}
+
+std::string OperationText(std::uint8_t index, std::size_t count) {
+  const FormatRow* row = RowOfIndex(index);
+  if (row == nullptr) return {};
+  const Operation& op = row->operation;
+  return std::string(op.verb) + " " + std::to_string(count) + " " +
+         std::string(count == 1 ? op.one : op.many) + std::string(op.rest);
 }
 
 std::string_view FormatKeyOfChoice(int choice) {

@@ -23,6 +23,13 @@ using ExtractionHandler = void (*)(ProcessContext& ctx, const std::string& path)
 using InsertionHandler = std::size_t (*)(ProcessContext& ctx, const std::string& path,
                                          std::size_t index);
 
+// What a queue of one file type will get, as the window names it: verb, the
+// queued thing in singular and plural, and the rest ("Search", "file", "files",
+// " for TIM images").
+struct Operation {
+  std::string_view verb, one, many, rest;
+};
+
 struct FormatRow {
   std::string_view key;         // written after "#Format: "; empty for logs and lists
   std::uint8_t index;           // the format index
@@ -40,6 +47,7 @@ struct FormatRow {
   // The insertion handler only reads the source: a read-only source is opened
   // for reading, still held alone against writers.
   bool onlyReadsSource;
+  Operation operation;
 };
 
 inline constexpr int kFileTypeCount = 8;
@@ -53,6 +61,13 @@ const FormatRow* RowOfChoice(int choice);
 const FormatRow* RowOfIndex(std::uint8_t index);
 // The 1-based choice of a tessary-cli key (letter case ignored); 0 when unknown.
 int ChoiceOfCliKey(std::string_view key);
+// The 1-based choice for a file by its extension (letter case ignored), as a
+// drop onto the window takes it; files of no listed extension are searched for
+// TIM images.
+int ChoiceOfFileName(std::string_view path);
+// "Search 3 files for TIM images", "Unpack 1 archive": what a queue of `count`
+// files of the format index gets; empty for unknown indices.
+std::string OperationText(std::uint8_t index, std::size_t count);
 
 // The format key of a 1-based file-type choice; empty outside 1..8.
 std::string_view FormatKeyOfChoice(int choice);

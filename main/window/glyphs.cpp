@@ -10,75 +10,119 @@ namespace {
 
 constexpr int kSize = 16;
 
-struct Palette {
-  QColor red, blue, paper, ink, metal;
+struct Colours {
+  QColor red, blue, green, paper, ink, metal;
 };
 
-const Palette kColour{{200, 30, 30}, {30, 80, 200}, {255, 255, 240}, {40, 40, 40}, {120, 120, 140}};
-const Palette kGrey{
-    {150, 150, 150}, {150, 150, 150}, {225, 225, 225}, {150, 150, 150}, {170, 170, 170}};
+const Colours kColour{{205, 35, 35},   {35, 90, 205}, {30, 150, 60},
+                      {255, 255, 245}, {45, 45, 45},  {125, 125, 145}};
+// Disabled: the same shapes in greys that still tell the parts apart.
+const Colours kGrey{{140, 140, 140}, {125, 125, 125}, {150, 150, 150},
+                    {236, 236, 236}, {110, 110, 110}, {175, 175, 175}};
 
-void DrawArrow(QPainter& p, const QColor& colour, bool pointsRight, int y) {
-  QPolygon arrow;
-  if (pointsRight) {
-    arrow << QPoint(2, y - 2) << QPoint(9, y - 2) << QPoint(9, y - 5) << QPoint(14, y)
-          << QPoint(9, y + 5) << QPoint(9, y + 2) << QPoint(2, y + 2);
-  } else {
-    arrow << QPoint(13, y - 2) << QPoint(7, y - 2) << QPoint(7, y - 5) << QPoint(2, y)
-          << QPoint(7, y + 5) << QPoint(7, y + 2) << QPoint(13, y + 2);
-  }
+// A sheet of paper with a folded corner, its top left at (x, y).
+void DrawSheet(QPainter& p, const Colours& c, qreal x, qreal y) {
+  QPainterPath sheet;
+  sheet.moveTo(x, y);
+  sheet.lineTo(x + 6, y);
+  sheet.lineTo(x + 9, y + 3);
+  sheet.lineTo(x + 9, y + 12);
+  sheet.lineTo(x, y + 12);
+  sheet.closeSubpath();
+  p.setPen(QPen(c.ink, 1));
+  p.setBrush(c.paper);
+  p.drawPath(sheet);
+}
+
+// A round badge with a plus or a minus, bottom right.
+void DrawBadge(QPainter& p, const QColor& colour, const Colours& c, bool plus) {
+  p.setPen(QPen(colour.darker(130), 1));
   p.setBrush(colour);
-  p.setPen(colour.darker(140));
+  p.drawEllipse(QRectF(8.5, 8.5, 7, 7));
+  p.setPen(QPen(c.paper, 1.6));
+  p.drawLine(QPointF(10, 12), QPointF(14, 12));
+  if (plus) p.drawLine(QPointF(12, 10), QPointF(12, 14));
+}
+
+// A stack of sheets with a red bar, and a plus: add files.
+void DrawAddFiles(QPainter& p, const Colours& c) {
+  DrawSheet(p, c, 3.5, 0.5);
+  DrawSheet(p, c, 1.5, 2.5);
+  p.fillRect(QRectF(1, 15, 9, 1), c.red);
+  DrawBadge(p, c.green, c, true);
+}
+
+// A diskette: body, label and shutter.
+void DrawSaveList(QPainter& p, const Colours& c) {
+  QPainterPath body;
+  body.moveTo(1.5, 1.5);
+  body.lineTo(12.5, 1.5);
+  body.lineTo(14.5, 3.5);
+  body.lineTo(14.5, 14.5);
+  body.lineTo(1.5, 14.5);
+  body.closeSubpath();
+  p.setPen(QPen(c.ink, 1));
+  p.setBrush(c.blue);
+  p.drawPath(body);
+  p.fillRect(QRectF(4, 2, 8, 5), c.paper);
+  p.fillRect(QRectF(4, 10, 8, 4), c.metal);
+  p.fillRect(QRectF(9, 10.5, 2, 3), c.ink);
+}
+
+// A sheet, a blue arrow pointing left at a red bar, and a minus: remove.
+void DrawRemoveFiles(QPainter& p, const Colours& c) {
+  DrawSheet(p, c, 5.5, 0.5);
+  p.fillRect(QRectF(0.5, 2, 2, 10), c.red);
+  QPolygonF arrow;
+  arrow << QPointF(3.5, 7) << QPointF(7.5, 3) << QPointF(7.5, 5.5) << QPointF(11, 5.5)
+        << QPointF(11, 8.5) << QPointF(7.5, 8.5) << QPointF(7.5, 11);
+  p.setPen(QPen(c.blue.darker(140), 1));
+  p.setBrush(c.blue);
+  p.drawPolygon(arrow);
+  DrawBadge(p, c.red, c, false);
+}
+
+// A red circular arrow around a green run triangle: process.
+void DrawProcess(QPainter& p, const Colours& c) {
+  p.setPen(QPen(c.red, 2));
+  p.setBrush(Qt::NoBrush);
+  p.drawArc(QRectF(1.5, 1.5, 13, 13), 70 * 16, 290 * 16);
+  QPainterPath head;
+  head.moveTo(8, 0);
+  head.lineTo(12.5, 2.5);
+  head.lineTo(8, 5);
+  head.closeSubpath();
+  p.fillPath(head, c.red);
+  QPolygonF run;
+  run << QPointF(6, 5) << QPointF(11, 8) << QPointF(6, 11);
+  p.setPen(Qt::NoPen);
+  p.setBrush(c.green);
+  p.drawPolygon(run);
+}
+
+// A door with a red arrow pointing right, out of it: exit.
+void DrawExit(QPainter& p, const Colours& c) {
+  p.setPen(QPen(c.ink, 1));
+  p.setBrush(c.paper);
+  p.drawRect(QRectF(1.5, 1.5, 7, 13));
+  p.fillRect(QRectF(6, 7.5, 1.5, 1.5), c.ink);
+  QPolygonF arrow;
+  arrow << QPointF(5, 6.5) << QPointF(10, 6.5) << QPointF(10, 3.5) << QPointF(15, 8)
+        << QPointF(10, 12.5) << QPointF(10, 9.5) << QPointF(5, 9.5);
+  p.setPen(QPen(c.red.darker(140), 1));
+  p.setBrush(c.red);
   p.drawPolygon(arrow);
 }
 
-// A stack of sheets with a red bar.
-void DrawAddFiles(QPainter& p, const Palette& c) {
-  p.setPen(c.ink);
-  p.setBrush(c.paper);
-  for (int k = 2; k >= 0; --k) p.drawRect(2 + 2 * k, 1 + 2 * k, 8, 10);
-  p.fillRect(3, 13, 11, 2, c.red);
-}
-
-// A diskette.
-void DrawSaveList(QPainter& p, const Palette& c) {
-  p.setPen(c.ink);
-  p.setBrush(c.blue);
-  p.drawRect(1, 1, 13, 13);
-  p.fillRect(4, 2, 7, 5, c.paper);
-  p.fillRect(4, 10, 7, 4, c.metal);
-}
-
-// A blue arrow pointing left at a red bar.
-void DrawRemoveFiles(QPainter& p, const Palette& c) {
-  p.fillRect(1, 2, 2, 12, c.red);
-  DrawArrow(p, c.blue, false, 8);
-}
-
-// A red circular arrow.
-void DrawProcess(QPainter& p, const Palette& c) {
-  p.setRenderHint(QPainter::Antialiasing);
-  p.setPen(QPen(c.red, 2.2));
-  p.setBrush(Qt::NoBrush);
-  p.drawArc(QRectF(2.5, 2.5, 11, 11), 60 * 16, 280 * 16);
-  QPainterPath head;
-  head.moveTo(9, 0.5);
-  head.lineTo(14, 3.5);
-  head.lineTo(9, 6.5);
-  head.closeSubpath();
-  p.fillPath(head, c.red);
-}
-
-// A red arrow pointing right.
-void DrawExit(QPainter& p, const Palette& c) {
-  p.fillRect(13, 2, 2, 12, c.ink);
-  DrawArrow(p, c.red, true, 8);
-}
-
-QPixmap Draw(Glyph glyph, const Palette& colours) {
-  QPixmap pixmap(kSize, kSize);
+// The glyph drawn at `scale` times 16 pixels: vector shapes, so every device
+// pixel ratio gets a sharp picture of its own.
+QPixmap Draw(Glyph glyph, const Colours& colours, qreal scale) {
+  const int side = qRound(kSize * scale);
+  QPixmap pixmap(side, side);
   pixmap.fill(Qt::transparent);
   QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.scale(scale, scale);
   switch (glyph) {
     case Glyph::AddFiles:
       DrawAddFiles(p, colours);
@@ -103,8 +147,10 @@ QPixmap Draw(Glyph glyph, const Palette& colours) {
 
 QIcon GlyphIcon(Glyph glyph) {
   QIcon icon;
-  icon.addPixmap(Draw(glyph, kColour), QIcon::Normal);
-  icon.addPixmap(Draw(glyph, kGrey), QIcon::Disabled);
+  for (const qreal scale : {1.0, 1.5, 2.0, 3.0}) {
+    icon.addPixmap(Draw(glyph, kColour, scale), QIcon::Normal);
+    icon.addPixmap(Draw(glyph, kGrey, scale), QIcon::Disabled);
+  }
   return icon;
 }
 

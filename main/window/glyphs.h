@@ -1,4 +1,5 @@
-// The tool-bar glyphs, drawn at 16 x 16 with a greyed form for disabled buttons.
+// The tool-bar glyphs: vector drawings at 16 x 16 (and at 1.5, 2 and 3 times
+// that for sharp high-density screens), with greyed forms for disabled buttons.
 #pragma once
 
 #include <QIcon>

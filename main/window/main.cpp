@@ -7,6 +7,8 @@
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  QCoreApplication::setOrganizationName("Tessary");
+  QCoreApplication::setApplicationName("Tessary");
   tessary::QtDialogs dialogs;
   tessary::TMainForm MainForm(dialogs);
   dialogs.SetOwner(&MainForm);

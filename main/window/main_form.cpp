@@ -1,24 +1,24 @@
 #include "main/window/main_form.h"
 
+#include <QApplication>
 #include <QCloseEvent>
-#include <QCoreApplication>
+#include <QDir>
 #include <QFontDatabase>
-#include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScrollBar>
+#include <QStyleFactory>
 #include <QTextEdit>
-#include <QToolButton>
 #include <algorithm>
 
 #include "main/batch_driver.h"
 #include "main/file_queue.h"
 #include "main/format_registry.h"
 #include "main/rtf_writer.h"
-#include "main/window/glyphs.h"
-#include "misc/byte_buffer.h"
+#include "main/window/glyph_button.h"
+#include "main/window/process_group.h"
+#include "main/window/window_settings.h"
 #include "misc/errors.h"
 #include "misc/output_file.h"
 #include "misc/paths.h"
@@ -46,24 +46,34 @@ QFont WindowFont() {
 
 }  // namespace
 
+void UseWindowStyle() {
+  if (QApplication::style()->name().compare("fusion", Qt::CaseInsensitive) != 0)
+    QApplication::setStyle(QStyleFactory::create("Fusion"));
+  QApplication::setPalette(QApplication::style()->standardPalette());
+}
+
 TMainForm::TMainForm(WindowDialogs& dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint),
       dialogs_(dialogs) {
+  UseWindowStyle();
   setWindowTitle("Tessary");
   setFixedSize(kClientWidth, kClientHeight);
   setFont(WindowFont());
+  setAcceptDrops(true);
   BuildToolBar();
   LogList = new QListWidget(this);
   LogList->setGeometry(0, kToolBarHeight, kClientWidth, kLogListHeight);
   LogList->setSelectionMode(QAbstractItemView::ExtendedSelection);
   LogList->setUniformItemSizes(true);
+  LogList->setTextElideMode(Qt::ElideMiddle);  // long paths keep their file name
   Results = new QTextEdit(this);
   Results->setReadOnly(true);
   Results->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Results->setGeometry(0, kToolBarHeight + kLogListHeight, kClientWidth,
                        kClientHeight - kToolBarHeight - kLogListHeight - kGroupHeight);
   BuildStatusGroup();
+  BuildShortcuts();
   FormCreate();
 }
 
@@ -71,8 +81,14 @@ TMainForm::~TMainForm() {
   FormDestroy();
 }
 
+// Creates the context; the add dialog's file type and the last output
+// directory (the chooser opens there) come from the settings of earlier runs.
 void TMainForm::FormCreate() {
   context_ = std::make_unique<ProcessContext>(*this, dialogs_);
+  lastFileType_ = WindowSettings::FileType();
+  const QString output = WindowSettings::OutputDirectory();
+  if (!output.isEmpty() && QDir(output).exists()) QDir::setCurrent(output);
+  RefreshQueue();
 }
 
 void TMainForm::FormDestroy() {
@@ -84,28 +100,27 @@ void TMainForm::BuildToolBar() {
   ToolBar1->setObjectName("ToolBar1");
   ToolBar1->setGeometry(0, 0, kClientWidth, kToolBarHeight);
   ToolBar1->setStyleSheet("#ToolBar1 { border: 1px solid palette(mid); }");
-  const auto button = [this](Glyph glyph, int x, const char* tip, void (TMainForm::*handler)()) {
-    auto* b = new QToolButton(ToolBar1);
-    b->setIcon(GlyphIcon(glyph));
-    b->setIconSize(QSize(16, 16));
-    b->setAutoRaise(true);
-    b->setToolTip(tip);
+  const auto button = [this](Glyph glyph, int x, void (TMainForm::*handler)()) {
+    auto* b = new GlyphButton(glyph, ToolBar1);
     b->setGeometry(x + 2, 2, 23, 22);
     connect(b, &QToolButton::clicked, this,
             [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
     return b;
   };
-  BAddLog = button(Glyph::AddFiles, 0, "Add files to the queue", &TMainForm::BAddLogClick);
-  BSaveList =
-      button(Glyph::SaveList, 23, "Save the queue as a project list", &TMainForm::BSaveListClick);
-  BRemLog = button(Glyph::RemoveFiles, 46, "Remove the selected files", &TMainForm::BRemLogClick);
-  BProcess = button(Glyph::Process, 69, "Process the queue", &TMainForm::BProcessClick);
-  BExit = button(Glyph::Exit, 92, "Exit", &TMainForm::BExitClick);
+  BAddLog = button(Glyph::AddFiles, 0, &TMainForm::BAddLogClick);
+  BSaveList = button(Glyph::SaveList, 23, &TMainForm::BSaveListClick);
+  BRemLog = button(Glyph::RemoveFiles, 46, &TMainForm::BRemLogClick);
+  BProcess = button(Glyph::Process, 69, &TMainForm::BProcessClick);
+  BExit = button(Glyph::Exit, 92, &TMainForm::BExitClick);
+  BAddLog->setToolTip("Add files to the queue (Ctrl+O)");
+  BSaveList->setToolTip("Save the queue as a project list (Ctrl+S)");
+  BRemLog->setToolTip("Remove the selected files from the queue (Del)");
+  BExit->setToolTip("Exit (Ctrl+Q)");
   SetQueueCommandsEnabled(false);
 }
 
 void TMainForm::BuildStatusGroup() {
-  GroupBox1 = new QGroupBox(" Process ", this);
+  GroupBox1 = new ProcessGroup(" Process ", this);
   GroupBox1->setGeometry(0, kClientHeight - kGroupHeight, kClientWidth, kGroupHeight);
   CurrentMessage = new QLabel(GroupBox1);
   CurrentMessage->setGeometry(12, 16, 320, 13);
@@ -113,12 +128,12 @@ void TMainForm::BuildStatusGroup() {
   Extracted->setGeometry(334, 14, 170, 15);
   SaveLog = new QPushButton("Save results", GroupBox1);
   SaveLog->setGeometry(506, 10, 105, 19);
-  SaveLog->setFlat(true);
   SaveLog->setEnabled(false);
+  SaveLog->setToolTip("Save the result lines as a document");
   Stop = new QPushButton("Stop", GroupBox1);
   Stop->setGeometry(612, 10, 71, 19);
-  Stop->setFlat(true);
   Stop->setEnabled(false);
+  Stop->setToolTip("Stop after the current file (Esc)");
   connect(SaveLog, &QPushButton::clicked, this, [this] { Guarded([this] { SaveLogClick(); }); });
   connect(Stop, &QPushButton::clicked, this, [this] { Guarded([this] { StopClick(); }); });
   for (QProgressBar** bar : {&Progress, &Total}) {
@@ -128,7 +143,9 @@ void TMainForm::BuildStatusGroup() {
     (*bar)->setTextVisible(false);
   }
   Progress->setGeometry(12, 32, 671, 13);
+  Progress->setToolTip("Progress of the current file");
   Total->setGeometry(12, 48, 671, 13);
+  Total->setToolTip("Progress of the batch");
 }
 
 void TMainForm::Guarded(const std::function<void()>& handler) {
@@ -145,9 +162,17 @@ void TMainForm::SetQueueCommandsEnabled(bool enabled) {
   BSaveList->setEnabled(enabled);
 }
 
+// The queue's entries (each with its full path as tooltip), and the operation
+// the queue will get, in the tooltips of the queue and of Process.
 void TMainForm::RefreshQueue() {
   LogList->clear();
-  for (const auto& path : context_->Queue) LogList->addItem(Q(path));
+  for (const auto& path : context_->Queue) {
+    auto* item = new QListWidgetItem(Q(path), LogList);
+    item->setToolTip(Q(path));
+  }
+  const std::string operation = OperationText(context_->FormatIndex, context_->Queue.size());
+  LogList->setToolTip(Q(operation));
+  BProcess->setToolTip(Q(operation.empty() ? "Process the queue" : operation) + " (F5)");
 }
 
 void TMainForm::BAddLogClick() {
@@ -166,6 +191,7 @@ void TMainForm::BAddLogClick() {
     return;
   }
   lastFileType_ = choice->fileType;
+  WindowSettings::SetFileType(lastFileType_);
   RefreshQueue();
   SetQueueCommandsEnabled(true);
 }
@@ -196,7 +222,9 @@ void TMainForm::BProcessClick() {
   batchRunning_ = true;
   BAddLog->setEnabled(false);
   SetQueueCommandsEnabled(false);
-  RunBatch(*context_);
+  const BatchOutcome outcome = RunBatch(*context_);
+  if (outcome != BatchOutcome::DirectoryCancelled && outcome != BatchOutcome::EmptyQueue)
+    WindowSettings::SetOutputDirectory(Q(context_->OutputDirectory));
   batchRunning_ = false;
   BAddLog->setEnabled(true);
   SetQueueCommandsEnabled(!context_->Queue.empty());
@@ -252,6 +280,14 @@ void TMainForm::BarChanged(Bar bar, int maximum, int position) {
   QProgressBar* target = bar == Bar::Progress ? Progress : Total;
   target->setMaximum(std::max(maximum, 1));
   target->setValue(maximum > 0 ? position : 0);
+  if (bar != Bar::Total) return;
+  const bool logs = context_ && (context_->FormatIndex == format::kLog ||
+                                 context_->FormatIndex == format::kProjectList);
+  if (logs && batchRunning_)
+    Total->setToolTip("Progress through the result log");
+  else
+    Total->setToolTip(
+        QString("File %1 of %2").arg(std::min(position + 1, maximum + 1)).arg(maximum + 1));
 }
 
 void TMainForm::StopEnabledChanged(bool enabled) {

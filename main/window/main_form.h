@@ -9,7 +9,6 @@
 #include "batch/status_outputs.h"
 #include "main/window/window_dialogs.h"
 
-class QGroupBox;
 class QLabel;
 class QListWidget;
 class QProgressBar;
@@ -18,6 +17,8 @@ class QTextEdit;
 class QToolButton;
 
 namespace tessary {
+
+class ProcessGroup;
 
 class TMainForm final : public QWidget, public StatusOutputs {
  public:
@@ -33,7 +34,7 @@ class TMainForm final : public QWidget, public StatusOutputs {
               *BExit = nullptr;
   QListWidget* LogList = nullptr;
   QTextEdit* Results = nullptr;
-  QGroupBox* GroupBox1 = nullptr;
+  ProcessGroup* GroupBox1 = nullptr;
   QLabel *CurrentMessage = nullptr, *Extracted = nullptr;
   QPushButton *SaveLog = nullptr, *Stop = nullptr;
   QProgressBar *Progress = nullptr, *Total = nullptr;
@@ -46,6 +47,9 @@ class TMainForm final : public QWidget, public StatusOutputs {
   void SaveLogClick();
   void StopClick();
   void BExitClick();
+  // Files dropped onto the window, added as the add dialog would add them with
+  // the file type of the first one's extension; folders are refused.
+  void DropFiles(const std::vector<std::string>& paths);
 
   // StatusOutputs.
   void StatusTextChanged(const std::string& text) override;
@@ -60,12 +64,15 @@ class TMainForm final : public QWidget, public StatusOutputs {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void FormCreate();
   void FormDestroy();
   void BuildToolBar();
   void BuildStatusGroup();
+  void BuildShortcuts();
   void RefreshQueue();
   void SetQueueCommandsEnabled(bool enabled);
   // Runs an event handler; an error that escapes it is shown in the error box.
@@ -77,5 +84,9 @@ class TMainForm final : public QWidget, public StatusOutputs {
   bool batchRunning_ = false;
   bool closeRequested_ = false;
 };
+
+// Qt's Fusion style with its button-face palette, so that the window looks the
+// same on every desktop. Called before the window's controls are made.
+void UseWindowStyle();
 
 }  // namespace tessary

@@ -1,4 +1,5 @@
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QStringList>
 #include <filesystem>
@@ -6,6 +7,7 @@
 
 #include "main/format_registry.h"
 #include "main/window/window_dialogs.h"
+#include "main/window/window_settings.h"
 #include "misc/paths.h"
 
 namespace tessary {
@@ -47,12 +49,23 @@ class DirectoryChooser final : public QFileDialog {
   }
 };
 
-std::optional<std::string> SaveAs(QWidget* owner, const QString& title, const QString& filter,
-                                  const QString& suffix) {
-  QFileDialog dialog(owner, title, QString(), filter);
+// A save dialog; the default extension follows the chosen filter ("txt" for
+// "Text files (*.txt)"). `folder` is where it opens and, after a choice, the
+// chosen file's folder.
+std::optional<std::string> SaveAs(QWidget* owner, const QString& title, const QStringList& filters,
+                                  QString* folder) {
+  QFileDialog dialog(owner, title, folder != nullptr ? *folder : QString());
+  dialog.setNameFilters(filters);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setDefaultSuffix(suffix);
+  const auto suffixOf = [](const QString& filter) {
+    const auto star = filter.lastIndexOf("*.");
+    return star < 0 ? QString() : filter.mid(star + 2).chopped(1);
+  };
+  dialog.setDefaultSuffix(suffixOf(filters.front()));
+  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                   [&](const QString& filter) { dialog.setDefaultSuffix(suffixOf(filter)); });
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  if (folder != nullptr) *folder = dialog.directory().absolutePath();
   return S(dialog.selectedFiles().front());
 }
 
@@ -68,11 +81,12 @@ QStringList FileTypeFilters() {
 
 std::optional<FileChoice> QtDialogs::SelectFiles(int fileType) {
   const QStringList filters = FileTypeFilters();
-  QFileDialog dialog(owner_, "Select file...");
+  QFileDialog dialog(owner_, "Select file...", WindowSettings::AddFolder());
   dialog.setFileMode(QFileDialog::ExistingFiles);
   dialog.setNameFilters(filters);
   dialog.selectNameFilter(filters.value(fileType - 1, filters.front()));
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  WindowSettings::SetAddFolder(dialog.directory().absolutePath());
   FileChoice choice;
   choice.fileType = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
   for (const QString& file : dialog.selectedFiles()) choice.files.push_back(S(file));
@@ -80,11 +94,14 @@ std::optional<FileChoice> QtDialogs::SelectFiles(int fileType) {
 }
 
 std::optional<std::string> QtDialogs::SaveProjectListAs() {
-  return SaveAs(owner_, "Select file...", "Project list files (*.lst)", "lst");
+  QString folder = WindowSettings::ProjectListFolder();
+  auto path = SaveAs(owner_, "Select file...", {"Project list files (*.lst)"}, &folder);
+  if (path) WindowSettings::SetProjectListFolder(folder);
+  return path;
 }
 
 std::optional<std::string> QtDialogs::SaveResultsAs() {
-  return SaveAs(owner_, "Select target...", "Text files (*.txt)", "txt");
+  return SaveAs(owner_, "Select target...", {"Text files (*.txt)", "Rich Text (*.rtf)"}, nullptr);
 }
 
 std::optional<std::string> QtDialogs::ChooseDirectory(const std::string& start) {
@@ -94,9 +111,10 @@ std::optional<std::string> QtDialogs::ChooseDirectory(const std::string& start) 
 }
 
 std::optional<std::string> QtDialogs::ChooseCodeTable() {
-  const QString file = QFileDialog::getOpenFileName(owner_, "Select code table...", QString(),
-                                                    "Code Tables (*.tbl)");
+  const QString file = QFileDialog::getOpenFileName(
+      owner_, "Select code table...", WindowSettings::CodeTableFolder(), "Code Tables (*.tbl)");
   if (file.isEmpty()) return std::nullopt;
+  WindowSettings::SetCodeTableFolder(QFileInfo(file).absolutePath());
   return S(file);
 }
 

@@ -2,8 +2,10 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QTextEdit>
 #include <QToolButton>
 #include <QtTest/QtTest>
@@ -11,6 +13,8 @@
 #include <filesystem>
 
 #include "main/window/main_form.h"
+#include "main/window/process_group.h"
+#include "main/window/window_settings.h"
 #include "misc/paths.h"
 #include "tests/test_support.h"
 
@@ -51,6 +55,12 @@ class MainFormTest final : public QObject {
   Q_OBJECT
 
  private:
+  testing::TempDir settingsDir_;
+  static void Activate(TMainForm& form) {
+    form.show();
+    QApplication::setActiveWindow(&form);
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+  }
   static QStringList Queue(const TMainForm& form) {
     QStringList items;
     for (int i = 0; i < form.LogList->count(); ++i) items << form.LogList->item(i)->text();
@@ -61,6 +71,16 @@ class MainFormTest final : public QObject {
   }
 
  private slots:
+  // Settings go to a folder of their own, emptied before every test.
+  void initTestCase() {
+    QCoreApplication::setOrganizationName("TessaryTests");
+    QCoreApplication::setApplicationName("WindowTests");
+    QSettings::setDefaultFormat(QSettings::IniFormat);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                       QString::fromStdString(settingsDir_.Path()));
+  }
+  void init() { QSettings().clear(); }
+
   void FixedClientSizeAndGeometry() {
     ScriptedDialogs dialogs;
     TMainForm form(dialogs);
@@ -95,6 +115,141 @@ class MainFormTest final : public QObject {
     form.BarChanged(Bar::Total, 4, 2);
     QCOMPARE(form.Total->maximum(), 4);
     QCOMPARE(form.Total->value(), 2);
+  }
+
+  // The group's frame line runs clear of every control, and of its title.
+  void NoControlCrossesTheGroupFrame() {
+    ScriptedDialogs dialogs;
+    TMainForm form(dialogs);
+    const QRect frame = form.GroupBox1->FrameRect();
+    const QRect inside = frame.adjusted(1, 1, -1, -1);
+    const auto children = form.GroupBox1->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    QCOMPARE(children.size(), 6);
+    for (const QWidget* child : children) {
+      QVERIFY2(inside.contains(child->geometry()), qPrintable(child->metaObject()->className()));
+      QVERIFY(!child->geometry().intersects(form.GroupBox1->TitleRect()));
+    }
+    const QRect title = form.GroupBox1->TitleRect();
+    QVERIFY(title.top() < frame.top() && title.bottom() > frame.top());  // on the line
+    QVERIFY(!form.SaveLog->isFlat() && !form.Stop->isFlat());
+    QCOMPARE(QApplication::style()->name().toLower(), QString("fusion"));
+  }
+
+  void ShortcutsActAsTheirButtons() {
+    testing::TempDir dir;
+    ScriptedDialogs dialogs;
+    TMainForm form(dialogs);
+    Activate(form);
+    dialogs.selections = {FileChoice{{"/a", "/b", "/c"}, 3}};
+    QTest::keyClick(&form, Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(Queue(form), QStringList({"/a", "/b", "/c"}));
+    form.LogList->item(1)->setSelected(true);
+    QTest::keyClick(&form, Qt::Key_Delete);
+    QCOMPARE(Queue(form), QStringList({"/a", "/c"}));
+    dialogs.saveNames = {dir.File("q.lst")};
+    QTest::keyClick(&form, Qt::Key_S, Qt::ControlModifier);
+    QVERIFY(std::filesystem::exists(dir.File("q.lst")));
+
+    int files = 0;
+    form.Context().ProcessFileCallback = [&](ProcessContext& ctx, std::uint8_t,
+                                             const std::string&) {
+      ++files;
+      ctx.Status.SetStopEnabled(true);
+      QTest::keyClick(&form, Qt::Key_Escape);  // Stop, during the batch
+    };
+    dialogs.directories = {dir.Path()};
+    QTest::keyClick(&form, Qt::Key_F5);
+    QCOMPARE(files, 1);
+    QCOMPARE(form.Results->toPlainText(), QString("Stopped by user."));
+
+    form.BProcess->setFocus();  // Enter clicks the focused tool button
+    dialogs.directories = {dir.Path()};
+    form.Context().ProcessFileCallback = [&](ProcessContext&, std::uint8_t, const std::string&) {
+      ++files;
+    };
+    QTest::keyClick(form.BProcess, Qt::Key_Return);
+    QCOMPARE(files, 3);
+    QTest::keyClick(&form, Qt::Key_Q, Qt::ControlModifier);
+    QVERIFY(!form.isVisible());
+  }
+
+  void DroppedFilesJoinTheQueueByTheFirstOnesType() {
+    testing::TempDir dir;
+    ScriptedDialogs dialogs;
+    TMainForm form(dialogs);
+    testing::WriteFile(dir.File("ROOM.DAT"), std::string("x"));
+    testing::WriteFile(dir.File("icon.tim"), std::string("x"));
+    testing::WriteFile(dir.File("list.lst"), std::string("/r1.log\r\n/r2.log\r\n"));
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(dir.File("ROOM.DAT"))),
+                  QUrl::fromLocalFile(QString::fromStdString(dir.File("icon.tim"))),
+                  QUrl::fromLocalFile(QString::fromStdString(dir.SubDir("folder")))});
+    form.show();
+    QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&form, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&form, &drop);
+    QCOMPARE(Queue(form), QStringList({QString::fromStdString(dir.File("ROOM.DAT")),
+                                       QString::fromStdString(dir.File("icon.tim"))}));
+    QCOMPARE(form.BProcess->toolTip(), QString("Unpack 2 archives (F5)"));
+    QCOMPARE(dialogs.errors, std::vector<std::string>{"Folders cannot be queued: folder."});
+    QVERIFY(QueueCommandsEnabled(form));
+    QCOMPARE(form.LogList->item(0)->toolTip(), QString::fromStdString(dir.File("ROOM.DAT")));
+
+    form.DropFiles({dir.File("list.lst")});  // a project list replaces the queue
+    QCOMPARE(Queue(form), QStringList({"/r1.log", "/r2.log"}));
+    form.DropFiles({dir.File("icon.tim")});  // another type empties the queue first
+    QCOMPARE(Queue(form), QStringList({QString::fromStdString(dir.File("icon.tim"))}));
+  }
+
+  void TheProcessTooltipNamesTheOperation() {
+    testing::TempDir dir;
+    testing::WriteFile(dir.File("p.lst"), std::string("a.log\r\nb.log\r\n"));
+    const QStringList expected = {
+        "Unpack 2 archives (F5)",
+        "Convert 2 TIM images to bitmaps (F5)",
+        "Search 2 files for TIM images (F5)",
+        "Extract the text sections of 2 descriptions (F5)",
+        "Apply 2 result logs of the project list (F5)",
+        "Apply 2 result logs (F5)",
+        "Extract the strings of 2 ARD files (F5)",
+        "Extract the strings of 2 RDT files (F5)",
+    };
+    for (int type = 1; type <= 8; ++type) {
+      ScriptedDialogs dialogs;
+      TMainForm form(dialogs);
+      dialogs.selections = {FileChoice{{dir.File("p.lst"), "/second"}, type}};
+      form.BAddLog->click();
+      QCOMPARE(form.BProcess->toolTip(), expected[type - 1]);
+      QCOMPARE(form.LogList->toolTip() + " (F5)", expected[type - 1]);
+    }
+    ScriptedDialogs dialogs;
+    TMainForm form(dialogs);
+    dialogs.selections = {FileChoice{{"/one.log"}, 6}};
+    form.BAddLog->click();
+    QCOMPARE(form.BProcess->toolTip(), QString("Apply 1 result log (F5)"));
+  }
+
+  void SettingsAreRememberedBetweenRuns() {
+    testing::TempDir dir;
+    {
+      ScriptedDialogs dialogs;
+      TMainForm form(dialogs);
+      dialogs.selections = {FileChoice{{"/a.bin"}, 3}};
+      dialogs.directories = {dir.SubDir("out")};
+      form.BAddLog->click();
+      form.Context().ProcessFileCallback = [](ProcessContext&, std::uint8_t, const std::string&) {};
+      form.BProcess->click();
+    }
+    QCOMPARE(WindowSettings::FileType(), 3);
+    QCOMPARE(WindowSettings::OutputDirectory(), QString::fromStdString(dir.File("out")));
+    std::filesystem::current_path(dir.Path());
+    ScriptedDialogs dialogs;
+    TMainForm form(dialogs);  // the next run
+    form.BAddLog->click();
+    QCOMPARE(dialogs.selectStarts, std::vector<int>{3});
+    QVERIFY(std::filesystem::equivalent(std::filesystem::current_path(), dir.File("out")));
   }
 
   void AddingRemovingAndCancelling() {

@@ -1,22 +1,31 @@
-// Shows the main window after a sample batch and saves a screenshot of it, as
-// the X server shows it:   tessary-window-screenshot SAMPLE_FILE OUT_DIR PNG
+// Shows the main window with a queue of game files and the Process tooltip,
+// then during a TIM search over them, and saves both as the X server shows
+// them (for docs/window-queue.png and docs/window.png):
+//   tessary-window-screenshot GAME_DIR OUT_DIR QUEUE_PNG BATCH_PNG
+// GAME_DIR holds the files to queue (every file in it, by name); OUT_DIR is
+// the output directory the batch is given.
 #include <QApplication>
+#include <QDir>
+#include <QEventLoop>
 #include <QListWidget>
 #include <QScreen>
 #include <QTimer>
 #include <QToolButton>
+#include <QToolTip>
 #include <iostream>
 
+#include "main/batch_driver.h"
 #include "main/window/main_form.h"
 
 namespace {
 
-// Answers every dialog without asking: the sample file, the output directory.
+// Answers every dialog without asking: the game files, the output directory.
 class AutoDialogs final : public tessary::WindowDialogs {
  public:
-  AutoDialogs(std::string file, std::string out) : file_(std::move(file)), out_(std::move(out)) {}
+  AutoDialogs(std::vector<std::string> files, std::string out)
+      : files_(std::move(files)), out_(std::move(out)) {}
   std::optional<tessary::FileChoice> SelectFiles(int) override {
-    return tessary::FileChoice{{file_}, 3};
+    return tessary::FileChoice{files_, 3};
   }
   std::optional<std::string> SaveProjectListAs() override { return std::nullopt; }
   std::optional<std::string> SaveResultsAs() override { return std::nullopt; }
@@ -26,32 +35,70 @@ class AutoDialogs final : public tessary::WindowDialogs {
   void ShowError(const std::string& text) override { std::cerr << text << '\n'; }
 
  private:
-  std::string file_, out_;
+  std::vector<std::string> files_;
+  std::string out_;
 };
+
+std::vector<std::string> FilesOf(const QString& directory) {
+  std::vector<std::string> files;
+  for (const QFileInfo& file : QDir(directory).entryInfoList(QDir::Files, QDir::Name))
+    files.push_back(QDir::toNativeSeparators(file.absoluteFilePath()).toStdString());
+  return files;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::cerr << "usage: tessary-window-screenshot SAMPLE_FILE OUT_DIR PNG\n";
+  if (argc != 5) {
+    std::cerr << "usage: tessary-window-screenshot GAME_DIR OUT_DIR QUEUE_PNG BATCH_PNG\n";
     return 2;
   }
   QApplication app(argc, argv);
-  AutoDialogs dialogs(argv[1], argv[2]);
+  AutoDialogs dialogs(FilesOf(argv[1]), argv[2]);
   tessary::TMainForm form(dialogs);
   form.move(QGuiApplication::primaryScreen()->availableGeometry().center() - form.rect().center());
   form.show();
   form.BAddLog->click();
-  form.BAddLog->click();
+  form.LogList->item(1)->setSelected(true);
+  int status = 0;
+  const auto save = [&](const QPixmap& shot, const char* path) {
+    if (!shot.save(path)) status = 1;
+    std::cout << path << " " << shot.width() << "x" << shot.height() << "\n";
+  };
+  {
+    // The queue, with the tooltip that names what Process will do.
+    QEventLoop showing;
+    QTimer::singleShot(500, [&] {
+      const QPoint at = form.BProcess->mapToGlobal(QPoint(12, 22));
+      QToolTip::showText(at, form.BProcess->toolTip(), form.BProcess);
+    });
+    QTimer::singleShot(1200, [&] {
+      const QRect area(form.mapToGlobal(QPoint(0, 0)), QSize(form.width(), 120));
+      save(QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(),
+                                                        area.height()),
+           argv[3]);
+      QToolTip::hideText();
+      showing.quit();
+    });
+    showing.exec();
+  }
+  // The picture is taken while the last file is searched: both bars and the
+  // result lines of the files before it are showing.
+  std::size_t file = 0;
+  form.Context().ProcessFileCallback = [&](tessary::ProcessContext& ctx, std::uint8_t index,
+                                           const std::string& path) {
+    if (++file < ctx.Queue.size()) return tessary::ProcessFile(ctx, index, path);
+    ctx.Status.SetCurrentMessage("Searching in " + path.substr(path.find_last_of("/\\") + 1) +
+                                 " ...");
+    ctx.Status.SetBarPosition(tessary::Bar::Progress, 62);
+    ctx.Status.SetStopEnabled(true);
+    QEventLoop showing;
+    QTimer::singleShot(700, [&] {
+      save(QGuiApplication::primaryScreen()->grabWindow(form.winId()), argv[4]);
+      showing.quit();
+    });
+    showing.exec();
+  };
   form.BProcess->click();
-  form.LogList->item(0)->setSelected(true);
-  int status = 1;
-  QTimer::singleShot(700, [&] {
-    const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(form.winId());
-    status = shot.save(argv[3]) ? 0 : 1;
-    std::cout << argv[3] << " " << shot.width() << "x" << shot.height() << "\n";
-    app.quit();
-  });
-  app.exec();
   return status;
 }

@@ -1,0 +1,56 @@
+#include "main/window/window_settings.h"
+
+#include <QSettings>
+
+#include "main/format_registry.h"
+
+namespace tessary {
+
+namespace {
+
+QString Text(const char* key) {
+  return QSettings().value(key).toString();
+}
+void Store(const char* key, const QVariant& value) {
+  QSettings().setValue(key, value);
+}
+
+}  // namespace
+
+QString WindowSettings::AddFolder() {
+  return Text("dialogs/addFolder");
+}
+void WindowSettings::SetAddFolder(const QString& folder) {
+  Store("dialogs/addFolder", folder);
+}
+
+int WindowSettings::FileType() {
+  const int type = QSettings().value("dialogs/fileType", 1).toInt();
+  return type >= 1 && type <= kFileTypeCount ? type : 1;
+}
+void WindowSettings::SetFileType(int fileType) {
+  Store("dialogs/fileType", fileType);
+}
+
+QString WindowSettings::OutputDirectory() {
+  return Text("batch/outputDirectory");
+}
+void WindowSettings::SetOutputDirectory(const QString& directory) {
+  Store("batch/outputDirectory", directory);
+}
+
+QString WindowSettings::CodeTableFolder() {
+  return Text("dialogs/codeTableFolder");
+}
+void WindowSettings::SetCodeTableFolder(const QString& folder) {
+  Store("dialogs/codeTableFolder", folder);
+}
+
+QString WindowSettings::ProjectListFolder() {
+  return Text("dialogs/projectListFolder");
+}
+void WindowSettings::SetProjectListFolder(const QString& folder) {
+  Store("dialogs/projectListFolder", folder);
+}
+
+}  // namespace tessary

@@ -1,0 +1,25 @@
+// What the window remembers between runs, per user (QSettings): the folders of
+// its dialogs, the add dialog's file type and the last output directory.
+// Nothing here changes what a batch does.
+#pragma once
+
+#include <QString>
+
+namespace tessary {
+
+class WindowSettings final {
+ public:
+  static QString AddFolder();
+  static void SetAddFolder(const QString& folder);
+  // The add dialog's 1-based file type (1 when none is stored).
+  static int FileType();
+  static void SetFileType(int fileType);
+  static QString OutputDirectory();
+  static void SetOutputDirectory(const QString& directory);
+  static QString CodeTableFolder();
+  static void SetCodeTableFolder(const QString& folder);
+  static QString ProjectListFolder();
+  static void SetProjectListFolder(const QString& folder);
+};
+
+}  // namespace tessary
