@@ -132,8 +132,8 @@ TEST_F(BatchDriverTest, CodeTableIsAskedOnceForRdtAndACancelEndsSilently) {
 
   AddFilesToQueue(h.ctx, kStimChoice, {"/d/a.bin"});
   BProcessClick(h.ctx);
-  EXPECT_EQ(h.recorder.codeTableAsks, 2);             // other formats are not asked
-  EXPECT_EQ(h.ctx.CodeTable, table);  // and the table stays loaded
+  EXPECT_EQ(h.recorder.codeTableAsks, 2);  // other formats are not asked
+  EXPECT_EQ(h.ctx.CodeTable, table);       // and the table stays loaded
 }
 
 TEST_F(BatchDriverTest, AnErrorEndsTheBatchWithoutSavingOrResetting) {
