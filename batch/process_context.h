@@ -49,6 +49,9 @@ class ProcessContext final {
   std::uint8_t FormatIndex = format::kNoFiles;
   // The format in force while a log is read; 9 means none.
   std::uint8_t LogFormat = format::kNone;
+  // A dry run of insertion: every check is made, nothing is written (sources
+  // are opened for reading only) and result lines end in " (dry run)".
+  bool DryRun = false;
   // The 1-based file-type choice that filled the queue; selects the format key.
   int FileTypeChoice = 0;
   // The queue of input paths (the window's list of files).

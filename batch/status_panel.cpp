@@ -14,8 +14,8 @@ void StatusPanel::SetCurrentMessage(const std::string& text) {
 }
 
 void StatusPanel::AppendResult(const std::string& line) {
-  results_.push_back(line);
-  outputs_.ResultAppended(line);
+  results_.push_back(line + resultSuffix_);
+  outputs_.ResultAppended(results_.back());
 }
 
 void StatusPanel::ClearResults() {

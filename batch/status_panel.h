@@ -27,6 +27,8 @@ class StatusPanel final {
   const std::string& CurrentMessage() const { return message_; }
 
   void AppendResult(const std::string& line);
+  // Text added to every result line from now on (" (dry run)"); empty: none.
+  void SetResultSuffix(std::string suffix) { resultSuffix_ = std::move(suffix); }
   void ClearResults();
   const std::vector<std::string>& Results() const { return results_; }
 
@@ -59,6 +61,7 @@ class StatusPanel final {
   StatusOutputs& outputs_;
   std::string message_;
   std::vector<std::string> results_;
+  std::string resultSuffix_;
   int extractedTag_ = 0;
   std::string extractedCaption_ = "Extracted: 0";
   BarState progress_;

@@ -65,7 +65,7 @@ bool ReplacesAnAppliedLog(const ProcessContext& ctx, const std::string& logPath)
 }
 
 void SaveResultLog(ProcessContext& ctx) {
-  if (ctx.ResultLog.Empty() || ctx.FormatIndex == format::kLog) return;
+  if (ctx.ResultLog.Empty() || ctx.FormatIndex == format::kLog || ctx.DryRun) return;
   const std::string logPath = ctx.OutputPath(kResultLogName);
   if (ReplacesAnAppliedLog(ctx, logPath)) {
     ctx.Status.AppendResult(kAppliedLogKept);
@@ -91,6 +91,7 @@ BatchOutcome BProcessClick(ProcessContext& ctx) {
   if (!ctx.ProcessFileCallback) ctx.ProcessFileCallback = ProcessFile;
   ctx.ClearStopRequest();
   ctx.ClaimedOutputs.Clear();
+  ctx.Status.SetResultSuffix(ctx.DryRun ? " (dry run)" : "");
   ctx.Status.ClearResults();
   ctx.ResultLog.Clear();
 

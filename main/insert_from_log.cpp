@@ -27,7 +27,8 @@ class SourceStreamGuard final {
 // Sources are opened for reading and writing, held alone. One whose handler
 // only reads it may be read-only (files copied from a disc usually are): it is
 // then opened for reading, still held alone against writers.
-FileStream OpenSource(const std::string& path, const FormatRow* row) {
+FileStream OpenSource(const ProcessContext& ctx, const std::string& path, const FormatRow* row) {
+  if (ctx.DryRun) return FileStream::OpenRead(path);  // a dry run never writes
   try {
     return FileStream::OpenReadWrite(path);
   } catch (const FileError&) {
@@ -41,7 +42,7 @@ FileStream OpenSource(const std::string& path, const FormatRow* row) {
 std::size_t ApplySource(ProcessContext& ctx, const std::string& sourcePath, std::size_t index) {
   const FormatRow* row = RowOfIndex(ctx.LogFormat);
   ctx.SourceStream.reset();
-  ctx.SourceStream = OpenSource(sourcePath, row);
+  ctx.SourceStream = OpenSource(ctx, sourcePath, row);
   ctx.SourcePath = sourcePath;
   ctx.Status.SetCurrentMessage("Processing " + FileNameOf(sourcePath) + "...");
   if (row == nullptr || row->insert == nullptr) return index + 1;

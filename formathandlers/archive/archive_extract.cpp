@@ -139,7 +139,8 @@ std::span<const std::uint8_t> EntryContent(ArchiveRun& run, const EntryRecord& r
                                " ...");
   ctx.Status.PumpEvents();
   if (!run.dictionary)
-    run.dictionary = LoadDictionary(LocateTable(kDecodeTableName, run.directory));
+    run.dictionary =
+        LoadDictionary(LocateTable(kDecodeTableName, run.ctx.OutputDirectory, {run.directory}));
   try {
     DecompressWithDictionary(run.stored, run.unpacked, block.unpackedSize, block.chunkSizes,
                              *run.dictionary);
@@ -172,7 +173,8 @@ void ExtractEntry(ArchiveRun& run, const EntryRecord& record, const DataBlock& b
 void ExtractArchive(ProcessContext& ctx, const std::string& path) {
   // Read before the archive is touched; errors say where it was looked for.
   const std::string directory = ParentOf(path);
-  const XorTable table = XorTable::Load(LocateTable(kXorTableName, directory));
+  const XorTable table =
+      XorTable::Load(LocateTable(kXorTableName, ctx.OutputDirectory, {directory}));
   const MappedFile archive(path);
   ArchiveRun run(ctx, archive.Bytes(), path, table);
   run.directory = directory;

@@ -21,11 +21,12 @@ namespace {
 // would no longer fit in 16 bits.
 constexpr std::uint64_t kMaxEntryFileSize = 268337152;
 
-// "XorTable.tbl" in the current directory (the batch's output directory), or
-// beside the log being applied, where extraction left it.
+// "XorTable.tbl" in the batch's output directory, or beside the log being
+// applied (where the extraction's tables were), or beside the source archive.
 XorTable LoadRepackTable(const ProcessContext& ctx) {
   const std::string logDirectory = ctx.LogPath.empty() ? std::string() : ParentOf(ctx.LogPath);
-  return XorTable::Load(LocateTable(kXorTableName, logDirectory));
+  return XorTable::Load(
+      LocateTable(kXorTableName, ctx.OutputDirectory, {logDirectory, ParentOf(ctx.SourcePath)}));
 }
 
 constexpr std::string_view kArchiveTarget = "#Target : ";
@@ -190,6 +191,10 @@ std::size_t RepackArchive(ProcessContext& ctx, const std::string& path, std::siz
 
   ctx.TakeLogLine(index - 1);  // the rebuilt archive belongs to the source line
   const std::string outPath = ctx.ClaimOutput(path);
+  if (ctx.DryRun) {
+    for (const RepackEntry& entry : plan) ctx.Status.AppendResult(entry.record.name + " repacked.");
+    return index + plan.size();
+  }
   ArchiveWriter out(outPath);
   out.Append(area);
   ctx.Status.SetBarPosition(Bar::Progress, 0);

@@ -179,7 +179,7 @@ std::size_t InsertBlockStrings(ProcessContext& ctx, const std::string&, std::siz
     return index + 1;
   }
   CheckPlan(block, encoded, text.budget, room.Size(), textName);
-  WriteStrings(room, block, encoded, text.budget);
+  if (!ctx.DryRun) WriteStrings(room, block, encoded, text.budget);
   ctx.Status.AppendResult("File " + textName + " inserted.");
   return index + 1;
 }

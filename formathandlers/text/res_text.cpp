@@ -226,7 +226,8 @@ std::size_t InsertResText(ProcessContext& ctx, const std::string& path, std::siz
   LoadCodeTable(ctx.CodeTable, EncodingTablePath(text.Lines(), textName));
   const CodeTableEntries table = TableEntries(ctx.CodeTable);
 
-  FileStream game = FileStream::OpenReadWrite(description.gamePath);
+  FileStream game = ctx.DryRun ? FileStream::OpenRead(description.gamePath)
+                               : FileStream::OpenReadWrite(description.gamePath);
   std::vector<SectionPlan> plans;
   for (std::size_t k = 0; k < description.sections.size(); ++k)
     plans.push_back(PlanSection(game, description.sections[k], k, text.Lines(), textName));
@@ -235,7 +236,7 @@ std::size_t InsertResText(ProcessContext& ctx, const std::string& path, std::siz
       ctx.Status.AppendResult("Section " + std::to_string(k) + "wrong size by " +
                               std::to_string(plans[k].excess) + " bytes.");
     } else if (!plans[k].lines.empty()) {
-      WriteSection(game, plans[k], table);
+      if (!ctx.DryRun) WriteSection(game, plans[k], table);
       ctx.Status.AppendResult("Section " + std::to_string(k) + " inserted.");
     }
     ctx.Status.PumpEvents();

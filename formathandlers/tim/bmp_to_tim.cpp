@@ -138,9 +138,11 @@ std::size_t BmpToTim(ProcessContext& ctx, const std::string&, std::size_t index)
                       " x " + std::to_string(image.height));
   const ByteBuffer pixels = TimPixelsFromBitmap(DecodeBmp(bmpBytes, bitmapName), image, bitmapName);
 
-  tim.Seek(image.pixelOffset);
-  tim.Write(pixels);
-  tim.Truncate();  // bytes after the pixel data go
+  if (!ctx.DryRun) {
+    tim.Seek(image.pixelOffset);
+    tim.Write(pixels);
+    tim.Truncate();  // bytes after the pixel data go
+  }
   ctx.Status.SetBarPosition(Bar::Progress, 100);
   ctx.Status.AppendResult(bitmapName + " converted.");
   ctx.Status.PumpEvents();

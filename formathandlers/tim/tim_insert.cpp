@@ -26,7 +26,7 @@ std::string PathByPosition(const std::string& line) {
 // Writes one TIM file over its logged extent. The TIM file is checked to hold
 // the logged length before anything is written, so a short file leaves the
 // source untouched.
-void WriteTimBack(FileStream& source, const TimTarget& target) {
+void WriteTimBack(FileStream& source, const TimTarget& target, bool dryRun) {
   FileStream tim = FileStream::OpenRead(target.path);
   if (target.length > tim.Size()) ThrowStreamReadError(target.path);
   // A length of 0 copies the whole TIM file.
@@ -34,6 +34,7 @@ void WriteTimBack(FileStream& source, const TimTarget& target) {
   if (target.offset + length > kLogLimit)
     throw FormatError(FileNameOf(target.path) + " at offset " + std::to_string(target.offset) +
                       " with " + std::to_string(length) + " bytes ends past 4 GiB");
+  if (dryRun) return;
   source.Seek(target.offset);
   tim.Seek(0);
   source.CopyFrom(tim, target.length);  // a length of 0 copies the whole TIM file
@@ -52,7 +53,7 @@ std::size_t InsertTims(ProcessContext& ctx, const std::string& path, std::size_t
     const auto target = ParseTimTarget(line);
     const std::string name = FileNameOf(target ? target->path : PathByPosition(line));
     if (target && PathExists(target->path)) {
-      WriteTimBack(ctx.SourceStream.value(), *target);
+      WriteTimBack(ctx.SourceStream.value(), *target, ctx.DryRun);
       ctx.Status.AppendResult(name + " inserted.");
     } else {
       ctx.Status.AppendResult(name + " skiped.");

@@ -10,9 +10,12 @@
 #include "formathandlers/text/code_table.h"
 #include "main/batch_driver.h"
 #include "main/cli/cli_outputs.h"
+#include "main/cli/cli_tables.h"
 #include "main/file_queue.h"
 #include "main/format_registry.h"
+#include "main/verify.h"
 #include "misc/errors.h"
+#include "misc/paths.h"
 
 namespace tessary {
 
@@ -34,6 +37,7 @@ struct Options {
   std::string outputDirectory;
   std::string codeTable;
   bool quiet = false;
+  bool dryRun = false;
   std::vector<std::string> files;
 };
 
@@ -42,40 +46,48 @@ int UsageError(const std::string& text) {
   return kExitUsage;
 }
 
-std::string AbsolutePath(const std::string& path) {
-  return std::filesystem::absolute(std::filesystem::path(path)).lexically_normal().string();
-}
-
-// Creates the output directory with its parents and returns its absolute form.
-std::string PrepareOutputDirectory(const std::string& path) {
-  std::filesystem::path absolute = std::filesystem::absolute(std::filesystem::path(path));
-  absolute = absolute.lexically_normal();
+// Creates the output directory with its parents (unless `create` is false)
+// and returns its absolute form.
+std::string PrepareOutputDirectory(const std::string& path, bool create) {
+  std::filesystem::path absolute = NativePath(AbsolutePath(path));
   if (!absolute.has_filename() && absolute.has_parent_path() && absolute != absolute.root_path())
     absolute = absolute.parent_path();
+  if (!create) return PathText(absolute);
   std::error_code error;
   std::filesystem::create_directories(absolute, error);
   if (!std::filesystem::is_directory(absolute))
-    throw FileError("Cannot create directory " + absolute.string());
-  return absolute.string();
+    throw FileError("Cannot create directory " + PathText(absolute));
+  return PathText(absolute);
+}
+
+struct Session {
+  std::string directory;
+  std::optional<std::string> table;
+  std::vector<std::string> files;
+};
+
+Session PrepareSession(const Options& options, bool createDirectory) {
+  Session session{PrepareOutputDirectory(options.outputDirectory, createDirectory), {}, {}};
+  if (!options.codeTable.empty()) session.table = AbsolutePath(options.codeTable);
+  for (const auto& file : options.files) session.files.push_back(AbsolutePath(file));
+  return session;
 }
 
 int RunBatchWith(const Options& options, int choice) {
-  const std::string directory = PrepareOutputDirectory(options.outputDirectory);
-  std::optional<std::string> table;
-  if (!options.codeTable.empty()) table = AbsolutePath(options.codeTable);
-  std::vector<std::string> files;
-  for (const auto& file : options.files) files.push_back(AbsolutePath(file));
-
+  // A dry run writes nothing: not even the output directory is made.
+  const Session session = PrepareSession(options, !options.dryRun);
   CliOutputs outputs(!options.quiet && StderrIsTerminal());
-  CliDialogs dialogs(directory, table);
+  CliDialogs dialogs(session.directory, session.table);
   ProcessContext ctx(outputs, dialogs);
+  ctx.DryRun = options.dryRun;
   outputs.Attach(ctx);
   InstallInterruptHandler();
-  AddFilesToQueue(ctx, choice, files);
+  AddFilesToQueue(ctx, choice, session.files);
   // Other batches take -t as the table loaded before them, as the window keeps
   // the table of an earlier batch: log sections of RDT rooms use it unless the
   // log names one with "#CodeTable:".
-  if (table && !RowOfChoice(choice)->needsCodeTable) LoadCodeTable(ctx.CodeTable, *table);
+  if (session.table && !RowOfChoice(choice)->needsCodeTable)
+    LoadCodeTable(ctx.CodeTable, *session.table);
 
   const BatchOutcome outcome = RunBatch(ctx);
   outputs.ClearLine();
@@ -92,22 +104,69 @@ int RunBatchWith(const Options& options, int choice) {
   }
 }
 
-}  // namespace
+int RunVerify(const Options& options, int choice) {
+  const Session session = PrepareSession(options, true);
+  CliOutputs outputs(!options.quiet && StderrIsTerminal());
+  CliDialogs dialogs(session.directory, session.table);
+  ProcessContext ctx(outputs, dialogs);
+  ctx.OutputDirectory = session.directory;
+  outputs.Attach(ctx);
+  const bool identical = VerifyRoundTrip(ctx, choice, session.files, session.table);
+  outputs.ClearLine();
+  std::cout.flush();
+  return identical ? kExitCompleted : kExitFailed;
+}
 
-int RunCli(int argc, char** argv) {
-  Options options;
-  CLI::App app{
-      "Tessary: takes Grimhold 3 data apart and puts edited files back.\n"
-      "Runs one batch of FILEs of one type into the output directory.",
-      "tessary-cli"};
-  app.add_option("-f,--format", options.key, "file type KEY (see below)")->required();
-  app.add_option("-o,--output", options.outputDirectory, "output directory (created if missing)")
-      ->required();
+// The options of a batch (and of verify): -f, -o, -t, -q, FILE...
+void AddBatchOptions(CLI::App& app, Options& options) {
+  app.add_option("-f,--format", options.key, "file type KEY (see below)");
+  app.add_option("-o,--output", options.outputDirectory, "output directory (created if missing)");
   app.add_option("-t,--table", options.codeTable,
                  "code table (*.tbl): required for ard and rdt; for log and lst the table that "
                  "RDT sections use unless the log names one");
   app.add_flag("-q,--quiet", options.quiet, "no status line or progress bar on stderr");
-  app.add_option("FILE", options.files, "input files (for lst: one project list)")->required();
+  app.add_option("FILE", options.files, "input files (for lst: one project list)");
+}
+
+// -f, -o and FILE are needed; the key must be known and have its table.
+int CheckBatchOptions(const Options& options, int& choice) {
+  if (options.key.empty() || options.outputDirectory.empty() || options.files.empty())
+    return UsageError("-f KEY, -o DIR and at least one FILE are required");
+  choice = ChoiceOfCliKey(options.key);
+  if (choice == 0) return UsageError("unknown file type KEY '" + options.key + "'");
+  if (RowOfChoice(choice)->needsCodeTable && options.codeTable.empty())
+    return UsageError("-t TABLE is required for " + options.key);
+  return kExitCompleted;
+}
+
+int Guarded(const std::function<int()>& run) {
+  try {
+    return run();
+  } catch (const std::exception& error) {
+    std::cerr << WithFullStop(error.what()) << '\n';
+    return kExitFailed;
+  }
+}
+
+}  // namespace
+
+int RunCli(int argc, char** argv) {
+  Options options, verifyOptions;
+  CLI::App app{
+      "Tessary: takes Grimhold 3 data apart and puts edited files back.\n"
+      "Runs one batch of FILEs of one type into the output directory.",
+      "tessary-cli"};
+  AddBatchOptions(app, options);
+  app.add_flag("--dry-run", options.dryRun,
+               "log and lst only: make every check of insertion, write nothing");
+  CLI::App* verify = app.add_subcommand(
+      "verify",
+      "extract FILEs, put them back unedited into copies, compare (nothing else is "
+      "written)");
+  AddBatchOptions(*verify, verifyOptions);
+  TableCommands tables;
+  AddTableCommands(app, tables);
+  app.require_subcommand(0, 1);
   app.footer(KeyHelp());
   try {
     app.parse(argc, argv);
@@ -116,17 +175,17 @@ int RunCli(int argc, char** argv) {
     return code == 0 ? kExitCompleted : kExitUsage;
   }
 
-  const int choice = ChoiceOfCliKey(options.key);
-  if (choice == 0) return UsageError("unknown file type KEY '" + options.key + "'");
-  if (RowOfChoice(choice)->needsCodeTable && options.codeTable.empty())
-    return UsageError("-t TABLE is required for " + options.key);
-
-  try {
-    return RunBatchWith(options, choice);
-  } catch (const std::exception& error) {
-    std::cerr << WithFullStop(error.what()) << '\n';
-    return kExitFailed;
+  if (tables.Chosen()) return Guarded([&] { return RunTableCommand(tables); });
+  int choice = 0;
+  if (*verify) {
+    if (const int usage = CheckBatchOptions(verifyOptions, choice)) return usage;
+    return Guarded([&] { return RunVerify(verifyOptions, choice); });
   }
+  if (const int usage = CheckBatchOptions(options, choice)) return usage;
+  const std::uint8_t index = RowOfChoice(choice)->index;
+  if (options.dryRun && index != format::kLog && index != format::kProjectList)
+    return UsageError("--dry-run is for log and lst batches");
+  return Guarded([&] { return RunBatchWith(options, choice); });
 }
 
 }  // namespace tessary

@@ -6,6 +6,7 @@
 #include <QFontDatabase>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStyleFactory>
@@ -67,6 +68,12 @@ TMainForm::TMainForm(WindowDialogs& dialogs, QWidget* parent)
   LogList->setSelectionMode(QAbstractItemView::ExtendedSelection);
   LogList->setUniformItemSizes(true);
   LogList->setTextElideMode(Qt::ElideMiddle);  // long paths keep their file name
+  LogList->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(LogList, &QListWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    QMenu* menu = QueueMenu();
+    menu->exec(LogList->viewport()->mapToGlobal(at));
+    menu->deleteLater();
+  });
   Results = new QTextEdit(this);
   Results->setReadOnly(true);
   Results->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -218,13 +225,26 @@ void TMainForm::BSaveListClick() {
 // The queue commands are disabled while a batch runs, so the queue cannot
 // change under the driver; a close request waits for the current file.
 void TMainForm::BProcessClick() {
+  RunLikeABatch([this] {
+    const BatchOutcome outcome = RunBatch(*context_);
+    if (outcome != BatchOutcome::DirectoryCancelled && outcome != BatchOutcome::EmptyQueue)
+      WindowSettings::SetOutputDirectory(Q(context_->OutputDirectory));
+  });
+}
+
+void TMainForm::RunLikeABatch(const std::function<void()>& work) {
   if (batchRunning_) return;
   batchRunning_ = true;
   BAddLog->setEnabled(false);
   SetQueueCommandsEnabled(false);
-  const BatchOutcome outcome = RunBatch(*context_);
-  if (outcome != BatchOutcome::DirectoryCancelled && outcome != BatchOutcome::EmptyQueue)
-    WindowSettings::SetOutputDirectory(Q(context_->OutputDirectory));
+  try {
+    work();
+  } catch (...) {
+    batchRunning_ = false;
+    BAddLog->setEnabled(true);
+    SetQueueCommandsEnabled(!context_->Queue.empty());
+    throw;
+  }
   batchRunning_ = false;
   BAddLog->setEnabled(true);
   SetQueueCommandsEnabled(!context_->Queue.empty());

@@ -10,6 +10,7 @@
 #include "main/window/window_dialogs.h"
 
 class QLabel;
+class QMenu;
 class QListWidget;
 class QProgressBar;
 class QPushButton;
@@ -47,6 +48,11 @@ class TMainForm final : public QWidget, public StatusOutputs {
   void SaveLogClick();
   void StopClick();
   void BExitClick();
+  // The queue's context menu: "Check insertion (nothing is written)" for
+  // queues of logs, "Verify round trip" for extraction queues.
+  QMenu* QueueMenu();
+  void CheckInsertionClick();
+  void VerifyRoundTripClick();
   // Files dropped onto the window, added as the add dialog would add them with
   // the file type of the first one's extension; folders are refused.
   void DropFiles(const std::vector<std::string>& paths);
@@ -73,6 +79,8 @@ class TMainForm final : public QWidget, public StatusOutputs {
   void BuildToolBar();
   void BuildStatusGroup();
   void BuildShortcuts();
+  // Runs `work` as a batch runs: queue commands disabled, a close waits.
+  void RunLikeABatch(const std::function<void()>& work);
   void RefreshQueue();
   void SetQueueCommandsEnabled(bool enabled);
   // Runs an event handler; an error that escapes it is shown in the error box.

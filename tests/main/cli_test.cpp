@@ -86,6 +86,35 @@ TEST(CliTest, UsageErrorsExitWithTwo) {
   EXPECT_EQ(RunCli("-o" + out).status, 2);
 }
 
+TEST(CliTest, TableCommandsDryRunsAndVerify) {
+  TempDir dir;
+  WriteFile(dir.File("text.tbl"), std::string("# game letters\r\n80=A\r\n81=B\r\n"));
+  EXPECT_EQ(RunCli("table import " + Quoted(dir.File("text.tbl")) + " -o " +
+                   Quoted(dir.File("raw.tbl")) + " --encode " + Quoted(dir.File("enc.tbl")))
+                .status,
+            0);
+  EXPECT_EQ(ReadFile(dir.File("raw.tbl"))[0x80], 'A');
+  EXPECT_EQ(static_cast<unsigned char>(ReadFile(dir.File("enc.tbl"))['B']), 0x81);
+  EXPECT_EQ(
+      RunCli("table export " + Quoted(dir.File("raw.tbl")) + " -o " + Quoted(dir.File("back.tbl")))
+          .status,
+      0);
+  EXPECT_EQ(ReadFile(dir.File("back.tbl")), "80=A\r\n81=B\r\n");
+  WriteFile(dir.File("twice.tbl"), std::string("80=A\r\n81=A\r\n"));
+  EXPECT_EQ(RunCli("table import " + Quoted(dir.File("twice.tbl")) + " -o " +
+                   Quoted(dir.File("x.tbl")) + " --encode " + Quoted(dir.File("y.tbl")))
+                .status,
+            1);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("x.tbl")));  // nothing written
+
+  WriteFile(dir.File("a.bin"), std::string("no images"));
+  const std::string out = " -o " + Quoted(dir.File("o"));
+  EXPECT_EQ(RunCli("--dry-run -f stim" + out + " " + Quoted(dir.File("a.bin"))).status, 2);
+  const CliRun verify = RunCli("verify -q -f stim" + out + " " + Quoted(dir.File("a.bin")));
+  EXPECT_EQ(verify.status, 0);
+  EXPECT_EQ(verify.out, "a.bin: identical.\n");
+}
+
 TEST(CliTest, HelpListsTheKeysAndErrorsExitWithOne) {
   const CliRun help = RunCli("--help");
   EXPECT_EQ(help.status, 0);

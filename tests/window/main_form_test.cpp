@@ -2,6 +2,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
@@ -17,6 +18,7 @@
 #include "main/window/window_settings.h"
 #include "misc/paths.h"
 #include "tests/test_support.h"
+#include "tests/tim_builder.h"
 
 namespace tessary {
 
@@ -250,6 +252,39 @@ class MainFormTest final : public QObject {
     form.BAddLog->click();
     QCOMPARE(dialogs.selectStarts, std::vector<int>{3});
     QVERIFY(std::filesystem::equivalent(std::filesystem::current_path(), dir.File("out")));
+  }
+
+  void TheQueueMenuChecksInsertionOrVerifiesTheRoundTrip() {
+    testing::TempDir dir;
+    ScriptedDialogs dialogs;
+    TMainForm form(dialogs);
+    std::string scan(40, '\x5A');
+    scan += std::string(4, '\0');
+    const auto tim = testing::BuildTim({.mode = 2, .clutEntries = 0, .width = 1, .height = 1});
+    scan.append(tim.begin(), tim.end());
+    testing::WriteFile(dir.File("GAME.BIN"), scan);
+    dialogs.selections = {FileChoice{{dir.File("GAME.BIN")}, 3}};
+    form.BAddLog->click();
+    QMenu* menu = form.QueueMenu();
+    QCOMPARE(menu->actions().front()->text(), QString("Verify round trip"));
+    dialogs.directories = {dir.SubDir("check")};
+    menu->actions().front()->trigger();
+    QCOMPARE(form.Results->toPlainText(), QString("GAME.BIN: identical."));
+    QCOMPARE(QString::fromStdString(dialogs.informations.back()),
+             QString("Verify round trip|Every file round-trips."));
+
+    dialogs.directories = {dir.SubDir("out")};
+    form.BProcess->click();  // extract, to have a log
+    dialogs.selections = {FileChoice{{dir.File("out/result.log")}, 6}};
+    form.BAddLog->click();
+    QCOMPARE(form.QueueMenu()->actions().front()->text(),
+             QString("Check insertion (nothing is written)"));
+    dialogs.directories = {dir.File("nowhere")};
+    form.CheckInsertionClick();
+    QCOMPARE(form.Results->toPlainText(), QString("GAME_0.tim inserted. (dry run)"));
+    QCOMPARE(QString::fromStdString(testing::ReadFile(dir.File("GAME.BIN"))),
+             QString::fromStdString(scan));
+    QVERIFY(!form.Context().DryRun);
   }
 
   void AddingRemovingAndCancelling() {

@@ -1,0 +1,122 @@
+#include "formathandlers/text/text_table.h"
+
+#include <cstdio>
+
+#include "misc/errors.h"
+
+namespace tessary {
+
+namespace {
+
+constexpr std::uint32_t kShiftLimit = 0x56;
+constexpr std::uint32_t kShift = 0x24;
+
+[[noreturn]] void Refuse(const std::string& name, std::size_t index, const std::string& what) {
+  throw FormatError(name + ", line " + std::to_string(index + 1) + ": " + what);
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+bool IsComment(const std::string& line) {
+  return line.find_first_not_of(" \t") == std::string::npos || line[0] == '#' || line[0] == ';';
+}
+
+struct Entry {
+  std::uint8_t byte;
+  std::uint8_t character;
+};
+
+// One entry line, or an error naming it.
+Entry ReadEntry(const std::string& line, std::size_t index, const std::string& name) {
+  if (line.size() < 3 || HexValue(line[0]) < 0 || HexValue(line[1]) < 0 || line[2] != '=')
+    Refuse(name, index, "expected two hexadecimal digits, \"=\" and one character");
+  if (line.size() != 4)
+    Refuse(name, index, "an entry holds exactly one 8-bit character after \"=\"");
+  return {static_cast<std::uint8_t>(HexValue(line[0]) * 16 + HexValue(line[1])),
+          static_cast<std::uint8_t>(line[3])};
+}
+
+}  // namespace
+
+TextTableEntries ParseTextTable(const std::vector<std::string>& lines, const std::string& name) {
+  TextTableEntries entries;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (IsComment(lines[i])) continue;
+    const Entry entry = ReadEntry(lines[i], i, name);
+    if (entries[entry.byte]) {
+      char hex[4];
+      std::snprintf(hex, sizeof hex, "%02X", entry.byte);
+      Refuse(name, i, "the byte " + std::string(hex) + " is named twice");
+    }
+    entries[entry.byte] = entry.character;
+  }
+  return entries;
+}
+
+ByteBuffer DecodingTable(const TextTableEntries& entries) {
+  ByteBuffer table(kCodeTableSize);
+  for (std::size_t b = 0; b < kCodeTableSize; ++b)
+    table[b] = entries[b].value_or(static_cast<std::uint8_t>(b));
+  return table;
+}
+
+ByteBuffer EncodingTable(const std::vector<std::string>& lines, const std::string& name) {
+  ParseTextTable(lines, name);  // the same checks first
+  ByteBuffer table(kCodeTableSize);
+  std::array<bool, kCodeTableSize> given{};
+  for (std::size_t c = 0; c < kCodeTableSize; ++c) table[c] = static_cast<std::uint8_t>(c);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (IsComment(lines[i])) continue;
+    const Entry entry = ReadEntry(lines[i], i, name);
+    if (given[entry.character])
+      Refuse(name, i,
+             "the character '" + std::string(1, static_cast<char>(entry.character)) +
+                 "' is given for two bytes");
+    given[entry.character] = true;
+    table[entry.character] = entry.byte;
+  }
+  return table;
+}
+
+std::vector<std::string> ExportTextTable(CodeTableEntries table) {
+  std::vector<std::string> lines;
+  for (std::size_t b = 0; b < kCodeTableSize; ++b) {
+    if (table[b] == b) continue;
+    char hex[4];
+    std::snprintf(hex, sizeof hex, "%02X", static_cast<unsigned>(b));
+    lines.push_back(std::string(hex) + "=" + std::string(1, static_cast<char>(table[b])));
+  }
+  return lines;
+}
+
+InvertedTable InvertTable(CodeTableEntries decoding, bool shifted) {
+  std::array<std::vector<std::uint8_t>, kCodeTableSize> codes;
+  for (std::uint32_t g = 0; g < kCodeTableSize; ++g) {
+    const std::uint32_t entry = shifted && g <= kShiftLimit ? g + kShift : g;
+    codes[decoding[entry]].push_back(static_cast<std::uint8_t>(g));
+  }
+  InvertedTable inverted{ByteBuffer(kCodeTableSize), {}, {}};
+  for (std::uint32_t c = 0; c < kCodeTableSize; ++c) {
+    const auto& reaching = codes[c];
+    inverted.encoding[c] = reaching.empty() ? static_cast<std::uint8_t>(c) : reaching.front();
+    if (reaching.empty()) inverted.missing.push_back(static_cast<std::uint8_t>(c));
+    if (reaching.size() < 2) continue;
+    std::string line(1, '\'');
+    line += static_cast<char>(c);
+    line += "':";
+    for (const std::uint8_t g : reaching) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, " 0x%02X", g);
+      line += hex;
+    }
+    inverted.shared.push_back(line);
+  }
+  return inverted;
+}
+
+}  // namespace tessary

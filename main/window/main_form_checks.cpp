@@ -1,0 +1,66 @@
+// The queue's context menu: a dry run of insertion, and the round-trip check.
+#include <QListWidget>
+#include <QMenu>
+
+#include "main/batch_driver.h"
+#include "main/format_registry.h"
+#include "main/verify.h"
+#include "main/window/main_form.h"
+#include "misc/errors.h"
+
+namespace tessary {
+
+QMenu* TMainForm::QueueMenu() {
+  auto* menu = new QMenu(this);
+  const std::uint8_t index = context_->FormatIndex;
+  const bool logs = index == format::kLog || index == format::kProjectList;
+  QAction* action = logs ? menu->addAction("Check insertion (nothing is written)")
+                         : menu->addAction("Verify round trip");
+  action->setEnabled(!context_->Queue.empty() && !batchRunning_);
+  connect(action, &QAction::triggered, this, [this, logs] {
+    if (logs)
+      CheckInsertionClick();
+    else
+      VerifyRoundTripClick();
+  });
+  return menu;
+}
+
+// The batch of logs with every check of insertion and no write; its result
+// lines end in " (dry run)".
+void TMainForm::CheckInsertionClick() {
+  RunLikeABatch([this] {
+    context_->DryRun = true;
+    RunBatch(*context_);
+    context_->DryRun = false;
+  });
+}
+
+// Asks for the output directory (and a code table where the format needs
+// one) as a batch does, then extracts, replays and compares in a temporary
+// folder there.
+void TMainForm::VerifyRoundTripClick() {
+  RunLikeABatch([this] {
+    ProcessContext& ctx = *context_;
+    const auto directory = dialogs_.ChooseDirectory(ctx.OutputDirectory);
+    if (!directory) return;
+    std::optional<std::string> table;
+    if (RowOfIndex(ctx.FormatIndex)->needsCodeTable) {
+      table = dialogs_.ChooseCodeTable();
+      if (!table) return;
+    }
+    ctx.Status.ClearResults();
+    ctx.OutputDirectory = *directory;
+    try {
+      const bool identical = VerifyRoundTrip(ctx, ctx.FileTypeChoice, ctx.Queue, table);
+      ctx.Status.SetCurrentMessage("");
+      dialogs_.ShowInformation(identical ? "Every file round-trips." : "Some files differ.",
+                               "Verify round trip");
+    } catch (const std::exception& error) {
+      dialogs_.ShowError(WithFullStop(error.what()));
+    }
+    ctx.Status.SetSaveLogEnabled(!ctx.Status.Results().empty());
+  });
+}
+
+}  // namespace tessary

@@ -1,0 +1,151 @@
+// The dry run of insertion and the round-trip check.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+#include "main/batch_driver.h"
+#include "main/file_queue.h"
+#include "main/verify.h"
+#include "misc/paths.h"
+#include "tests/archive_builder.h"
+#include "tests/test_support.h"
+#include "tests/text_builder.h"
+#include "tests/tim_builder.h"
+
+namespace tessary {
+namespace {
+
+using namespace std::string_literals;
+using Bytes = std::vector<std::uint8_t>;
+using testing::ReadFile;
+using testing::WriteFile;
+
+// Every file below `root`, with its content.
+std::map<std::string, std::string> Snapshot(const std::string& root) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+    if (entry.is_regular_file()) files[entry.path().string()] = ReadFile(entry.path().string());
+  }
+  return files;
+}
+
+class InsertionChecksTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WriteFile(dir.File("t.tbl"), RoomTable());
+    h.recorder.codeTableReply = dir.File("t.tbl");
+    WriteFile(dir.File("XorTable.tbl"), testing::SyntheticXorTable());
+    WriteFile(dir.File("decodetable.tbl"), testing::SyntheticDictionary());
+  }
+  static Bytes RoomTable() {
+    Bytes table = testing::IdentityTable();
+    table[0] = ' ';
+    return table;
+  }
+  std::string Put(const std::string& name, const Bytes& bytes) {
+    WriteFile(dir.File(name), bytes);
+    return dir.File(name);
+  }
+  BatchOutcome Run(int choice, const std::vector<std::string>& files, const std::string& out) {
+    h.recorder.errors.clear();
+    h.recorder.directoryReply = dir.File(out);
+    h.ctx.Queue.clear();
+    AddFilesToQueue(h.ctx, choice, files);
+    const BatchOutcome outcome = RunBatch(h.ctx);
+    EXPECT_TRUE(h.recorder.errors.empty()) << h.recorder.errors.front();
+    return outcome;
+  }
+
+  testing::TempDir dir;
+  testing::Harness h;
+};
+
+// Logs of four kinds, edited, applied through a project list: the dry run
+// reports what the real run does and changes nothing at all.
+TEST_F(InsertionChecksTest, ADryRunReportsWhatTheRealRunDoesAndWritesNothing) {
+  const Bytes tim = testing::BuildTim({.mode = 1, .clutEntries = 16, .width = 2, .height = 2});
+  Put("SCENE.BIN", tim);
+  Put("ROOM.RDT", testing::BuildRoom({"Hello", "Bye\xFE\x01"s}));
+  Put("GAME.DAT", testing::BuildArchive({{"a.txt", Bytes(6, 'a')}}, testing::SyntheticXorTable(),
+                                        testing::SyntheticDictionary()));
+  for (const char* out : {"out-stim", "out-rdt", "out-grm"}) dir.SubDir(out);
+  ASSERT_EQ(Run(3, {dir.File("SCENE.BIN")}, "out-stim"), BatchOutcome::Completed);
+  ASSERT_EQ(Run(8, {dir.File("ROOM.RDT")}, "out-rdt"), BatchOutcome::Completed);
+  ASSERT_EQ(Run(1, {dir.File("GAME.DAT")}, "out-grm"), BatchOutcome::Completed);
+  WriteFile(dir.File("out-rdt/ROOM.txt"), "(Hi!!)\r\n(Tooooo long)\r\n#Block CRC: 10 bytes.\r\n");
+  WriteFile(dir.File("out-grm/TXT/GAME_a.txt"), std::string("edited"));
+  WriteFile(dir.File("list.lst"), dir.File("out-stim/result.log") + "\r\n" +
+                                      dir.File("out-rdt/result.log") + "\r\n" +
+                                      dir.File("out-grm/result.log") + "\r\n");
+
+  const auto before = Snapshot(dir.Path());
+  h.ctx.DryRun = true;
+  ASSERT_EQ(Run(5, {dir.File("list.lst")}, "ins"), BatchOutcome::Completed);
+  const std::vector<std::string> dry = h.ctx.Status.Results();
+
+  EXPECT_EQ(Snapshot(dir.Path()), before);  // not a byte written, no file made
+  EXPECT_FALSE(std::filesystem::exists(dir.File("ins")));
+
+  h.ctx.DryRun = false;
+  dir.SubDir("ins");
+  ASSERT_EQ(Run(5, {dir.File("list.lst")}, "ins"), BatchOutcome::Completed);
+  std::vector<std::string> real = h.ctx.Status.Results();
+  EXPECT_EQ(real,
+            (std::vector<std::string>{"SCENE_0.tim inserted.",
+                                      "File ROOM.txtwrong size by 5 bytes.", "a.txt repacked."}));
+  for (auto& line : real) line += " (dry run)";
+  EXPECT_EQ(dry, real);
+}
+
+TEST_F(InsertionChecksTest, VerifyFindsArchivesScansAndRoomsRoundTrip) {
+  Bytes scan(300, 0x5A);
+  const Bytes tim = testing::BuildTim({.mode = 0, .clutEntries = 16, .width = 3, .height = 2});
+  std::copy(tim.begin(), tim.end(), scan.begin() + 100);
+  scan[99] = 0;
+  const std::string archive = Put(
+      "GAME.DAT", testing::BuildArchive(
+                      {{"a.txt", testing::TextLikeData(40000, 3), true}, {"b.bin", Bytes(7, 1)}},
+                      testing::SyntheticXorTable(), testing::SyntheticDictionary()));
+  const std::string room = Put("ROOM.RDT", testing::BuildRoom({"One", "", "Two\xFE\x02"s}));
+  const std::string found = Put("SCENE.BIN", scan);
+  const std::string out = dir.SubDir("out");
+  h.ctx.OutputDirectory = out;
+  EXPECT_TRUE(VerifyRoundTrip(h.ctx, 1, {archive}, std::nullopt));
+  EXPECT_TRUE(VerifyRoundTrip(h.ctx, 3, {found}, std::nullopt));
+  EXPECT_TRUE(VerifyRoundTrip(h.ctx, 8, {room}, dir.File("t.tbl")));
+  EXPECT_EQ(h.ctx.Status.Results(),
+            (std::vector<std::string>{"GAME.DAT: identical.", "SCENE.BIN: identical.",
+                                      "ROOM.RDT: identical."}));
+  EXPECT_TRUE(std::filesystem::is_empty(out));  // the workspace is gone
+  EXPECT_THROW(VerifyRoundTrip(h.ctx, 6, {archive}, std::nullopt), std::exception);
+}
+
+TEST(VerifyPartsTest, TheFirstDifferenceAndTheImageHoldingIt) {
+  testing::TempDir dir;
+  Bytes a(64, 7), b(64, 7);
+  b[45] = 8;  // a planted difference
+  WriteFile(dir.File("a"), a);
+  WriteFile(dir.File("b"), b);
+  EXPECT_EQ(FirstDifference(dir.File("a"), dir.File("b")), 45u);
+  EXPECT_EQ(FirstDifference(dir.File("a"), dir.File("a")), std::nullopt);
+  b.resize(70, 7);
+  b[45] = 7;
+  WriteFile(dir.File("b"), b);
+  EXPECT_EQ(FirstDifference(dir.File("a"), dir.File("b")), 64u);  // one is longer
+  const std::vector<std::string> log = {"#Format: STIM", "#Source: x",
+                                        "#Target TIM: 00000010:00000010 /o/X_0.tim",
+                                        "#Target TIM: 00000028:00000008 /o/X_1.tim"};
+  EXPECT_EQ(TimTargetHolding(log, 0x2F), "X_1.tim");
+  EXPECT_EQ(TimTargetHolding(log, 0x20), "");
+
+  const Bytes tim = testing::BuildTim({.mode = 2, .clutEntries = 0, .width = 2, .height = 1});
+  Bytes stp = tim;
+  stp[tim.size() - 1] ^= 0x80;
+  EXPECT_TRUE(DiffersOnlyInStpBits(tim, stp));
+  stp[tim.size() - 2] ^= 0x01;
+  EXPECT_FALSE(DiffersOnlyInStpBits(tim, stp));
+}
+
+}  // namespace
+}  // namespace tessary
