@@ -10,7 +10,7 @@ ROOT=$(pwd)
 JOBS=$(nproc 2>/dev/null || echo 2)
 
 PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-dev libcli11-dev
-          qt6-base-dev zlib1g-dev fonts-dejavu-core clang-format-14)
+          qt6-base-dev zlib1g-dev libspng-dev fonts-dejavu-core clang-format-14)
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
 say() { printf '\033[1m== %s\033[0m\n' "$*" >&2; }

@@ -52,6 +52,12 @@ class ProcessContext final {
   // A dry run of insertion: every check is made, nothing is written (sources
   // are opened for reading only) and result lines end in " (dry run)".
   bool DryRun = false;
+  // TIM conversion writes PNG files instead of BMP files (an addition, off
+  // unless asked for).
+  bool BitmapsAsPng = false;
+  // Bitmap insertion keeps the STP bit of every 16-bit pixel whose colour is
+  // unchanged (an addition, off unless asked for).
+  bool KeepStp = false;
   // The 1-based file-type choice that filled the queue; selects the format key.
   int FileTypeChoice = 0;
   // The queue of input paths (the window's list of files).

@@ -6,6 +6,7 @@
 
 #include "bench/bench_support.h"
 #include "formathandlers/image/bmp_codec.h"
+#include "formathandlers/image/png_codec.h"
 #include "formathandlers/tim/bmp_to_tim.h"
 #include "formathandlers/tim/tim_bitmap.h"
 #include "tests/tim_builder.h"
@@ -57,6 +58,60 @@ void BM_BmpToTim(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * tim.size()));
 }
 BENCHMARK(BM_BmpToTim)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// PNG against BMP on the same bitmaps: a batch of large images must not get
+// more than three times slower with PNG.
+Bitmap NoisyBitmap(std::uint32_t mode) {
+  Bitmap bitmap = LoadTimBitmap(NoisyTim(mode), "B.TIM");
+  return bitmap.Depth() == PixelDepth::Direct15 ? ConvertToDirect(bitmap, PixelDepth::Direct24)
+                                                : bitmap;
+}
+
+void BM_BmpEncode(benchmark::State& state) {
+  const Bitmap bitmap = NoisyBitmap(static_cast<std::uint32_t>(state.range(0)));
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    const ByteBuffer file = EncodeBmp(bitmap);
+    bytes = file.size();
+    benchmark::DoNotOptimize(file.data());
+  }
+  state.SetBytesProcessed(
+      static_cast<std::int64_t>(state.iterations() * bitmap.RowBytes() * bitmap.Height()));
+  state.counters["file"] = static_cast<double>(bytes);
+}
+BENCHMARK(BM_BmpEncode)->Arg(0)->Arg(1)->Arg(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_PngEncode(benchmark::State& state) {
+  const Bitmap bitmap = NoisyBitmap(static_cast<std::uint32_t>(state.range(0)));
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    const ByteBuffer file = EncodePng(bitmap, "b.png");
+    bytes = file.size();
+    benchmark::DoNotOptimize(file.data());
+  }
+  state.SetBytesProcessed(
+      static_cast<std::int64_t>(state.iterations() * bitmap.RowBytes() * bitmap.Height()));
+  state.counters["file"] = static_cast<double>(bytes);
+}
+BENCHMARK(BM_PngEncode)->Arg(0)->Arg(1)->Arg(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_BmpDecode(benchmark::State& state) {
+  const Bitmap bitmap = NoisyBitmap(static_cast<std::uint32_t>(state.range(0)));
+  const ByteBuffer file = EncodeBmp(bitmap);
+  for (auto _ : state) benchmark::DoNotOptimize(DecodeImage(file, "b.bmp").Row(0).data());
+  state.SetBytesProcessed(
+      static_cast<std::int64_t>(state.iterations() * bitmap.RowBytes() * bitmap.Height()));
+}
+BENCHMARK(BM_BmpDecode)->Arg(0)->Arg(1)->Arg(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_PngDecode(benchmark::State& state) {
+  const Bitmap bitmap = NoisyBitmap(static_cast<std::uint32_t>(state.range(0)));
+  const ByteBuffer file = EncodePng(bitmap, "b.png");
+  for (auto _ : state) benchmark::DoNotOptimize(DecodeImage(file, "b.png").Row(0).data());
+  state.SetBytesProcessed(
+      static_cast<std::int64_t>(state.iterations() * bitmap.RowBytes() * bitmap.Height()));
+}
+BENCHMARK(BM_PngDecode)->Arg(0)->Arg(1)->Arg(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 }  // namespace tessary::bench

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "formathandlers/image/bmp_codec.h"
+#include "formathandlers/image/png_codec.h"
 #include "formathandlers/tim/tim_bitmap.h"
 #include "misc/byte_reader.h"
 #include "misc/errors.h"
@@ -79,7 +80,8 @@ void IndexedRows(const Bitmap& bitmap, const TimImage& image, const std::string&
   }
 }
 
-void DirectRows(const Bitmap& bitmap, const TimImage& image, ByteBuffer& out) {
+void DirectRows(const Bitmap& bitmap, const TimImage& image, ByteBuffer& out,
+                std::span<const std::uint8_t> previous) {
   const Bitmap colours = bitmap.Depth() == PixelDepth::Direct24
                              ? Bitmap()
                              : ConvertToDirect(bitmap, PixelDepth::Direct24);
@@ -94,8 +96,11 @@ void DirectRows(const Bitmap& bitmap, const TimImage& image, ByteBuffer& out) {
         to[3 * x + 1] = green;
         to[3 * x + 2] = blue;
       } else {  // red in bits 0-4, green 5-9, blue 10-14, STP clear
-        StoreU16(to + 2 * x,
-                 static_cast<std::uint16_t>((red >> 3) | (green >> 3) << 5 | (blue >> 3) << 10));
+        auto word = static_cast<std::uint16_t>((red >> 3) | (green >> 3) << 5 | (blue >> 3) << 10);
+        const std::size_t at = static_cast<std::size_t>(to - out.data()) + 2 * x;
+        if (at + 2 <= previous.size() && (LoadU16(previous.data() + at) & 0x7FFF) == word)
+          word = LoadU16(previous.data() + at);  // unchanged: its STP bit stays
+        StoreU16(to + 2 * x, word);
       }
     }
   }
@@ -104,12 +109,13 @@ void DirectRows(const Bitmap& bitmap, const TimImage& image, ByteBuffer& out) {
 }  // namespace
 
 ByteBuffer TimPixelsFromBitmap(const Bitmap& bitmap, const TimImage& image,
-                               const std::string& bitmapName) {
+                               const std::string& bitmapName,
+                               std::span<const std::uint8_t> previousPixels) {
   ByteBuffer out(static_cast<std::size_t>(image.rowBytes * image.height));
   if (image.mode == TimPixelMode::Clut4 || image.mode == TimPixelMode::Clut8)
     IndexedRows(bitmap, image, bitmapName, out);
   else
-    DirectRows(bitmap, image, out);
+    DirectRows(bitmap, image, out, previousPixels);
   return out;
 }
 
@@ -129,14 +135,19 @@ std::size_t BmpToTim(ProcessContext& ctx, const std::string&, std::size_t index)
   tim.Seek(0);
   tim.ReadExact(timBytes);
   const TimImage image = ReadTimImage(timBytes, FileNameOf(ctx.SourcePath), false);
+  // BMP or PNG, by content.
   const ByteBuffer bmpBytes = LoadBytes(bitmapPath);
-  const BmpSize size = ReadBmpSize(bmpBytes, bitmapName);
+  const BmpSize size = ReadImageSize(bmpBytes, bitmapName);
   if (size.width != image.pixelWidth || size.height != image.height)
     throw FormatError(bitmapName + " is " + std::to_string(size.width) + " x " +
                       std::to_string(size.height) + " pixels, the image of " +
                       FileNameOf(ctx.SourcePath) + " is " + std::to_string(image.pixelWidth) +
                       " x " + std::to_string(image.height));
-  const ByteBuffer pixels = TimPixelsFromBitmap(DecodeBmp(bmpBytes, bitmapName), image, bitmapName);
+  std::span<const std::uint8_t> previous;
+  if (ctx.KeepStp && image.pixelOffset <= timBytes.size())
+    previous = std::span<const std::uint8_t>(timBytes).subspan(image.pixelOffset);
+  const ByteBuffer pixels =
+      TimPixelsFromBitmap(DecodeImage(bmpBytes, bitmapName), image, bitmapName, previous);
 
   if (!ctx.DryRun) {
     tim.Seek(image.pixelOffset);

@@ -17,8 +17,11 @@ namespace tessary {
 std::size_t BmpToTim(ProcessContext& ctx, const std::string& path, std::size_t index);
 
 // The TIM's pixel rows made from a bitmap of the image's size (exposed for
-// tests and benchmarks). Errors name `bitmapName`.
+// tests and benchmarks). Errors name `bitmapName`. With `previousPixels` (the
+// TIM's pixel rows as they are), a 16-bit pixel whose colour is unchanged
+// keeps its STP bit.
 ByteBuffer TimPixelsFromBitmap(const Bitmap& bitmap, const TimImage& image,
-                               const std::string& bitmapName);
+                               const std::string& bitmapName,
+                               std::span<const std::uint8_t> previousPixels = {});
 
 }  // namespace tessary

@@ -4,6 +4,7 @@
 
 #include "batch/result_log.h"
 #include "formathandlers/image/bmp_codec.h"
+#include "formathandlers/image/png_codec.h"
 #include "formathandlers/tim/tim_bitmap.h"
 #include "misc/mapped_file.h"
 #include "misc/output_file.h"
@@ -34,9 +35,12 @@ void TimToBmp(ProcessContext& ctx, const std::string& path) {
   // 15-bit images are saved as 24-bit bitmaps.
   if (bitmap.Depth() == PixelDepth::Direct15)
     bitmap = ConvertToDirect(bitmap, PixelDepth::Direct24);
+  // PNG when asked for; an image without pixels, which a PNG cannot hold, stays
+  // a BMP (insertion takes either by its content).
+  const bool png = ctx.BitmapsAsPng && bitmap.Width() > 0 && bitmap.Height() > 0;
   const std::string bmpPath =
-      ctx.ClaimOutput(ctx.OutputPath(LowerCase(NameWithExtension(path, ".bmp"))));
-  SaveBytes(bmpPath, EncodeBmp(bitmap));
+      ctx.ClaimOutput(ctx.OutputPath(LowerCase(NameWithExtension(path, png ? ".png" : ".bmp"))));
+  SaveBytes(bmpPath, png ? EncodePng(bitmap, FileNameOf(bmpPath)) : EncodeBmp(bitmap));
   ctx.ResultLog.Add(BitmapTargetLine(bmpPath));
   ctx.Status.AppendResult(name + " converted.");
   ctx.Status.PumpEvents();

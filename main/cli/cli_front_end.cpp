@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "formathandlers/image/png_codec.h"
 #include "formathandlers/text/code_table.h"
 #include "main/batch_driver.h"
 #include "main/cli/cli_outputs.h"
@@ -38,6 +39,8 @@ struct Options {
   std::string codeTable;
   bool quiet = false;
   bool dryRun = false;
+  bool png = false;
+  bool keepStp = false;
   std::vector<std::string> files;
 };
 
@@ -80,6 +83,8 @@ int RunBatchWith(const Options& options, int choice) {
   CliDialogs dialogs(session.directory, session.table);
   ProcessContext ctx(outputs, dialogs);
   ctx.DryRun = options.dryRun;
+  ctx.BitmapsAsPng = options.png;
+  ctx.KeepStp = options.keepStp;
   outputs.Attach(ctx);
   InstallInterruptHandler();
   AddFilesToQueue(ctx, choice, session.files);
@@ -159,6 +164,9 @@ int RunCli(int argc, char** argv) {
   AddBatchOptions(app, options);
   app.add_flag("--dry-run", options.dryRun,
                "log and lst only: make every check of insertion, write nothing");
+  app.add_flag("--png", options.png, "tim only: write PNG files instead of BMP files");
+  app.add_flag("--keep-stp", options.keepStp,
+               "log and lst only: 16-bit pixels whose colour is unchanged keep their STP bit");
   CLI::App* verify = app.add_subcommand(
       "verify",
       "extract FILEs, put them back unedited into copies, compare (nothing else is "
@@ -183,8 +191,11 @@ int RunCli(int argc, char** argv) {
   }
   if (const int usage = CheckBatchOptions(options, choice)) return usage;
   const std::uint8_t index = RowOfChoice(choice)->index;
-  if (options.dryRun && index != format::kLog && index != format::kProjectList)
-    return UsageError("--dry-run is for log and lst batches");
+  const bool logs = index == format::kLog || index == format::kProjectList;
+  if (options.dryRun && !logs) return UsageError("--dry-run is for log and lst batches");
+  if (options.keepStp && !logs) return UsageError("--keep-stp is for log and lst batches");
+  if (options.png && index != format::kTim) return UsageError("--png is for tim batches");
+  if (options.png && !PngSupported()) return UsageError("this build has no PNG support");
   return Guarded([&] { return RunBatchWith(options, choice); });
 }
 

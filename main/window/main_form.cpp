@@ -13,6 +13,7 @@
 #include <QTextEdit>
 #include <algorithm>
 
+#include "formathandlers/image/png_codec.h"
 #include "main/batch_driver.h"
 #include "main/file_queue.h"
 #include "main/format_registry.h"
@@ -93,6 +94,8 @@ TMainForm::~TMainForm() {
 void TMainForm::FormCreate() {
   context_ = std::make_unique<ProcessContext>(*this, dialogs_);
   lastFileType_ = WindowSettings::FileType();
+  context_->BitmapsAsPng = WindowSettings::BitmapsAsPng() && PngSupported();
+  context_->KeepStp = WindowSettings::KeepStp();
   const QString output = WindowSettings::OutputDirectory();
   if (!output.isEmpty() && QDir(output).exists()) QDir::setCurrent(output);
   RefreshQueue();

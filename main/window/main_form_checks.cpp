@@ -2,10 +2,12 @@
 #include <QListWidget>
 #include <QMenu>
 
+#include "formathandlers/image/png_codec.h"
 #include "main/batch_driver.h"
 #include "main/format_registry.h"
 #include "main/verify.h"
 #include "main/window/main_form.h"
+#include "main/window/window_settings.h"
 #include "misc/errors.h"
 
 namespace tessary {
@@ -22,6 +24,23 @@ QMenu* TMainForm::QueueMenu() {
       CheckInsertionClick();
     else
       VerifyRoundTripClick();
+  });
+  // The remembered additions: off unless chosen.
+  menu->addSeparator();
+  QAction* png = menu->addAction("Bitmaps as PNG");
+  png->setCheckable(true);
+  png->setChecked(context_->BitmapsAsPng);
+  png->setEnabled(PngSupported());
+  connect(png, &QAction::toggled, this, [this](bool on) {
+    context_->BitmapsAsPng = on;
+    WindowSettings::SetBitmapsAsPng(on);
+  });
+  QAction* stp = menu->addAction("Keep STP bits of unchanged 16-bit pixels");
+  stp->setCheckable(true);
+  stp->setChecked(context_->KeepStp);
+  connect(stp, &QAction::toggled, this, [this](bool on) {
+    context_->KeepStp = on;
+    WindowSettings::SetKeepStp(on);
   });
   return menu;
 }

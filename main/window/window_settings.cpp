@@ -46,6 +46,20 @@ void WindowSettings::SetCodeTableFolder(const QString& folder) {
   Store("dialogs/codeTableFolder", folder);
 }
 
+bool WindowSettings::BitmapsAsPng() {
+  return QSettings().value("options/bitmapsAsPng").toBool();
+}
+void WindowSettings::SetBitmapsAsPng(bool on) {
+  Store("options/bitmapsAsPng", on);
+}
+
+bool WindowSettings::KeepStp() {
+  return QSettings().value("options/keepStp").toBool();
+}
+void WindowSettings::SetKeepStp(bool on) {
+  Store("options/keepStp", on);
+}
+
 QString WindowSettings::ProjectListFolder() {
   return Text("dialogs/projectListFolder");
 }

@@ -18,6 +18,11 @@ class WindowSettings final {
   static void SetOutputDirectory(const QString& directory);
   static QString CodeTableFolder();
   static void SetCodeTableFolder(const QString& folder);
+  // The additions of the queue's menu: PNG instead of BMP, STP bits kept.
+  static bool BitmapsAsPng();
+  static void SetBitmapsAsPng(bool on);
+  static bool KeepStp();
+  static void SetKeepStp(bool on);
   static QString ProjectListFolder();
   static void SetProjectListFolder(const QString& folder);
 };

@@ -7,6 +7,7 @@
 
 #include "formathandlers/image/bmp_codec.h"
 #include "misc/byte_reader.h"
+#include "tests/image_support.h"
 #include "tests/test_support.h"
 #include "tests/tim_builder.h"
 
@@ -19,33 +20,10 @@ using testing::PutU16;
 using testing::PutU32;
 
 std::string DataFile(const std::string& name) {
-  return std::string(TESSARY_TEST_DATA) + "/bmp/" + name;
+  return testing::TestDataFile("bmp/" + name);
 }
-
-// The colour of a decoded pixel as "#RRGGBB".
-std::string ColourAt(const Bitmap& bitmap, std::uint32_t x, std::uint32_t y) {
-  PaletteEntry c{};
-  const auto row = bitmap.Row(y);
-  if (bitmap.Depth() == PixelDepth::Indexed8)
-    c = bitmap.palette.at(row[x]);
-  else
-    c = {row[3 * x + 2], row[3 * x + 1], row[3 * x]};
-  char text[8];
-  std::snprintf(text, sizeof text, "#%02X%02X%02X", c.red, c.green, c.blue);
-  return text;
-}
-
-std::string Picture(const Bitmap& bitmap) {
-  std::string out;
-  for (std::uint32_t y = 0; y < bitmap.Height(); ++y) {
-    for (std::uint32_t x = 0; x < bitmap.Width(); ++x) {
-      if (x > 0) out += ' ';
-      out += ColourAt(bitmap, x, y);
-    }
-    out += "\n";
-  }
-  return out;
-}
+using testing::ColourAt;
+using testing::Picture;
 
 TEST(BmpReaderTest, FilesOfPaintProgramsShowTheirPicture) {
   const std::vector<std::pair<std::string, std::string>> files = {

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "formathandlers/image/bmp_codec.h"
+#include "formathandlers/image/png_codec.h"
 #include "formathandlers/tim/tim_bitmap.h"
 #include "main/batch_driver.h"
 #include "main/file_queue.h"
@@ -216,6 +217,60 @@ TEST_F(TimBitmapBatchTest, BitmapsThatDoNotFitAreRefusedAndTheTimIsKept) {
   std::filesystem::remove(dir.File("bmp/k.bmp"));
   EXPECT_EQ(InsertBack(), BatchOutcome::Completed);
   EXPECT_TRUE(h.ctx.Status.Results().empty());
+  EXPECT_EQ(ReadFile(path), Text(tim));
+}
+
+TEST_F(TimBitmapBatchTest, PngRoundTripsKeepEveryModeAndWithKeepStpTheStpBits) {
+  if (!PngSupported()) GTEST_SKIP() << "this build has no PNG support";
+  h.ctx.BitmapsAsPng = true;
+  const std::vector<testing::TimShape> shapes = {
+      {.mode = 0, .clutEntries = 16, .width = 3, .height = 5},
+      {.mode = 1, .clutEntries = 256, .width = 3, .height = 3},
+      {.mode = 2, .clutEntries = 0, .width = 4, .height = 2, .fill = 0x71},
+      {.mode = 3, .clutEntries = 0, .width = 5, .height = 3},
+  };
+  for (const auto& shape : shapes) {
+    const Bytes tim = BuildTim(shape);
+    const std::string path = Put("RT.TIM", tim);
+    ASSERT_EQ(Convert(path), BatchOutcome::Completed) << Error();
+    EXPECT_TRUE(LooksLikePng(LoadBytes(dir.File("bmp/rt.png"))));
+    h.ctx.KeepStp = shape.mode == 2;  // without it a 16-bit TIM loses its STP bits
+    ASSERT_EQ(InsertBack(), BatchOutcome::Completed) << Error();
+    h.ctx.KeepStp = false;
+    EXPECT_EQ(h.ctx.Status.Results(), (std::vector<std::string>{"rt.png converted."}));
+    EXPECT_EQ(ReadFile(path), Text(tim)) << "mode " << shape.mode;
+  }
+}
+
+TEST_F(TimBitmapBatchTest, KeepStpKeepsTheBitOfUnchangedPixelsOnly) {
+  Bytes tim = BuildTim({.mode = 2, .clutEntries = 0, .width = 2, .height = 1});
+  StoreU16(tim.data() + 20, 0x801F);  // red, STP set
+  StoreU16(tim.data() + 22, 0x83E0);  // green, STP set
+  const std::string path = Put("S.TIM", tim);
+  ASSERT_EQ(Convert(path), BatchOutcome::Completed);
+  Bitmap edited = DecodeBmp(LoadBytes(dir.File("bmp/s.bmp")), "s.bmp");
+  edited.Row(0)[3] = 255;  // the second pixel gets some blue
+  WriteFile(dir.File("bmp/s.bmp"), EncodeBmp(edited));
+  h.ctx.KeepStp = true;
+  ASSERT_EQ(InsertBack(), BatchOutcome::Completed) << Error();
+  const std::string back = ReadFile(path);
+  EXPECT_EQ(LoadU16(reinterpret_cast<const std::uint8_t*>(back.data()) + 20), 0x801Fu);
+  EXPECT_EQ(LoadU16(reinterpret_cast<const std::uint8_t*>(back.data()) + 22), 0x7FE0u);
+}
+
+TEST_F(TimBitmapBatchTest, ATruecolourPngWithAForeignColourIsRefused) {
+  if (!PngSupported()) GTEST_SKIP() << "this build has no PNG support";
+  const Bytes tim = BuildTim({.mode = 1, .clutEntries = 4, .width = 1, .height = 1, .fill = 0});
+  const std::string path = Put("P.TIM", tim);
+  ASSERT_EQ(Convert(path), BatchOutcome::Completed);
+  Bitmap colours(2, 1, PixelDepth::Direct24);
+  const Bytes pixels = {24, 24, 24, 9, 8, 8};  // CLUT grey 3, then a colour of no entry
+  std::copy(pixels.begin(), pixels.end(), colours.Row(0).begin());
+  WriteFile(dir.File("bmp/p.bmp"), EncodePng(colours, "p.png"));  // a PNG under the old name
+  EXPECT_EQ(InsertBack(), BatchOutcome::Failed);
+  EXPECT_EQ(Error(),
+            "result.log, line 3: p.bmp: pixel (1, 0) has the colour #080809, which is "
+            "not a colour of the TIM's CLUT.");
   EXPECT_EQ(ReadFile(path), Text(tim));
 }
 

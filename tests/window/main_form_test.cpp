@@ -245,12 +245,18 @@ class MainFormTest final : public QObject {
       form.BProcess->click();
     }
     QCOMPARE(WindowSettings::FileType(), 3);
+    QVERIFY(!WindowSettings::KeepStp());
     QCOMPARE(WindowSettings::OutputDirectory(), QString::fromStdString(dir.File("out")));
     std::filesystem::current_path(dir.Path());
     ScriptedDialogs dialogs;
     TMainForm form(dialogs);  // the next run
     form.BAddLog->click();
     QCOMPARE(dialogs.selectStarts, std::vector<int>{3});
+    QMenu* menu = form.QueueMenu();
+    QCOMPARE(menu->actions()[3]->text(), QString("Keep STP bits of unchanged 16-bit pixels"));
+    menu->actions()[3]->trigger();  // the addition, chosen, holds for this run and the next
+    QVERIFY(form.Context().KeepStp && WindowSettings::KeepStp());
+    QVERIFY(!form.Context().BitmapsAsPng);
     QVERIFY(std::filesystem::equivalent(std::filesystem::current_path(), dir.File("out")));
   }
 
