@@ -4,6 +4,8 @@
 #   ./tessary.sh test     install, build Release and ASan+UBSan, run every test on both
 #   ./tessary.sh bench    build Release and run the benchmarks (extra arguments go to them)
 #   ./tessary.sh fuzz [TARGET] [SECONDS]   build the libFuzzer targets with clang and run them
+#   ./tessary.sh windows  cross-build the core, tessary-cli.exe and the tests for Windows
+#                         (MinGW-w64) and run the tests under Wine
 set -euo pipefail
 cd "$(dirname "$0")"
 ROOT=$(pwd)
@@ -12,6 +14,8 @@ JOBS=$(nproc 2>/dev/null || echo 2)
 PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-dev libcli11-dev
           qt6-base-dev zlib1g-dev libspng-dev fonts-dejavu-core clang-format-14)
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
+WINDOWS_PACKAGES=(cmake ninja-build libcli11-dev googletest g++-mingw-w64-x86-64-posix wine
+                  libz-mingw-w64-dev)
 
 say() { printf '\033[1m== %s\033[0m\n' "$*" >&2; }
 
@@ -161,6 +165,20 @@ run_fuzz() {
   done
 }
 
+# The Windows build: core, tessary-cli.exe and the test suites, run under Wine.
+run_windows() {
+  install_missing "${WINDOWS_PACKAGES[@]}"
+  export WINEDEBUG=-all WINEPREFIX="$ROOT/build-windows/wine"
+  mkdir -p "$WINEPREFIX"
+  say "preparing the Wine prefix"
+  wineboot -i >/dev/null 2>&1 || true
+  configure_and_build build-windows Release \
+    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
+    -DTESSARY_WINDOW=OFF -DTESSARY_BENCH=OFF
+  say "tests (Windows, under Wine)"
+  (cd build-windows && ctest --output-on-failure -j "$JOBS")
+}
+
 command=${1:-run}
 [ $# -gt 0 ] && shift
 case "$command" in
@@ -188,8 +206,11 @@ case "$command" in
     install_missing "${PACKAGES[@]}"
     run_fuzz "$@"
     ;;
+  windows)
+    run_windows
+    ;;
   *)
-    echo "usage: $0 [run|test|bench|fuzz [TARGET] [SECONDS]]" >&2
+    echo "usage: $0 [run|test|bench|fuzz [TARGET] [SECONDS]|windows]" >&2
     exit 2
     ;;
 esac

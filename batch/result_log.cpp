@@ -3,11 +3,23 @@
 #include <array>
 #include <cstdio>
 
+#include "misc/errors.h"
+
 namespace tessary {
 
 namespace {
 
+// A log line holds one path: one with a line break would split the line and
+// shift every later target onto its neighbour, so it is refused.
+void CheckLoggable(std::string_view path) {
+  if (path.find_first_of("\r\n") != std::string_view::npos)
+    throw FormatError(std::string(path) +
+                      ": a path with a line break cannot be written to the "
+                      "result log");
+}
+
 std::string Join(std::string_view prefix, std::string_view value) {
+  CheckLoggable(value);
   std::string line(prefix);
   line += value;
   return line;
@@ -62,6 +74,7 @@ std::string TextTargetLine(std::string_view path) {
 }
 
 std::string TimTargetLine(std::uint32_t offset, std::uint32_t length, std::string_view timPath) {
+  CheckLoggable(timPath);
   std::array<char, 24> fields{};
   std::snprintf(fields.data(), fields.size(), "%08X:%08X ", static_cast<unsigned>(offset),
                 static_cast<unsigned>(length));

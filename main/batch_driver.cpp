@@ -15,12 +15,12 @@ namespace {
 
 std::string CurrentDirectory() {
   std::error_code error;
-  return std::filesystem::current_path(error).string();
+  return PathText(std::filesystem::current_path(error));
 }
 
 void MakeCurrentDirectory(const std::string& path) {
   std::error_code error;  // a failure here leaves the directory as it was
-  std::filesystem::current_path(std::filesystem::path(path), error);
+  std::filesystem::current_path(NativePath(path), error);
 }
 
 void ResetStatusOutputs(StatusPanel& status) {
@@ -57,9 +57,7 @@ bool ReplacesAnAppliedLog(const ProcessContext& ctx, const std::string& logPath)
   if (ctx.FormatIndex != format::kProjectList) return false;
   for (const std::string& applied : ctx.Queue) {
     std::error_code error;
-    if (std::filesystem::equivalent(std::filesystem::path(applied), std::filesystem::path(logPath),
-                                    error))
-      return true;
+    if (std::filesystem::equivalent(NativePath(applied), NativePath(logPath), error)) return true;
   }
   return false;
 }

@@ -47,8 +47,9 @@ std::size_t ApplySource(ProcessContext& ctx, const std::string& sourcePath, std:
   ctx.Status.SetCurrentMessage("Processing " + FileNameOf(sourcePath) + "...");
   if (row == nullptr || row->insert == nullptr) return index + 1;
   if (row->insertsThroughSourcePath) ctx.SourceStream.reset();
-  const std::string target =
-      row->insertsThroughSourcePath ? sourcePath : ctx.OutputPath(FileNameOf(sourcePath));
+  const std::string target = row->insertsThroughSourcePath
+                                 ? sourcePath
+                                 : ctx.OutputPath(SafeFileName(FileNameOf(sourcePath)));
   const std::size_t next = row->insert(ctx, target, index + 1);
   return std::max(next, index + 1);  // the walk always moves forward
 }

@@ -31,6 +31,28 @@ std::string FileNameOf(std::string_view path) {
   return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));
 }
 
+namespace {
+
+bool IsDeviceName(std::string_view stem) {
+  std::string upper(stem);
+  for (char& c : upper) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+  if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL") return true;
+  return upper.size() == 4 && (upper.rfind("COM", 0) == 0 || upper.rfind("LPT", 0) == 0) &&
+         upper[3] >= '1' && upper[3] <= '9';
+}
+
+}  // namespace
+
+std::string SafeFileName(std::string_view name) {
+  const auto dot = name.find('.');
+  const std::string_view stem = name.substr(0, dot);
+  if (!IsDeviceName(stem)) return std::string(name);
+  std::string safe(stem);
+  safe += '_';
+  if (dot != std::string_view::npos) safe += name.substr(dot);
+  return safe;
+}
+
 std::string ParentOf(std::string_view path) {
   return std::string(path.substr(0, path.size() - FileNameOf(path).size()));
 }
@@ -45,7 +67,7 @@ std::string NameWithExtension(std::string_view path, std::string_view extension)
   std::string name = FileNameOf(path);
   const auto dot = name.rfind('.');
   if (dot != std::string::npos) name.erase(dot);
-  return name + std::string(extension);
+  return SafeFileName(name + std::string(extension));
 }
 
 std::string AbsolutePath(const std::string& path) {

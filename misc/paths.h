@@ -22,6 +22,12 @@ std::string PathText(const std::filesystem::path& path);
 std::string JoinPath(std::string_view directory, std::string_view name);
 // The part after the last separator ("\" or "/" on Windows, "/" elsewhere).
 std::string FileNameOf(std::string_view path);
+// A file or folder name that Windows does not take for a device: CON, PRN,
+// AUX, NUL, COM1..COM9 and LPT1..LPT9 (in any letter case, with or without an
+// extension) get "_" after that part ("CON.txt" becomes "CON_.txt"). The same
+// on every platform, so that logs written on one replay on the other.
+std::string SafeFileName(std::string_view name);
+
 // The directory part of a path ("" when it has none).
 std::string ParentOf(std::string_view path);
 // The file name cut before its first "."; empty when it has no dot (output
@@ -31,7 +37,8 @@ std::string BaseBeforeFirstDot(std::string_view path);
 // directory), so that messages say where a file was looked for.
 std::string AbsolutePath(const std::string& path);
 // The file name of `path` with its extension (from its last ".") replaced by
-// `extension`, or with `extension` appended when it has none.
+// `extension`, or with `extension` appended when it has none; a safe name (see
+// SafeFileName).
 std::string NameWithExtension(std::string_view path, std::string_view extension);
 bool PathExists(const std::string& path);
 // True for an existing path that is not a directory.

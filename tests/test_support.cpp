@@ -7,6 +7,8 @@
 #include <random>
 #include <stdexcept>
 
+#include "misc/paths.h"
+
 namespace tessary::testing {
 
 TempDir::TempDir() : previousCurrent_(std::filesystem::current_path()) {
@@ -27,10 +29,18 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, error);
 }
 
+std::string TempDir::Path() const {
+  return PathText(path_);
+}
+
+std::string TempDir::File(const std::string& name) const {
+  return PathText((path_ / NativePath(name)).make_preferred());
+}
+
 std::string TempDir::SubDir(const std::string& name) const {
-  const auto dir = path_ / name;
-  std::filesystem::create_directories(dir);
-  return dir.string();
+  const std::string dir = File(name);
+  std::filesystem::create_directories(NativePath(dir));
+  return dir;
 }
 
 std::string ErrorText(const std::function<void()>& action) {
@@ -43,7 +53,7 @@ std::string ErrorText(const std::function<void()>& action) {
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(NativePath(path), std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("test could not write " + path);
 }
@@ -53,7 +63,7 @@ void WriteFile(const std::string& path, const ByteBuffer& bytes) {
 }
 
 std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(NativePath(path), std::ios::binary);
   if (!in) throw std::runtime_error("test could not read " + path);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }

@@ -63,8 +63,9 @@ class TempDir final {
   ~TempDir();
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
-  std::string Path() const { return path_.string(); }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
+  // UTF-8 paths with the platform's separators ("a/b" is "a\\b" on Windows).
+  std::string Path() const;
+  std::string File(const std::string& name) const;
   std::string SubDir(const std::string& name) const;
 
  private:

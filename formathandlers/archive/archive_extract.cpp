@@ -85,7 +85,7 @@ struct ArchiveRun {
 };
 
 std::string OutputPathFor(ArchiveRun& run, const std::string& name) {
-  const std::string folder = JoinPath(run.ctx.OutputDirectory, ExtensionFolder(name));
+  const std::string folder = JoinPath(run.ctx.OutputDirectory, SafeFileName(ExtensionFolder(name)));
   std::error_code error;  // a folder that cannot be made shows up as "Cannot create file"
   if (!std::filesystem::exists(folder, error)) std::filesystem::create_directory(folder, error);
   const std::string directory = folder + kPathSeparator;

@@ -8,7 +8,12 @@
 #include <iostream>
 
 #ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <io.h>
+#include <windows.h>
 #else
 #include <unistd.h>
 #endif
@@ -27,6 +32,7 @@ extern "C" void OnInterrupt(int) {
 
 constexpr int kBarWidth = 24;
 constexpr std::size_t kMessageWidth = 48;
+constexpr std::size_t kLineWidth = kMessageWidth + kBarWidth + 3;
 
 }  // namespace
 
@@ -48,6 +54,22 @@ bool StderrIsTerminal() {
 
 // Each line is flushed as it is written, so that lines already produced
 // survive a second Ctrl-C, which ends the process at once.
+// Windows consoles draw escape sequences only when asked to; where that
+// fails, the line is cleared with blanks instead.
+bool EnableEscapes() {
+#ifdef _WIN32
+  HANDLE console = GetStdHandle(STD_ERROR_HANDLE);
+  DWORD mode = 0;
+  if (console == INVALID_HANDLE_VALUE || !GetConsoleMode(console, &mode)) return false;
+  return SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+#else
+  return true;
+#endif
+}
+
+CliOutputs::CliOutputs(bool showProgress)
+    : showProgress_(showProgress), escapes_(showProgress && EnableEscapes()) {}
+
 void CliOutputs::ResultAppended(const std::string& line) {
   ClearLine();
   std::cout << line << '\n' << std::flush;
@@ -66,13 +88,20 @@ void CliOutputs::PumpEvents() {
   std::string text = message_.substr(0, kMessageWidth);
   text += " [" + std::string(filled, '#') + std::string(kBarWidth - filled, ' ') + "]";
   std::cout.flush();
-  std::cerr << '\r' << text << "\033[K" << std::flush;
+  if (escapes_)
+    std::cerr << '\r' << text << "\033[K" << std::flush;
+  else
+    std::cerr << '\r' << text << std::string(kLineWidth - std::min(text.size(), kLineWidth), ' ')
+              << std::flush;
   lineShown_ = true;
 }
 
 void CliOutputs::ClearLine() {
   if (!lineShown_) return;
-  std::cerr << "\r\033[K" << std::flush;
+  if (escapes_)
+    std::cerr << "\r\033[K" << std::flush;
+  else
+    std::cerr << '\r' << std::string(kLineWidth, ' ') << '\r' << std::flush;
   lineShown_ = false;
 }
 

@@ -13,7 +13,7 @@ namespace tessary {
 class CliOutputs final : public StatusOutputs {
  public:
   // showProgress: draw the status line and bar on stderr (a terminal, no -q).
-  explicit CliOutputs(bool showProgress) : showProgress_(showProgress) {}
+  explicit CliOutputs(bool showProgress);
   void Attach(ProcessContext& ctx) { ctx_ = &ctx; }
 
   void StatusTextChanged(const std::string& text) override { message_ = text; }
@@ -31,6 +31,7 @@ class CliOutputs final : public StatusOutputs {
 
  private:
   bool showProgress_;
+  bool escapes_ = true;  // the terminal understands "erase to end of line"
   ProcessContext* ctx_ = nullptr;
   std::string message_;
   int progressMax_ = 100, progressPos_ = 0;
