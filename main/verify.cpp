@@ -181,11 +181,10 @@ std::string Hex(std::uint64_t value) {
 std::string CompareArchive(ProcessContext& inner, InnerFrontEnd& frontEnd,
                            const std::string& extracted, const std::string& rebuilt,
                            const std::string& check) {
-  fs::copy(NativePath(JoinPath(extracted, kXorTableName)), NativePath(check),
-           fs::copy_options::overwrite_existing);
-  if (FileExists(JoinPath(extracted, kDecodeTableName)))
-    fs::copy(NativePath(JoinPath(extracted, kDecodeTableName)), NativePath(check),
-             fs::copy_options::overwrite_existing);
+  for (const char* table : {kXorTableName, kDecodeTableName}) {
+    if (FileExists(JoinPath(extracted, table)))
+      CopyFile(JoinPath(extracted, table), JoinPath(check, table));
+  }
   RunInner(inner, frontEnd, 1, rebuilt, check);
   const auto before = ArchiveTargets(JoinPath(extracted, "result.log"));
   const auto after = ArchiveTargets(JoinPath(check, "result.log"));

@@ -5,8 +5,9 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
-#include <shellapi.h>
 #include <windows.h>
+// shellapi.h needs what windows.h defines.
+#include <shellapi.h>
 
 #include <string>
 #include <vector>

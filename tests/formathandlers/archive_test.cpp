@@ -110,9 +110,11 @@ TEST_F(ArchiveTest, RepeatedNamesGetNumberedPrefixes) {
   EXPECT_EQ(h.ctx.ResultLog.Get(4), "#Target : " + JoinPath(Out("TIM"), "REP0_ROOM_x01.tim"));
   EXPECT_EQ(h.ctx.ResultLog.Get(6), "#Target : " + JoinPath(Out("TIM"), "REP2_ROOM_x01.tim"));
 
+#ifndef _WIN32  // where "\\" is a separator, "a.b\\c" names a folder that does not exist
   ExtractArchive(h.ctx, Archive("NODOT", {{"a.b\\c", Bytes(1, 9)}}));  // no BASE, no EXT
   EXPECT_EQ(ReadFile(Out("_a.b\\c")), std::string(1, 9));
   EXPECT_EQ(h.ctx.Status.Results().back(), "c extracted.");
+#endif
 }
 
 TEST_F(ArchiveTest, CompressedEntriesAreDecompressed) {
@@ -440,10 +442,12 @@ TEST_F(ArchiveBatchTest, RebuildingOverTheSourceThroughALinkFailsAndKeepsIt) {
   for (const bool symbolic : {true, false}) {
     const std::string link = dir.File("out2/G.DAT");
     std::filesystem::remove(link);
+    std::error_code error;
     if (symbolic)
-      std::filesystem::create_symlink(source, link);
+      std::filesystem::create_symlink(source, link, error);
     else
-      std::filesystem::create_hard_link(source, link);
+      std::filesystem::create_hard_link(source, link, error);
+    if (error) continue;  // a system without such links (symbolic ones under Wine)
     EXPECT_EQ(Run(6, {dir.File("out/result.log")}, "out2"), BatchOutcome::Failed);
     EXPECT_EQ(h.recorder.errors,
               (std::vector<std::string>{"result.log, line 2: Cannot create file " + link + "."}));

@@ -32,8 +32,13 @@ struct CliRun {
 
 // Runs tessary-cli with the arguments, stdout captured, stderr discarded.
 CliRun RunCli(const std::string& arguments) {
-  const std::string command =
+  std::string command =
       std::string("\"") + TESSARY_CLI_PATH + "\" " + arguments + " 2>" + NULL_DEVICE;
+#ifdef _WIN32
+  // cmd.exe strips the first and the last quote of a command line that starts
+  // with one: an extra pair keeps the program's quotes.
+  command = "\"" + command + "\"";
+#endif
   CliRun run;
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return run;

@@ -2,6 +2,7 @@
 // names that Windows takes for devices, paths the log cannot hold.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "batch/result_log.h"
@@ -95,16 +96,16 @@ TEST_F(PortabilityTest, APathWithALineBreakIsRefusedNotLogged) {
 }
 
 #ifdef _WIN32
-// Logs written on Windows name their files with "\\".
+// Logs written on Windows name their files with backslashes.
 TEST_F(PortabilityTest, BackslashesInTheLogOnWindows) {
   const Bytes tim = testing::BuildTim({});
   const std::string source = dir.File("GAME.BIN");
   WriteFile(source, tim);
   WriteFile(dir.File("GAME_0.tim"), tim);
   std::string windowsTim = dir.File("GAME_0.tim");
-  std::replace(windowsTim.begin(), windowsTim.end(), '/', '\\\\');
-  WriteFile(dir.File("r.log"), "#Format: STIM\\r\\n#Source: " + source +
-                                   "\\r\\n#Target TIM: 00000000:00000042 " + windowsTim + "\\r\\n");
+  std::replace(windowsTim.begin(), windowsTim.end(), '/', '\\');
+  WriteFile(dir.File("r.log"), "#Format: STIM\r\n#Source: " + source +
+                                   "\r\n#Target TIM: 00000000:00000042 " + windowsTim + "\r\n");
   ASSERT_EQ(Run(6, {dir.File("r.log")}, "ins"), BatchOutcome::Completed);
   EXPECT_EQ(h.ctx.Status.Results(), (std::vector<std::string>{"GAME_0.tim inserted."}));
 }
