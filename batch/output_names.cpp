@@ -24,6 +24,10 @@ std::string NumberedPath(const std::string& path, int n) {
   return path.substr(0, cut) + " (" + std::to_string(n) + ")" + path.substr(cut);
 }
 
+bool OutputNames::Claimed(const std::string& path) const {
+  return claimed_.count(FoldCase(path)) > 0;
+}
+
 std::string OutputNames::Claim(const std::string& path) {
   if (claimed_.insert(FoldCase(path)).second) return path;
   for (int n = 2;; ++n) {

@@ -175,6 +175,8 @@ std::uint64_t FileStream::NextDataOffset(std::uint64_t offset) const {
   return offset;
 }
 
+void FileStream::WillNeed(std::uint64_t, std::uint64_t) const {}
+
 #else
 
 FileStream::FileStream(std::string path, std::string shownPath, Access access)
@@ -193,6 +195,9 @@ FileStream::FileStream(std::string path, std::string shownPath, Access access)
     ThrowCannotOpen(shownPath_);
   };
   if (fd_ < 0) fail();
+  // A file made here with O_EXCL is a new regular file under a name of the
+  // tool's own (a temporary one): it needs neither check nor lock.
+  if (access == Access::CreateNew) return;
   struct stat info {};
   if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) fail();
   const int lock = access == Access::Read ? LOCK_SH : LOCK_EX;
@@ -236,6 +241,15 @@ void FileStream::Truncate() {
 void FileStream::Close() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
+}
+
+void FileStream::WillNeed(std::uint64_t offset, std::uint64_t length) const {
+#ifdef POSIX_FADV_WILLNEED
+  ::posix_fadvise(fd_, static_cast<off_t>(offset), static_cast<off_t>(length), POSIX_FADV_WILLNEED);
+#else
+  (void)offset;
+  (void)length;
+#endif
 }
 
 std::uint64_t FileStream::NextDataOffset(std::uint64_t offset) const {

@@ -48,6 +48,9 @@ class FileStream final {
   // hole of a sparse file, which reads as zero bytes. `offset` itself where
   // the system cannot tell.
   std::uint64_t NextDataOffset(std::uint64_t offset) const;
+  // Tells the system that `length` bytes at `offset` will be read soon, so that
+  // it reads them ahead while the caller works (a hint; nothing on Windows).
+  void WillNeed(std::uint64_t offset, std::uint64_t length) const;
   // Reads exactly out.size() bytes; a short read raises "Stream read error (PATH)".
   void ReadExact(std::span<std::uint8_t> out);
   // Reads up to out.size() bytes and returns how many were read.

@@ -52,10 +52,20 @@ bool RenameOver(const std::string& from, const std::string& to) {
          0;
 }
 
+enum class Renamed { Done, Exists, Failed };
+
+Renamed RenameIfAbsent(const std::string& from, const std::string& to) {
+  if (MoveFileExW(NativePath(from).c_str(), NativePath(to).c_str(), 0) != 0) return Renamed::Done;
+  const DWORD error = GetLastError();
+  return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? Renamed::Exists
+                                                                     : Renamed::Failed;
+}
+
 #else
 
 int ProcessId() {
-  return static_cast<int>(::getpid());
+  static const int id = static_cast<int>(::getpid());
+  return id;
 }
 
 void CheckFinalNameFree(const std::string& path) {
@@ -73,6 +83,22 @@ void CheckFinalNameFree(const std::string& path) {
 
 bool RenameOver(const std::string& from, const std::string& to) {
   return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+enum class Renamed { Done, Exists, Failed };
+
+// One call where the system has it (Linux), else a link and an unlink.
+Renamed RenameIfAbsent(const std::string& from, const std::string& to) {
+#ifdef RENAME_NOREPLACE
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+    return Renamed::Done;
+  if (errno == EEXIST) return Renamed::Exists;
+  if (errno != EINVAL && errno != ENOSYS) return Renamed::Failed;
+#endif
+  if (::link(from.c_str(), to.c_str()) != 0)
+    return errno == EEXIST ? Renamed::Exists : Renamed::Failed;
+  ::unlink(from.c_str());
+  return Renamed::Done;
 }
 
 #endif
@@ -106,9 +132,12 @@ FileStream CreateTemporary(const std::string& finalPath, std::string& temporaryP
 
 }  // namespace
 
-OutputFile::OutputFile(std::string finalPath)
+// KeepExisting never replaces a file, so the lock rule has nothing to check.
+OutputFile::OutputFile(std::string finalPath, Mode mode)
     : finalPath_(std::move(finalPath)),
-      stream_((CheckFinalNameFree(finalPath_), CreateTemporary(finalPath_, temporaryPath_))) {}
+      stream_(((mode == Mode::Replace ? CheckFinalNameFree(finalPath_) : void()),
+               CreateTemporary(finalPath_, temporaryPath_))),
+      mode_(mode) {}
 
 OutputFile::~OutputFile() {
   if (committed_) return;
@@ -116,14 +145,28 @@ OutputFile::~OutputFile() {
   RemoveQuietly(temporaryPath_);
 }
 
-void OutputFile::Commit() {
+bool OutputFile::Commit() {
   stream_.Close();
-  if (!RenameOver(temporaryPath_, finalPath_)) {
-    RemoveQuietly(temporaryPath_);
-    committed_ = true;  // nothing left to remove
-    ThrowCannotCreate(finalPath_);
+  if (mode_ == Mode::KeepExisting) {
+    const Renamed renamed = RenameIfAbsent(temporaryPath_, finalPath_);
+    if (renamed == Renamed::Exists) return false;
+    if (renamed == Renamed::Done) {
+      committed_ = true;
+      return true;
+    }
+  } else if (RenameOver(temporaryPath_, finalPath_)) {
+    committed_ = true;
+    return true;
   }
-  committed_ = true;
+  RemoveQuietly(temporaryPath_);
+  committed_ = true;  // nothing left to remove
+  ThrowCannotCreate(finalPath_);
+}
+
+void OutputFile::Retarget(std::string finalPath) {
+  CheckFinalNameFree(finalPath);
+  finalPath_ = std::move(finalPath);
+  mode_ = Mode::Replace;
 }
 
 void SaveBytes(const std::string& path, std::span<const std::uint8_t> bytes) {

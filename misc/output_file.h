@@ -24,7 +24,11 @@ namespace tessary {
 
 class OutputFile final {
  public:
-  explicit OutputFile(std::string finalPath);
+  enum class Mode {
+    Replace,       // the final name is replaced (after the lock rule's check)
+    KeepExisting,  // Commit() leaves a file of that name alone and says so
+  };
+  explicit OutputFile(std::string finalPath, Mode mode = Mode::Replace);
   ~OutputFile();
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
@@ -32,15 +36,20 @@ class OutputFile final {
   // The stream of the temporary file; errors name the final path.
   FileStream& Stream() { return stream_; }
   void Write(std::span<const std::uint8_t> bytes) { stream_.Write(bytes); }
-  // Closes the temporary file and renames it over the final name ("Cannot
+  // Closes the temporary file and renames it to the final name ("Cannot
   // create file %s" when that fails; the temporary file is removed then).
-  void Commit();
+  // In KeepExisting mode, returns false when a file of that name exists: the
+  // output stays in its temporary file, for Retarget() and another Commit().
+  bool Commit();
+  // Another final name, in the same directory, to be replaced.
+  void Retarget(std::string finalPath);
   const std::string& FinalPath() const { return finalPath_; }
 
  private:
   std::string finalPath_;
   std::string temporaryPath_;
   FileStream stream_;
+  Mode mode_;
   bool committed_ = false;
 };
 

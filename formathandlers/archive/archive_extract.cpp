@@ -4,6 +4,7 @@
 #include <cctype>
 #include <filesystem>
 #include <optional>
+#include <set>
 #include <system_error>
 
 #include "batch/result_log.h"
@@ -80,21 +81,41 @@ struct ArchiveRun {
   std::uint16_t repeatCounter = 0;
   std::string directory;                 // the archive's, where the tables may also be
   std::optional<ByteBuffer> dictionary;  // "decodetable.tbl", read at the first compressed entry
+  std::set<std::string> folders;         // extension folders made already
   ByteBuffer stored;                     // reused across entries
   ByteBuffer unpacked;
 };
 
-std::string OutputPathFor(ArchiveRun& run, const std::string& name) {
+// The entry's extension folder, made at its first entry of the archive.
+std::string FolderFor(ArchiveRun& run, const std::string& name) {
   const std::string folder = JoinPath(run.ctx.OutputDirectory, SafeFileName(ExtensionFolder(name)));
-  std::error_code error;  // a folder that cannot be made shows up as "Cannot create file"
-  if (!std::filesystem::exists(folder, error)) std::filesystem::create_directory(folder, error);
-  const std::string directory = folder + kPathSeparator;
-  std::string fileName = run.base + "_" + name;
-  if (PathExists(directory + fileName)) {
-    fileName = "REP" + std::to_string(run.repeatCounter) + "_" + fileName;
-    ++run.repeatCounter;
+  if (run.folders.insert(folder).second) {
+    std::error_code error;  // a folder that cannot be made shows up as "Cannot create file"
+    std::filesystem::create_directory(NativePath(folder), error);
   }
-  return run.ctx.ClaimOutput(directory + fileName);
+  return folder + kPathSeparator;
+}
+
+// Writes the entry as BASE_NAME in its folder, or, when that name is taken
+// (written before in this batch, or found on disk), as REPn_BASE_NAME (n
+// counting such entries in the archive; what holds that name is replaced).
+// One open, one write and one rename in the common case.
+std::string WriteEntryFile(ArchiveRun& run, const std::string& name,
+                           std::span<const std::uint8_t> content) {
+  const std::string directory = FolderFor(run, name);
+  const std::string fileName = run.base + "_" + name;
+  const std::string plain = directory + fileName;
+  const bool taken = run.ctx.ClaimedOutputs.Claimed(plain);
+  std::string path = taken ? std::string() : run.ctx.ClaimOutput(plain);
+  OutputFile out(taken ? plain : path, OutputFile::Mode::KeepExisting);
+  out.Write(content);
+  if (taken || !out.Commit()) {
+    path = run.ctx.ClaimOutput(directory + "REP" + std::to_string(run.repeatCounter++) + "_" +
+                               fileName);
+    out.Retarget(path);
+    out.Commit();
+  }
+  return path;
 }
 
 // Unscrambles the entry's chunks, each with its own generator, straight from
@@ -143,7 +164,7 @@ std::span<const std::uint8_t> EntryContent(ArchiveRun& run, const EntryRecord& r
         LoadDictionary(LocateTable(kDecodeTableName, run.ctx.OutputDirectory, {run.directory}));
   try {
     DecompressWithDictionary(run.stored, run.unpacked, block.unpackedSize, block.chunkSizes,
-                             *run.dictionary);
+                             *run.dictionary, [&ctx] { ctx.Status.PumpEvents(); });
   } catch (const FormatError& error) {
     throw FormatError(EntryLabel(run.archiveName, e, record.name) + ": " + error.what());
   }
@@ -154,11 +175,7 @@ void ExtractEntry(ArchiveRun& run, const EntryRecord& record, const DataBlock& b
                   std::size_t count) {
   ProcessContext& ctx = run.ctx;
   const std::string name = PrintableName(record.name);
-  const std::string path = OutputPathFor(run, name);
-  const auto content = EntryContent(run, record, block, e);
-  OutputFile out(path);
-  out.Write(content);
-  out.Commit();
+  const std::string path = WriteEntryFile(run, name, EntryContent(run, record, block, e));
 
   const bool compressed = block.unpackedSize > record.storedSize;
   ctx.Status.AppendResult(FinalComponent(name) + (compressed ? " decompressed." : " extracted."));

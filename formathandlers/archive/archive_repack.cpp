@@ -114,70 +114,69 @@ std::vector<RepackEntry> PlanEntries(ProcessContext& ctx, const ByteBuffer& area
 }
 
 // The rebuilt archive, written under a temporary name and renamed into place
-// by Commit() once every entry is in.
+// by Commit(): each entry's block (header, data and padding) in one write, the
+// table area, with every record patched, once at the end.
 class ArchiveWriter final {
  public:
-  explicit ArchiveWriter(const std::string& path) : out_(path) {}
+  ArchiveWriter(const std::string& path, std::uint64_t start) : out_(path), length_(start) {}
   std::uint64_t Length() const { return length_; }
-  void Append(std::span<const std::uint8_t> bytes) {
+  // Writes `block`, first padded with zeros to end on a 2048-byte boundary.
+  void AppendBlock(ByteBuffer& block) {
+    const std::uint64_t end = length_ + block.size();
+    const std::uint64_t rest = end % grm::kBlockAlignment;
+    if (rest != 0) block.resize(block.size() + grm::kBlockAlignment - rest, 0);
     out_.Stream().Seek(length_);
-    out_.Write(bytes);
-    length_ += bytes.size();
+    out_.Write(block);
+    length_ += block.size();
   }
-  void PadToBlock() {
-    static const std::uint8_t zeros[grm::kBlockAlignment] = {};
-    const std::uint64_t rest = length_ % grm::kBlockAlignment;
-    if (rest != 0) Append({zeros, static_cast<std::size_t>(grm::kBlockAlignment - rest)});
+  void Finish(const ByteBuffer& area) {
+    out_.Stream().Seek(0);
+    out_.Write(area);
+    out_.Commit();
   }
-  void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
-    out_.Stream().Seek(offset);
-    out_.Write(bytes);
-  }
-  void Commit() { out_.Commit(); }
 
  private:
   OutputFile out_;
-  std::uint64_t length_ = 0;
+  std::uint64_t length_;
 };
 
-// Stores an entry file plain, in chunks of 32768 with fresh seeds. Returns the
-// stored size.
-std::uint32_t AppendRebuiltEntry(ProcessContext& ctx, ArchiveWriter& out, const XorTable& table,
-                                 const RepackEntry& entry, ByteBuffer& data) {
-  data = LoadBytes(entry.filePath);
-  if (data.size() != entry.fileSize)
+std::uint32_t LastChunk(std::uint32_t c, std::uint32_t n, std::uint32_t size) {
+  return c + 1 < n ? grm::kChunkSize : size % grm::kChunkSize;
+}
+
+// An entry file stored plain, in chunks of 32768 with fresh seeds: its block
+// is the header, the seeds, the chunk sizes and the scrambled file, read
+// straight into place. Returns the stored size.
+std::uint32_t RebuiltBlock(ProcessContext& ctx, const XorTable& table, const RepackEntry& entry,
+                           ByteBuffer& block) {
+  FileStream file = FileStream::OpenRead(entry.filePath);
+  if (file.Size() != entry.fileSize)
     throw FormatError(entry.filePath + ": changed while the archive was being rebuilt");
-  const auto size = static_cast<std::uint32_t>(data.size());
+  const auto size = static_cast<std::uint32_t>(entry.fileSize);
   const std::uint32_t n = size / grm::kChunkSize + 1;
   const std::uint32_t headerLength = static_cast<std::uint32_t>(grm::kDataHeaderSize) + 8 * n;
-  ByteBuffer header(headerLength);
-  StoreU16(header.data(), static_cast<std::uint16_t>(headerLength));
-  StoreU16(header.data() + 2, static_cast<std::uint16_t>(n));
-  StoreU32(header.data() + 4, size);
+  block.assign(headerLength + static_cast<std::size_t>(size), 0);
+  file.ReadExact({block.data() + headerLength, size});
+  StoreU16(block.data(), static_cast<std::uint16_t>(headerLength));
+  StoreU16(block.data() + 2, static_cast<std::uint16_t>(n));
+  StoreU32(block.data() + 4, size);
   const char marker[8] = {'N', 'o', 't', 'C', 'o', 'm', 'p', 0};
-  for (int i = 0; i < 8; ++i) header[8 + i] = static_cast<std::uint8_t>(marker[i] ^ (size % 20));
-  std::vector<std::uint32_t> seeds(n);
+  for (int i = 0; i < 8; ++i) block[8 + i] = static_cast<std::uint8_t>(marker[i] ^ (size % 20));
   for (std::uint32_t c = 0; c < n; ++c) {
-    seeds[c] = RandomSeed(ctx.Random);
-    const std::uint32_t chunk = c + 1 < n ? grm::kChunkSize : size % grm::kChunkSize;
-    StoreU32(header.data() + grm::kDataHeaderSize + 4 * c, seeds[c]);
-    StoreU32(header.data() + grm::kDataHeaderSize + 4 * (n + c), chunk);
+    std::uint32_t seed = RandomSeed(ctx.Random);
+    StoreU32(block.data() + grm::kDataHeaderSize + 4 * c, seed);
+    StoreU32(block.data() + grm::kDataHeaderSize + 4 * (n + c), LastChunk(c, n, size));
+    XorChunk({block.data() + headerLength + static_cast<std::size_t>(c) * grm::kChunkSize,
+              LastChunk(c, n, size)},
+             seed, table);
   }
-  out.Append(header);
-  for (std::uint32_t c = 0; c < n; ++c) {
-    const std::uint32_t chunk = c + 1 < n ? grm::kChunkSize : size % grm::kChunkSize;
-    XorChunk({data.data() + static_cast<std::size_t>(c) * grm::kChunkSize, chunk}, seeds[c], table);
-  }
-  out.Append(data);
   return headerLength + size;
 }
 
-void AppendCarriedEntry(FileStream& source, ArchiveWriter& out, const EntryRecord& record,
-                        ByteBuffer& data) {
-  data.resize(record.storedSize);
+void CarriedBlock(FileStream& source, const EntryRecord& record, ByteBuffer& block) {
+  block.resize(record.storedSize);
   source.Seek(static_cast<std::uint64_t>(record.dataOffset) * grm::kOffsetUnit);
-  source.ReadExact(data);
-  out.Append(data);
+  source.ReadExact(block);
 }
 
 }  // namespace
@@ -195,13 +194,12 @@ std::size_t RepackArchive(ProcessContext& ctx, const std::string& path, std::siz
     for (const RepackEntry& entry : plan) ctx.Status.AppendResult(entry.record.name + " repacked.");
     return index + plan.size();
   }
-  ArchiveWriter out(outPath);
-  out.Append(area);
+  ArchiveWriter out(outPath, area.size());
   ctx.Status.SetBarPosition(Bar::Progress, 0);
   ctx.Status.SetBarMaximum(Bar::Progress, 100);
   ctx.Status.SetCurrentMessage("Processing " + FileNameOf(outPath) + " ...");
   ctx.Status.PumpEvents();
-  ByteBuffer data;
+  ByteBuffer block;
   for (std::size_t e = 0; e < plan.size(); ++e) {
     const RepackEntry& entry = plan[e];
     ctx.TakeLogLine(index + e);
@@ -210,20 +208,18 @@ std::size_t RepackArchive(ProcessContext& ctx, const std::string& path, std::siz
     if (entry.rebuild) {
       ctx.Status.SetCurrentMessage("Xoring " + entry.record.name + " from " + sourceName + " ...");
       ctx.Status.PumpEvents();
-      storedSize = AppendRebuiltEntry(ctx, out, table, entry, data);
+      storedSize = RebuiltBlock(ctx, table, entry, block);
     } else {
-      AppendCarriedEntry(source, out, entry.record, data);
+      CarriedBlock(source, entry.record, block);
     }
-    out.PadToBlock();
-    std::uint8_t fields[8];
-    StoreU32(fields, static_cast<std::uint32_t>(newOffset));
-    StoreU32(fields + 4, storedSize);
-    out.WriteAt(entry.record.recordOffset, fields);
+    out.AppendBlock(block);
+    StoreU32(area.data() + entry.record.recordOffset, static_cast<std::uint32_t>(newOffset));
+    StoreU32(area.data() + entry.record.recordOffset + 4, storedSize);
     ctx.Status.AppendResult(entry.record.name + " repacked.");
     ctx.Status.SetBarPosition(Bar::Progress, static_cast<int>(e * 100 / plan.size()));
     ctx.Status.PumpEvents();
   }
-  out.Commit();
+  out.Finish(area);
   return index + plan.size();
 }
 

@@ -2,9 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
+#include <thread>
+#include <vector>
 
 #include "misc/errors.h"
 
@@ -153,6 +157,81 @@ void DecodeChunk(BitReader& bits, std::uint8_t* window, std::uint8_t* out, std::
   }
 }
 
+// What every chunk needs: where its bits start, where its bytes go, the
+// window it starts from. Chunks restart from the dictionary, so they decode
+// independently.
+struct ChunkPlan {
+  ChunkPlan(std::span<const std::uint8_t> input, std::uint32_t unpacked,
+            std::span<const std::uint32_t> sizes, std::span<const std::uint8_t> dictionary)
+      : source(input),
+        unpackedSize(unpacked),
+        chunks((static_cast<std::size_t>(unpacked) + kDecompressChunk - 1) / kDecompressChunk),
+        inputStart(chunks) {
+    std::memcpy(preset.data(), dictionary.data(), std::min(dictionary.size(), kWindowBytes));
+    for (std::size_t c = 1; c < chunks; ++c) inputStart[c] = inputStart[c - 1] + sizes[c - 1];
+  }
+  std::uint64_t Start(std::size_t c) const {
+    return static_cast<std::uint64_t>(c) * kDecompressChunk;
+  }
+  std::uint32_t Length(std::size_t c) const {
+    return static_cast<std::uint32_t>(
+        std::min<std::uint64_t>(kDecompressChunk, unpackedSize - Start(c)));
+  }
+  // Decodes chunk c to `out`, which has kOutputSlack bytes after the chunk.
+  void Decode(std::size_t c, std::uint8_t* out) const {
+    std::array<std::uint8_t, kWindowBytes + kMaxMatch> window{};
+    std::memcpy(window.data(), preset.data(), kWindowBytes);
+    BitReader bits(source);
+    bits.Seek(inputStart[c]);
+    DecodeChunk(bits, window.data(), out, Length(c), c);
+  }
+
+  std::span<const std::uint8_t> source;
+  std::uint32_t unpackedSize;
+  std::size_t chunks;
+  std::vector<std::uint64_t> inputStart;
+  std::array<std::uint8_t, kWindowBytes> preset{};
+};
+
+// Entries of a few chunks are decoded on the calling thread alone; larger
+// ones on it and up to three workers.
+constexpr std::size_t kParallelFrom = 4;
+
+std::size_t WorkersFor(std::size_t chunks) {
+  if (chunks < kParallelFrom) return 0;
+  const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+  return std::min<std::size_t>({cores - 1, 3, chunks - 1});
+}
+
+// Every thread takes the next chunk, decodes it to a buffer of its own (a
+// match may write past a chunk's end, into its neighbour) and copies it in.
+// The calling thread pumps events between its chunks. The error reported is
+// the first failing chunk's, as the sequential decoder would report it.
+void DecodeInParallel(const ChunkPlan& plan, ByteBuffer& destination, std::size_t workers,
+                      const std::function<void()>& pump) {
+  std::atomic<std::size_t> next{0};
+  std::vector<std::exception_ptr> errors(plan.chunks);
+  const auto work = [&](bool pumping) {
+    std::vector<std::uint8_t> scratch(kDecompressChunk + kOutputSlack);
+    for (std::size_t c; (c = next++) < plan.chunks;) {
+      try {
+        plan.Decode(c, scratch.data());
+        std::memcpy(destination.data() + plan.Start(c), scratch.data(), plan.Length(c));
+      } catch (...) {
+        errors[c] = std::current_exception();
+      }
+      if (pumping && pump) pump();
+    }
+  };
+  std::vector<std::thread> threads;
+  for (std::size_t w = 0; w < workers; ++w) threads.emplace_back(work, false);
+  work(true);
+  for (std::thread& thread : threads) thread.join();
+  for (const std::exception_ptr& error : errors) {
+    if (error) std::rethrow_exception(error);
+  }
+}
+
 }  // namespace
 
 void CheckUnpackable(std::uint32_t unpackedSize, std::span<const std::uint32_t> chunkSizes) {
@@ -181,28 +260,20 @@ ByteBuffer LoadDictionary(const std::string& path) {
 
 void DecompressWithDictionary(std::span<const std::uint8_t> source, ByteBuffer& destination,
                               std::uint32_t unpackedSize, std::span<const std::uint32_t> chunkSizes,
-                              std::span<const std::uint8_t> dictionary) {
-  const std::size_t chunks =
-      (static_cast<std::size_t>(unpackedSize) + kDecompressChunk - 1) / kDecompressChunk;
+                              std::span<const std::uint8_t> dictionary,
+                              const std::function<void()>& pump) {
   CheckUnpackable(unpackedSize, chunkSizes);
   if (dictionary.size() < kWindowSize)
     throw FormatError("the decode table holds " + std::to_string(dictionary.size()) +
                       " bytes; 4096 are needed");
-  std::array<std::uint8_t, kWindowBytes> preset{};
-  std::memcpy(preset.data(), dictionary.data(), std::min(dictionary.size(), kWindowBytes));
-  std::array<std::uint8_t, kWindowBytes + kMaxMatch> window{};
-
+  const ChunkPlan plan(source, unpackedSize, chunkSizes, dictionary);
   destination.resize(static_cast<std::size_t>(unpackedSize) + kOutputSlack);
-  BitReader bits(source);
-  std::uint64_t inBase = 0;
-  for (std::size_t c = 0; c < chunks; ++c) {
-    const std::uint64_t done = static_cast<std::uint64_t>(c) * kDecompressChunk;
-    const auto length =
-        static_cast<std::uint32_t>(std::min<std::uint64_t>(kDecompressChunk, unpackedSize - done));
-    std::memcpy(window.data(), preset.data(), kWindowBytes);
-    bits.Seek(inBase);
-    DecodeChunk(bits, window.data(), destination.data() + done, length, c);
-    inBase += chunkSizes[c];
+  const std::size_t workers = WorkersFor(plan.chunks);
+  if (workers == 0) {
+    for (std::size_t c = 0; c < plan.chunks; ++c)
+      plan.Decode(c, destination.data() + plan.Start(c));
+  } else {
+    DecodeInParallel(plan, destination, workers, pump);
   }
   destination.resize(unpackedSize);
 }

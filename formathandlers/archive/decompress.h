@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 
@@ -41,8 +42,12 @@ ByteBuffer LoadDictionary(const std::string& path);
 // window (it must hold at least 4096; bytes 4096..4111 may be missing and are
 // then zero). Malformed data - tokens that need bits past the end of the
 // source, what CheckUnpackable refuses - raise a FormatError.
+// Chunks restart from the dictionary, so large entries are decoded on several
+// threads; the calling thread calls `pump` between its chunks. Output and
+// errors are those of decoding the chunks one after the other.
 void DecompressWithDictionary(std::span<const std::uint8_t> source, ByteBuffer& destination,
                               std::uint32_t unpackedSize, std::span<const std::uint32_t> chunkSizes,
-                              std::span<const std::uint8_t> dictionary);
+                              std::span<const std::uint8_t> dictionary,
+                              const std::function<void()>& pump = {});
 
 }  // namespace tessary

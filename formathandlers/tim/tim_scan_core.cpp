@@ -1,8 +1,15 @@
 #include "formathandlers/tim/tim_scan_core.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 
 #include "misc/byte_reader.h"
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define TESSARY_SCAN_SSE2 1
+#endif
 
 namespace tessary {
 
@@ -41,6 +48,96 @@ bool PlainPair(const std::uint8_t* p) {
   return v == 0 || HasNoZeroByte64(v);
 }
 
+// The step for the four zero-byte flags of a word (bit b set: byte b is zero):
+// 4 for the zero word, else the number of non-zero bytes.
+constexpr std::array<std::uint8_t, 16> MakeSteps() {
+  std::array<std::uint8_t, 16> steps{};
+  for (unsigned m = 0; m < 16; ++m) {
+    const unsigned zeros = (m & 1) + (m >> 1 & 1) + (m >> 2 & 1) + (m >> 3 & 1);
+    steps[m] = static_cast<std::uint8_t>(zeros == 4 ? 4 : 4 - zeros);
+  }
+  return steps;
+}
+constexpr std::array<std::uint8_t, 16> kSteps = MakeSteps();
+constexpr unsigned kIdFlags = 0xE;  // 0x10 0x00 0x00 0x00: bytes 1..3 zero
+
+// Walks the positions from `at` while they are below `stretch`, the words in
+// `bytes`; stops at a candidate (an ID word), setting `candidate`. Returns the
+// position reached.
+std::size_t WalkScalar(std::span<const std::uint8_t> bytes, std::size_t at, std::size_t stretch,
+                       bool& candidate) {
+  while (at < stretch) {
+    // Both words of the pair are positions of this stretch, so the scan ends
+    // exactly where the plain rule ends it.
+    if (at + 4 < stretch && at + 8 <= bytes.size() && PlainPair(bytes.data() + at)) {
+      at += 8;
+      continue;
+    }
+    const std::uint32_t v = LoadU32(bytes.data() + at);
+    if (HasNoZeroByte(v)) {
+      at += 4;
+    } else if (v != tim::kId) {
+      at += static_cast<std::size_t>(StepOver(v));
+    } else {
+      candidate = true;
+      break;
+    }
+  }
+  return at;
+}
+
+#ifdef TESSARY_SCAN_SSE2
+// Bit i set where byte i of the 64 bytes at `p` is zero.
+std::uint64_t ZeroMask64(const std::uint8_t* p) {
+  const __m128i zero = _mm_setzero_si128();
+  std::uint64_t mask = 0;
+  for (int k = 0; k < 4; ++k) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+    const auto bits = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, zero)));
+    mask |= static_cast<std::uint64_t>(bits) << (16 * k);
+  }
+  return mask;
+}
+#endif
+
+// The same walk driven by the zero-byte mask of 64 bytes at a time: a block
+// with no zero byte, or nothing but zeros, moves the scan 64 bytes (sixteen
+// steps of 4); other blocks are walked with the step table. The scalar walk
+// finishes where fewer than 64 bytes remain.
+std::size_t Walk(std::span<const std::uint8_t> bytes, std::size_t at, std::size_t stretch,
+                 bool& candidate) {
+#ifdef TESSARY_SCAN_SSE2
+  const std::uint8_t* data = bytes.data();
+  while (at < stretch && at + 64 <= bytes.size()) {
+    const std::uint64_t zero = ZeroMask64(data + at);
+    if ((zero == 0 || zero == ~std::uint64_t{0}) && at + 60 < stretch) {
+      at += 64;
+      continue;
+    }
+    std::size_t p = 0;
+    while (p <= 60 && at + p < stretch) {
+      const std::uint64_t rest = zero >> p;
+      if ((rest & 0xF) == 0) {
+        // Words before the next zero byte step 4 each: go to the word that
+        // holds it at once, or past the block, but not past the stretch.
+        const std::size_t words = rest == 0 ? (60 - p) / 4 + 1 : std::countr_zero(rest) / 4;
+        const std::size_t left = (stretch - (at + p) + 3) / 4;
+        p += 4 * std::min(words, left);
+        continue;
+      }
+      const unsigned flags = static_cast<unsigned>(rest) & 0xF;
+      if (flags == kIdFlags && data[at + p] == tim::kId) {
+        candidate = true;
+        return at + p;
+      }
+      p += kSteps[flags];
+    }
+    at += p;
+  }
+#endif
+  return WalkScalar(bytes, at, stretch, candidate);
+}
+
 }  // namespace
 
 TimScanner::TimScanner(TimSource& source)
@@ -58,26 +155,8 @@ std::optional<FoundTim> TimScanner::Next(std::uint64_t stopAt) {
     const auto bytes = source_.BytesFrom(o);
     const std::size_t stretch =
         static_cast<std::size_t>(std::min<std::uint64_t>(end - o, bytes.size() - 3));
-    std::size_t at = 0;
     bool candidate = false;
-    while (at < stretch) {
-      // Both words of the pair are positions of this stretch, so the scan
-      // ends exactly where the plain rule ends it.
-      if (at + 4 < stretch && at + 8 <= bytes.size() && PlainPair(bytes.data() + at)) {
-        at += 8;
-        continue;
-      }
-      const std::uint32_t v = LoadU32(bytes.data() + at);
-      if (HasNoZeroByte(v)) {
-        at += 4;
-      } else if (v != tim::kId) {
-        at += static_cast<std::size_t>(StepOver(v));
-      } else {
-        candidate = true;
-        break;
-      }
-    }
-    o += at;
+    o += Walk(bytes, 0, stretch, candidate);
     if (!candidate) continue;
     const TimProbeResult probe = ProbeTim(source_, o);
     if (probe.outcome == TimProbe::Accepted) {
@@ -124,6 +203,7 @@ std::span<const std::uint8_t> FileSource::BytesFrom(std::uint64_t offset) {
   std::fill_n(window_.begin(), zeros, std::uint8_t{0});
   file_.Seek(offset + zeros);
   filled_ = zeros + file_.ReadSome(std::span(window_).subspan(zeros));
+  file_.WillNeed(base_ + filled_, windowSize_);  // the next window, read while this one is scanned
   return {window_.data(), filled_};
 }
 

@@ -96,7 +96,7 @@ int RunBatchWith(const Options& options, int choice) {
 
   const BatchOutcome outcome = RunBatch(ctx);
   outputs.ClearLine();
-  std::cout.flush();
+  FlushResults();
   switch (outcome) {
     case BatchOutcome::Failed:
       return kExitFailed;
@@ -118,7 +118,7 @@ int RunVerify(const Options& options, int choice) {
   outputs.Attach(ctx);
   const bool identical = VerifyRoundTrip(ctx, choice, session.files, session.table);
   outputs.ClearLine();
-  std::cout.flush();
+  FlushResults();
   return identical ? kExitCompleted : kExitFailed;
 }
 

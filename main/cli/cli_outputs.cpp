@@ -2,9 +2,11 @@
 
 #include "main/cli/cli_front_end.h"
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 
 #ifdef _WIN32
@@ -24,10 +26,50 @@ namespace {
 
 volatile std::sig_atomic_t g_interrupted = 0;
 
+// Result lines wait here and go to stdout in one write at each event pump
+// (every few dozen milliseconds) and at the end, instead of one write a line.
+// A second Ctrl-C writes what waits before the process ends, so no line
+// already produced is lost: the buffer is a plain array, its length published
+// only after a line is in, which a signal handler may read.
+char g_pending[1 << 16];
+std::atomic<std::size_t> g_pendingLength{0};
+
+void WriteAll(const char* bytes, std::size_t length) {
+  while (length > 0) {
+#ifdef _WIN32
+    const int put = _write(1, bytes, static_cast<unsigned>(length));
+#else
+    const ssize_t put = ::write(1, bytes, length);
+#endif
+    if (put <= 0) return;
+    bytes += put;
+    length -= static_cast<std::size_t>(put);
+  }
+}
+
 extern "C" void OnInterrupt(int) {
-  if (g_interrupted) std::_Exit(kExitStopped);
+  if (g_interrupted) {
+    WriteAll(g_pending, g_pendingLength.load());
+    std::_Exit(kExitStopped);
+  }
   g_interrupted = 1;
   std::signal(SIGINT, OnInterrupt);
+}
+
+void AppendPending(const std::string& line) {
+  std::size_t used = g_pendingLength.load();
+  if (used + line.size() + 1 > sizeof g_pending) {
+    FlushResults();
+    used = 0;
+  }
+  if (line.size() + 1 > sizeof g_pending) {
+    WriteAll(line.data(), line.size());
+    WriteAll("\n", 1);
+    return;
+  }
+  std::memcpy(g_pending + used, line.data(), line.size());
+  g_pending[used + line.size()] = '\n';
+  g_pendingLength.store(used + line.size() + 1);
 }
 
 constexpr int kBarWidth = 24;
@@ -35,6 +77,11 @@ constexpr std::size_t kMessageWidth = 48;
 constexpr std::size_t kLineWidth = kMessageWidth + kBarWidth + 3;
 
 }  // namespace
+
+void FlushResults() {
+  WriteAll(g_pending, g_pendingLength.load());
+  g_pendingLength.store(0);
+}
 
 void InstallInterruptHandler() {
   std::signal(SIGINT, OnInterrupt);
@@ -52,8 +99,6 @@ bool StderrIsTerminal() {
 #endif
 }
 
-// Each line is flushed as it is written, so that lines already produced
-// survive a second Ctrl-C, which ends the process at once.
 // Windows consoles draw escape sequences only when asked to; where that
 // fails, the line is cleared with blanks instead.
 bool EnableEscapes() {
@@ -71,8 +116,7 @@ CliOutputs::CliOutputs(bool showProgress)
     : showProgress_(showProgress), escapes_(showProgress && EnableEscapes()) {}
 
 void CliOutputs::ResultAppended(const std::string& line) {
-  ClearLine();
-  std::cout << line << '\n' << std::flush;
+  AppendPending(line);
 }
 
 void CliOutputs::BarChanged(Bar bar, int maximum, int position) {
@@ -83,11 +127,14 @@ void CliOutputs::BarChanged(Bar bar, int maximum, int position) {
 
 void CliOutputs::PumpEvents() {
   if (ctx_ != nullptr && InterruptRequested() && !ctx_->StopRequested()) ctx_->RequestStop();
+  if (g_pendingLength.load() > 0) {
+    ClearLine();
+    FlushResults();
+  }
   if (!showProgress_) return;
   const int filled = progressMax_ > 0 ? progressPos_ * kBarWidth / progressMax_ : 0;
   std::string text = message_.substr(0, kMessageWidth);
   text += " [" + std::string(filled, '#') + std::string(kBarWidth - filled, ' ') + "]";
-  std::cout.flush();
   if (escapes_)
     std::cerr << '\r' << text << "\033[K" << std::flush;
   else

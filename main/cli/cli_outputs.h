@@ -64,6 +64,9 @@ class CliDialogs final : public Dialogs {
 // Installs the Ctrl-C handler: the first press requests a stop, the second
 // ends the process at once.
 void InstallInterruptHandler();
+// Writes the result lines that wait (the CLI writes them at each event pump
+// and at the end of a run).
+void FlushResults();
 bool InterruptRequested();
 bool StderrIsTerminal();
 

@@ -7,6 +7,7 @@
 #include "formathandlers/archive/xor_stream.h"
 #include "misc/errors.h"
 #include "tests/lzss_encoder.h"
+#include "tests/test_support.h"
 #include "tests/tim_builder.h"
 
 namespace tessary {
@@ -203,6 +204,33 @@ TEST(DecompressTest, EncoderOutputDecodesBackAcrossChunks) {
   const testing::Compressed packed = testing::LzssEncoder(dictionary).Encode(input);
   EXPECT_LT(packed.bytes.size(), input.size() / 2);
   EXPECT_EQ(Decode(packed.bytes, 100000, packed.chunkSizes, dictionary), input);
+}
+
+// Entries of many chunks are decoded on several threads: the bytes, and the
+// error of the first failing chunk, are those of decoding one after another.
+TEST(DecompressTest, ParallelDecodingGivesTheSequentialResult) {
+  const Bytes dictionary = testing::TextLikeData(4096, 7);
+  const Bytes input = testing::TextLikeData(10 * 32768 + 123, 8);
+  const testing::Compressed packed = testing::LzssEncoder(dictionary).Encode(input);
+  ASSERT_EQ(packed.chunkSizes.size(), 11u);
+  ByteBuffer out;
+  int pumps = 0;
+  DecompressWithDictionary(packed.bytes, out, static_cast<std::uint32_t>(input.size()),
+                           packed.chunkSizes, dictionary, [&pumps] { ++pumps; });
+  EXPECT_EQ(out, input);
+  EXPECT_GE(pumps, 1);  // the calling thread pumps between its chunks
+
+  // Chunks 3 to 10 start past the end of the data: each fails; the error is
+  // chunk 3's, whichever thread failed first.
+  std::vector<std::uint32_t> sizes = packed.chunkSizes;
+  sizes[2] += static_cast<std::uint32_t>(packed.bytes.size());
+  for (int round = 0; round < 20; ++round) {
+    EXPECT_EQ(testing::ErrorText([&] {
+                DecompressWithDictionary(
+                    packed.bytes, out, static_cast<std::uint32_t>(input.size()), sizes, dictionary);
+              }),
+              "compressed data of chunk 3 ends early");
+  }
 }
 
 }  // namespace
