@@ -107,14 +107,14 @@ const std::string& ArchiveInput(int kind) {
       entries.push_back({std::to_string(e) + ".bin", RandomBytes(entrySize / 4, seed)});
     } else {
       const bool text = e % 2 == 0;
-      entries.push_back({std::to_string(e) + (text ? ".msg" : ".tim"),
-                         text ? testing::TextLikeData(entrySize, seed) : ImageLikeData(entrySize, seed),
-                         true});
+      entries.push_back(
+          {std::to_string(e) + (text ? ".msg" : ".tim"),
+           text ? testing::TextLikeData(entrySize, seed) : ImageLikeData(entrySize, seed), true});
     }
   }
-  paths[kind] = WriteScratchFile(kind == 0 ? "PACKED.DAT" : "PLAIN.DAT",
-                                 testing::BuildArchive(entries, testing::SyntheticXorTable(),
-                                                       testing::SyntheticDictionary()));
+  paths[kind] = WriteScratchFile(
+      kind == 0 ? "PACKED.DAT" : "PLAIN.DAT",
+      testing::BuildArchive(entries, testing::SyntheticXorTable(), testing::SyntheticDictionary()));
   return paths[kind];
 }
 
@@ -133,7 +133,8 @@ void BM_ExtractArchive(benchmark::State& state) {
   ExtractArchive(ctx, input);  // warm up: the first pages of the page cache are slow to come by
   std::uint64_t unpacked = 0;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(outDir))
-    if (entry.is_regular_file() && entry.path().extension() != ".tbl") unpacked += entry.file_size();
+    if (entry.is_regular_file() && entry.path().extension() != ".tbl")
+      unpacked += entry.file_size();
   for (auto _ : state) {
     state.PauseTiming();
     for (const char* folder : {"BIN", "MSG", "TIM"}) std::filesystem::remove_all(outDir / folder);

@@ -41,7 +41,10 @@ std::vector<std::uint8_t> GameLikeData(std::size_t size, std::uint32_t seed) {
   while (at < size) {
     const std::size_t kind = next() % 16;
     // Runs of 1..3 bytes, of a word or two, of a row, of a page.
-    const std::size_t run = kind < 8 ? 1 + next() % 3 : kind < 13 ? 4 + next() % 8 : kind < 15 ? 64 + next() % 512 : 2048 + next() % 8192;
+    const std::size_t run = kind < 8    ? 1 + next() % 3
+                            : kind < 13 ? 4 + next() % 8
+                            : kind < 15 ? 64 + next() % 512
+                                        : 2048 + next() % 8192;
     std::fill_n(data.begin() + static_cast<std::ptrdiff_t>(at), std::min(run, size - at), 0);
     at += run + run * 3 + next() % 8;  // about three non-zero bytes per zero byte
   }
@@ -54,16 +57,19 @@ const std::string& ScanInput(int kind) {
   static const std::string paths[2] = {
       [] {
         std::vector<std::uint8_t> data = GameLikeData(kBufferSize, 2);
-        const auto tim = testing::BuildTim({.mode = 0, .clutEntries = 16, .width = 16, .height = 32});
+        const auto tim =
+            testing::BuildTim({.mode = 0, .clutEntries = 16, .width = 16, .height = 32});
         for (int k = 0; k < kEmbeddedTims; ++k) {
-          const std::size_t at = (kBufferSize / kEmbeddedTims) * static_cast<std::size_t>(k) + 4096 + 7 * k;
+          const std::size_t at =
+              (kBufferSize / kEmbeddedTims) * static_cast<std::size_t>(k) + 4096 + 7 * k;
           std::memcpy(data.data() + at, tim.data(), tim.size());
         }
         return WriteScratchFile("scan-game.bin", data);
       }(),
       [] {
         std::vector<std::uint8_t> data = RandomBytes(kBufferSize, 2);
-        const auto tim = testing::BuildTim({.mode = 1, .clutEntries = 256, .width = 32, .height = 64});
+        const auto tim =
+            testing::BuildTim({.mode = 1, .clutEntries = 256, .width = 32, .height = 64});
         for (int k = 0; k < kEmbeddedTims; ++k) {
           const std::size_t at = (kBufferSize / kEmbeddedTims) * static_cast<std::size_t>(k) + 4096;
           std::memset(data.data() + at - 4, 0, 4);
