@@ -14,6 +14,7 @@
 #include "misc/errors.h"
 #include "misc/paths.h"
 #include "tests/archive_builder.h"
+#include "tests/batch_fixture.h"
 #include "tests/test_support.h"
 
 #ifndef _WIN32
@@ -395,7 +396,7 @@ namespace {
 
 using testing::ArchiveEntry;
 
-class ArchiveBatchTest : public ::testing::Test {
+class ArchiveBatchTest : public testing::BatchTest {
  protected:
   void SetUp() override {
     for (const char* d : {"out", "out2", "check"}) {
@@ -404,21 +405,9 @@ class ArchiveBatchTest : public ::testing::Test {
     }
   }
   std::string PutArchive(const std::string& relative, const std::vector<ArchiveEntry>& entries) {
-    std::filesystem::create_directories(std::filesystem::path(dir.File(relative)).parent_path());
-    WriteFile(dir.File(relative),
-              BuildArchive(entries, testing::SyntheticXorTable(), testing::SyntheticDictionary()));
-    return dir.File(relative);
+    return Put(relative,
+               BuildArchive(entries, testing::SyntheticXorTable(), testing::SyntheticDictionary()));
   }
-  BatchOutcome Run(int choice, const std::vector<std::string>& files, const std::string& out) {
-    h.recorder.errors.clear();
-    h.recorder.directoryReply = dir.File(out);
-    h.ctx.Queue.clear();
-    AddFilesToQueue(h.ctx, choice, files);
-    return RunBatch(h.ctx);
-  }
-
-  TempDir dir;
-  Harness h;
 };
 
 TEST_F(ArchiveBatchTest, TwoSameNamedArchivesRepackIntoTwoArchives) {

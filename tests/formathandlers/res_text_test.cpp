@@ -6,9 +6,8 @@
 
 #include "formathandlers/text/res_description.h"
 #include "formathandlers/text/res_text.h"
-#include "main/batch_driver.h"
-#include "main/file_queue.h"
 #include "misc/paths.h"
+#include "tests/batch_fixture.h"
 #include "tests/test_support.h"
 #include "tests/text_builder.h"
 
@@ -45,7 +44,7 @@ std::string SectionLines(std::uint32_t end, std::uint32_t count, int flag,
          Hex(2 * count) + "\r\nFinal = " + std::to_string(flag) + "\r\n[End]\r\n\r\n";
 }
 
-class ResTextTest : public ::testing::Test {
+class ResTextTest : public testing::BatchTest {
  protected:
   void SetUp() override {
     WriteFile(dir.File("dec.tbl"), testing::IdentityTable());
@@ -56,14 +55,6 @@ class ResTextTest : public ::testing::Test {
                                   "\r\nTable:   " + dir.File("dec.tbl") + "\r\n" + sections);
     return dir.File(name);
   }
-  BatchOutcome Run(int choice, const std::vector<std::string>& files, const std::string& out) {
-    h.recorder.errors.clear();
-    h.recorder.directoryReply = dir.SubDir(out);
-    h.ctx.Queue.clear();
-    AddFilesToQueue(h.ctx, choice, files);
-    return RunBatch(h.ctx);
-  }
-  std::string Error() const { return h.recorder.errors.empty() ? "" : h.recorder.errors.front(); }
   // Extracts GAME.res, then inserts `text` (with the encoding table named on
   // its first line) through the result log.
   BatchOutcome ExtractThenInsert(const std::string& text) {
@@ -71,9 +62,6 @@ class ResTextTest : public ::testing::Test {
     WriteFile(dir.File("out/GAME.txt"), "#Use Table: " + dir.File("enc.tbl") + "\r\n" + text);
     return Run(kLogChoice, {dir.File("out/result.log")}, "ins");
   }
-
-  testing::TempDir dir;
-  testing::Harness h;
 };
 
 TEST(ResDescriptionTest, SectionsFollowTheLineCount) {

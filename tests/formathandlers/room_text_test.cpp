@@ -6,9 +6,8 @@
 
 #include "formathandlers/text/block_strings.h"
 #include "formathandlers/text/room_text_file.h"
-#include "main/batch_driver.h"
-#include "main/file_queue.h"
 #include "misc/paths.h"
+#include "tests/batch_fixture.h"
 #include "tests/test_support.h"
 #include "tests/text_builder.h"
 
@@ -38,35 +37,24 @@ Bytes RoundTripTable() {
   return table;
 }
 
-class RoomTextTest : public ::testing::Test {
+class RoomTextTest : public testing::BatchTest {
  protected:
   void SetUp() override {
     table = RoundTripTable();
     WriteFile(dir.File("t.tbl"), table);
     h.recorder.codeTableReply = dir.File("t.tbl");
   }
-  std::string Put(const std::string& name, const Bytes& bytes) {
-    WriteFile(dir.File(name), bytes);
-    return dir.File(name);
-  }
   BatchOutcome Run(int choice, const std::vector<std::string>& files,
                    const std::string& out = "out") {
-    h.recorder.errors.clear();
-    h.recorder.directoryReply = dir.SubDir(out);
-    h.ctx.Queue.clear();
-    AddFilesToQueue(h.ctx, choice, files);
-    return RunBatch(h.ctx);
+    return BatchTest::Run(choice, files, out);
   }
   std::vector<std::string> Results() const { return h.ctx.Status.Results(); }
-  std::string Error() const { return h.recorder.errors.empty() ? "" : h.recorder.errors.front(); }
   // Replaces the text file of the last extraction and inserts it.
   BatchOutcome Insert(const std::string& text) {
     WriteFile(dir.File("out/ROOM.txt"), text);
     return Run(kLogChoice, {dir.File("out/result.log")}, "ins");
   }
 
-  testing::TempDir dir;
-  testing::Harness h;
   Bytes table;
 };
 

@@ -7,10 +7,9 @@
 #include "formathandlers/image/bmp_codec.h"
 #include "formathandlers/image/png_codec.h"
 #include "formathandlers/tim/tim_bitmap.h"
-#include "main/batch_driver.h"
-#include "main/file_queue.h"
 #include "misc/byte_reader.h"
 #include "misc/paths.h"
+#include "tests/batch_fixture.h"
 #include "tests/test_support.h"
 #include "tests/tim_builder.h"
 
@@ -95,26 +94,10 @@ TEST(LoadTimBitmapTest, DamagedAndUnsupportedTimsAreRefused) {
     EXPECT_EQ(ErrorText([&] { LoadTimBitmap(bytes, "X.TIM"); }), "X.TIM: " + message);
 }
 
-class TimBitmapBatchTest : public ::testing::Test {
+class TimBitmapBatchTest : public testing::BatchTest {
  protected:
-  std::string Put(const std::string& relative, const Bytes& bytes) {
-    std::filesystem::create_directories(std::filesystem::path(dir.File(relative)).parent_path());
-    WriteFile(dir.File(relative), bytes);
-    return dir.File(relative);
-  }
-  BatchOutcome Run(int choice, const std::vector<std::string>& files, const std::string& out) {
-    h.recorder.errors.clear();
-    h.recorder.directoryReply = dir.SubDir(out);
-    h.ctx.Queue.clear();
-    AddFilesToQueue(h.ctx, choice, files);
-    return RunBatch(h.ctx);
-  }
-  std::string Error() const { return h.recorder.errors.empty() ? "" : h.recorder.errors.front(); }
   BatchOutcome Convert(const std::string& tim) { return Run(kTimChoice, {tim}, "bmp"); }
   BatchOutcome InsertBack() { return Run(kLogChoice, {dir.File("bmp/result.log")}, "ins"); }
-
-  testing::TempDir dir;
-  testing::Harness h;
 };
 
 TEST_F(TimBitmapBatchTest, NamesLogLinesAndTheColourTable) {

@@ -7,12 +7,11 @@
 #include "formathandlers/tim/tim_layout.h"
 #include "formathandlers/tim/tim_scan_core.h"
 #include "formathandlers/tim/tim_scanner.h"
-#include "main/batch_driver.h"
-#include "main/file_queue.h"
 #include "misc/byte_reader.h"
 #include "misc/errors.h"
 #include "misc/file_stream.h"
 #include "misc/paths.h"
+#include "tests/batch_fixture.h"
 #include "tests/test_support.h"
 #include "tests/tim_builder.h"
 
@@ -234,25 +233,7 @@ namespace tessary {
 namespace {
 
 // A batch of the driver, with the scan and insertion handlers in place.
-class TimBatchTest : public ::testing::Test {
- protected:
-  std::string Put(const std::string& relative, const Bytes& bytes) {
-    std::filesystem::create_directories(std::filesystem::path(dir.File(relative)).parent_path());
-    testing::WriteFile(dir.File(relative), bytes);
-    return dir.File(relative);
-  }
-  BatchOutcome Run(int choice, const std::vector<std::string>& files, const std::string& out) {
-    h.recorder.directoryReply = dir.SubDir(out);
-    h.ctx.Queue.clear();
-    AddFilesToQueue(h.ctx, choice, files);
-    const BatchOutcome outcome = RunBatch(h.ctx);
-    EXPECT_TRUE(h.recorder.errors.empty()) << h.recorder.errors.front();
-    return outcome;
-  }
-
-  TempDir dir;
-  Harness h;
-};
+using TimBatchTest = testing::BatchTest;
 
 TEST_F(TimBatchTest, AStopInsideAScanKeepsWhatWasFoundAndEndsTheFile) {
   // Two images 3 MiB apart: the scan passes the event pump between them.
@@ -263,7 +244,7 @@ TEST_F(TimBatchTest, AStopInsideAScanKeepsWhatWasFoundAndEndsTheFile) {
   const std::string source = Put("BIG.BIN", data);
   h.recorder.onPump = [this] { h.ctx.RequestStop(); };
 
-  EXPECT_EQ(Run(3, {source}, "out"), BatchOutcome::Stopped);
+  EXPECT_EQ(RunClean(3, {source}, "out"), BatchOutcome::Stopped);
   EXPECT_EQ(
       h.ctx.Status.Results(),
       (std::vector<std::string>{"BIG_0.tim extracted.", "1 TIM's found.", "Stopped by user."}));
@@ -279,7 +260,7 @@ TEST_F(TimBatchTest, SameNamedInputsGetTheirOwnOutputsAndRoundTripIntoTheirOwnSo
   const Bytes timB = BuildTim({.mode = 2, .clutEntries = 0, .width = 3, .height = 1});
   const std::string a = Put("a/GAME.BIN", Concat({kGap, timA}));
   const std::string b = Put("b/GAME.BIN", Concat({kGap, kGap, timB}));
-  ASSERT_EQ(Run(3, {a, b}, "found"), BatchOutcome::Completed);
+  ASSERT_EQ(RunClean(3, {a, b}, "found"), BatchOutcome::Completed);
   EXPECT_EQ(h.ctx.Status.Results(),
             (std::vector<std::string>{"GAME_0.tim extracted.", "1 TIM's found.",
                                       "GAME_0 (2).tim extracted.", "1 TIM's found."}));
@@ -292,7 +273,7 @@ TEST_F(TimBatchTest, SameNamedInputsGetTheirOwnOutputsAndRoundTripIntoTheirOwnSo
   editedB.back() = 0xBB;
   testing::WriteFile(dir.File("found/GAME_0.tim"), editedA);
   testing::WriteFile(dir.File("found/GAME_0 (2).tim"), editedB);
-  ASSERT_EQ(Run(6, {dir.File("found/result.log")}, "inserted"), BatchOutcome::Completed);
+  ASSERT_EQ(RunClean(6, {dir.File("found/result.log")}, "inserted"), BatchOutcome::Completed);
   EXPECT_EQ(ReadFile(a),
             std::string(kGap.begin(), kGap.end()) + std::string(editedA.begin(), editedA.end()));
   EXPECT_EQ(ReadFile(b), std::string(8, '\0') + std::string(editedB.begin(), editedB.end()));
@@ -312,7 +293,7 @@ TEST_F(TimBatchTest, ImagesAtOrBeyondFourGibAreLeftOutAndCounted) {
       file.Write(tim);
     }
   }
-  EXPECT_EQ(Run(3, {path}, "out"), BatchOutcome::Completed);
+  EXPECT_EQ(RunClean(3, {path}, "out"), BatchOutcome::Completed);
   EXPECT_EQ(h.ctx.Status.Results(),
             (std::vector<std::string>{"HUGE_0.tim extracted.", "1 TIM's found.",
                                       "2 TIM's beyond 4 GiB left out."}));

@@ -4,11 +4,10 @@
 #include <filesystem>
 #include <map>
 
-#include "main/batch_driver.h"
-#include "main/file_queue.h"
 #include "main/verify.h"
 #include "misc/paths.h"
 #include "tests/archive_builder.h"
+#include "tests/batch_fixture.h"
 #include "tests/test_support.h"
 #include "tests/text_builder.h"
 #include "tests/tim_builder.h"
@@ -21,16 +20,17 @@ using Bytes = std::vector<std::uint8_t>;
 using testing::ReadFile;
 using testing::WriteFile;
 
-// Every file below `root`, with its content.
+// Every file below `root` with its content, and every folder.
 std::map<std::string, std::string> Snapshot(const std::string& root) {
   std::map<std::string, std::string> files;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
-    if (entry.is_regular_file()) files[entry.path().string()] = ReadFile(entry.path().string());
+    const std::string path = entry.path().string();
+    files[path] = entry.is_directory() ? "(folder)" : ReadFile(path);
   }
   return files;
 }
 
-class InsertionChecksTest : public ::testing::Test {
+class InsertionChecksTest : public testing::BatchTest {
  protected:
   void SetUp() override {
     WriteFile(dir.File("t.tbl"), RoomTable());
@@ -43,22 +43,6 @@ class InsertionChecksTest : public ::testing::Test {
     table[0] = ' ';
     return table;
   }
-  std::string Put(const std::string& name, const Bytes& bytes) {
-    WriteFile(dir.File(name), bytes);
-    return dir.File(name);
-  }
-  BatchOutcome Run(int choice, const std::vector<std::string>& files, const std::string& out) {
-    h.recorder.errors.clear();
-    h.recorder.directoryReply = dir.File(out);
-    h.ctx.Queue.clear();
-    AddFilesToQueue(h.ctx, choice, files);
-    const BatchOutcome outcome = RunBatch(h.ctx);
-    EXPECT_TRUE(h.recorder.errors.empty()) << h.recorder.errors.front();
-    return outcome;
-  }
-
-  testing::TempDir dir;
-  testing::Harness h;
 };
 
 // Logs of four kinds, edited, applied through a project list: the dry run
@@ -69,27 +53,25 @@ TEST_F(InsertionChecksTest, ADryRunReportsWhatTheRealRunDoesAndWritesNothing) {
   Put("ROOM.RDT", testing::BuildRoom({"Hello", "Bye\xFE\x01"s}));
   Put("GAME.DAT", testing::BuildArchive({{"a.txt", Bytes(6, 'a')}}, testing::SyntheticXorTable(),
                                         testing::SyntheticDictionary()));
-  for (const char* out : {"out-stim", "out-rdt", "out-grm"}) dir.SubDir(out);
-  ASSERT_EQ(Run(3, {dir.File("SCENE.BIN")}, "out-stim"), BatchOutcome::Completed);
-  ASSERT_EQ(Run(8, {dir.File("ROOM.RDT")}, "out-rdt"), BatchOutcome::Completed);
-  ASSERT_EQ(Run(1, {dir.File("GAME.DAT")}, "out-grm"), BatchOutcome::Completed);
+  ASSERT_EQ(RunClean(3, {dir.File("SCENE.BIN")}, "out-stim"), BatchOutcome::Completed);
+  ASSERT_EQ(RunClean(8, {dir.File("ROOM.RDT")}, "out-rdt"), BatchOutcome::Completed);
+  ASSERT_EQ(RunClean(1, {dir.File("GAME.DAT")}, "out-grm"), BatchOutcome::Completed);
   WriteFile(dir.File("out-rdt/ROOM.txt"), "(Hi!!)\r\n(Tooooo long)\r\n#Block CRC: 10 bytes.\r\n");
   WriteFile(dir.File("out-grm/TXT/GAME_a.txt"), std::string("edited"));
   WriteFile(dir.File("list.lst"), dir.File("out-stim/result.log") + "\r\n" +
                                       dir.File("out-rdt/result.log") + "\r\n" +
                                       dir.File("out-grm/result.log") + "\r\n");
 
+  dir.SubDir("ins");
   const auto before = Snapshot(dir.Path());
   h.ctx.DryRun = true;
-  ASSERT_EQ(Run(5, {dir.File("list.lst")}, "ins"), BatchOutcome::Completed);
+  ASSERT_EQ(RunClean(5, {dir.File("list.lst")}, "ins"), BatchOutcome::Completed);
   const std::vector<std::string> dry = h.ctx.Status.Results();
 
-  EXPECT_EQ(Snapshot(dir.Path()), before);  // not a byte written, no file made
-  EXPECT_FALSE(std::filesystem::exists(dir.File("ins")));
+  EXPECT_EQ(Snapshot(dir.Path()), before);  // not a byte written, no file or folder made
 
   h.ctx.DryRun = false;
-  dir.SubDir("ins");
-  ASSERT_EQ(Run(5, {dir.File("list.lst")}, "ins"), BatchOutcome::Completed);
+  ASSERT_EQ(RunClean(5, {dir.File("list.lst")}, "ins"), BatchOutcome::Completed);
   std::vector<std::string> real = h.ctx.Status.Results();
   EXPECT_EQ(real,
             (std::vector<std::string>{"SCENE_0.tim inserted.",
