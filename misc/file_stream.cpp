@@ -9,11 +9,7 @@
 #include "misc/paths.h"
 
 #ifdef _WIN32
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "misc/windows_api.h"
 #else
 #include <fcntl.h>
 #include <sys/file.h>

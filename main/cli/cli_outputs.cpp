@@ -10,12 +10,8 @@
 #include <iostream>
 
 #ifdef _WIN32
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <io.h>
-#include <windows.h>
+#include "misc/windows_api.h"
 #else
 #include <unistd.h>
 #endif

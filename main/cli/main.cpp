@@ -1,11 +1,7 @@
 #include "main/cli/cli_front_end.h"
 
 #ifdef _WIN32
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "misc/windows_api.h"
 // shellapi.h needs what windows.h defines.
 #include <shellapi.h>
 

@@ -1,0 +1,14 @@
+// The Windows API for the few files that call it: <windows.h> without its
+// rarely used parts and without the min and max macros, which break
+// std::min and std::max.
+#pragma once
+
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
