@@ -28,6 +28,21 @@ class StatusOutputs {
   virtual void PumpEvents() = 0;
 };
 
+// Status outputs that show nothing, for batches that run inside another task
+// (the round-trip check) or only to be measured.
+class SilentStatusOutputs : public StatusOutputs {
+ public:
+  void StatusTextChanged(const std::string&) override {}
+  void ResultAppended(const std::string&) override {}
+  void ResultsCleared() override {}
+  void ExtractedChanged(int, const std::string&) override {}
+  void BarChanged(Bar, int, int) override {}
+  void StopEnabledChanged(bool) override {}
+  void SaveLogEnabledChanged(bool) override {}
+  void FocusResults() override {}
+  void PumpEvents() override {}
+};
+
 class Dialogs {
  public:
   virtual ~Dialogs() = default;

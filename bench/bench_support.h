@@ -14,17 +14,8 @@ namespace tessary::bench {
 
 inline constexpr std::size_t kMiB = 1 << 20;
 
-class SilentFrontEnd final : public StatusOutputs, public Dialogs {
+class SilentFrontEnd final : public SilentStatusOutputs, public Dialogs {
  public:
-  void StatusTextChanged(const std::string&) override {}
-  void ResultAppended(const std::string&) override {}
-  void ResultsCleared() override {}
-  void ExtractedChanged(int, const std::string&) override {}
-  void BarChanged(Bar, int, int) override {}
-  void StopEnabledChanged(bool) override {}
-  void SaveLogEnabledChanged(bool) override {}
-  void FocusResults() override {}
-  void PumpEvents() override {}
   std::optional<std::string> ChooseDirectory(const std::string& start) override { return start; }
   std::optional<std::string> ChooseCodeTable() override { return std::nullopt; }
   void ShowInformation(const std::string&, const std::string&) override {}

@@ -29,18 +29,10 @@ namespace fs = std::filesystem;
 
 // The inner batches' front end: their status stays quiet, but window events
 // still run through the outer front end; the dialogs answer by themselves.
-class InnerFrontEnd final : public StatusOutputs, public Dialogs {
+class InnerFrontEnd final : public SilentStatusOutputs, public Dialogs {
  public:
   InnerFrontEnd(ProcessContext& outer, std::optional<std::string> codeTable)
       : outer_(outer), codeTable_(std::move(codeTable)) {}
-  void StatusTextChanged(const std::string&) override {}
-  void ResultAppended(const std::string&) override {}
-  void ResultsCleared() override {}
-  void ExtractedChanged(int, const std::string&) override {}
-  void BarChanged(Bar, int, int) override {}
-  void StopEnabledChanged(bool) override {}
-  void SaveLogEnabledChanged(bool) override {}
-  void FocusResults() override {}
   void PumpEvents() override { outer_.Status.PumpEvents(); }
   std::optional<std::string> ChooseDirectory(const std::string&) override { return directory; }
   std::optional<std::string> ChooseCodeTable() override { return codeTable_; }

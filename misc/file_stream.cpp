@@ -92,6 +92,19 @@ void FileStream::ReadExact(std::span<std::uint8_t> out) {
 
 #ifdef _WIN32
 
+namespace {
+
+// Each read and write names its file offset, so no seek call is needed and the
+// handle's own position never matters.
+OVERLAPPED AtOffset(std::uint64_t offset) {
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(offset);
+  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  return at;
+}
+
+}  // namespace
+
 FileStream::FileStream(std::string path, std::string shownPath, Access access)
     : path_(std::move(path)), shownPath_(std::move(shownPath)) {
   const std::filesystem::path native = NativePath(path_);
@@ -121,10 +134,7 @@ std::uint64_t FileStream::Size() const {
 std::size_t FileStream::ReadSome(std::span<std::uint8_t> out) {
   std::size_t total = 0;
   while (total < out.size()) {
-    OVERLAPPED at{};
-    const std::uint64_t pos = position_ + total;
-    at.Offset = static_cast<DWORD>(pos);
-    at.OffsetHigh = static_cast<DWORD>(pos >> 32);
+    OVERLAPPED at = AtOffset(position_ + total);
     const DWORD want = static_cast<DWORD>(std::min<std::size_t>(out.size() - total, 1u << 30));
     DWORD got = 0;
     if (!ReadFile(static_cast<HANDLE>(handle_), out.data() + total, want, &got, &at)) {
@@ -141,10 +151,7 @@ std::size_t FileStream::ReadSome(std::span<std::uint8_t> out) {
 void FileStream::Write(std::span<const std::uint8_t> bytes) {
   std::size_t total = 0;
   while (total < bytes.size()) {
-    OVERLAPPED at{};
-    const std::uint64_t pos = position_ + total;
-    at.Offset = static_cast<DWORD>(pos);
-    at.OffsetHigh = static_cast<DWORD>(pos >> 32);
+    OVERLAPPED at = AtOffset(position_ + total);
     const DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - total, 1u << 30));
     DWORD put = 0;
     if (!WriteFile(static_cast<HANDLE>(handle_), bytes.data() + total, want, &put, &at) || put == 0)

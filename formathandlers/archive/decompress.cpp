@@ -205,7 +205,7 @@ std::size_t WorkersFor(std::size_t chunks) {
 
 // Every thread takes the next chunk, decodes it to a buffer of its own (a
 // match may write past a chunk's end, into its neighbour) and copies it in.
-// The calling thread pumps events between its chunks. The error reported is
+// The calling thread pumps events after its chunks. The error reported is
 // the first failing chunk's, as the sequential decoder would report it.
 void DecodeInParallel(const ChunkPlan& plan, ByteBuffer& destination, std::size_t workers,
                       const std::function<void()>& pump) {
@@ -226,6 +226,9 @@ void DecodeInParallel(const ChunkPlan& plan, ByteBuffer& destination, std::size_
   std::vector<std::thread> threads;
   for (std::size_t w = 0; w < workers; ++w) threads.emplace_back(work, false);
   work(true);
+  // The workers may have taken every chunk: events run once more before the
+  // wait for their last ones, so a long entry always lets the window breathe.
+  if (pump) pump();
   for (std::thread& thread : threads) thread.join();
   for (const std::exception_ptr& error : errors) {
     if (error) std::rethrow_exception(error);

@@ -218,7 +218,7 @@ TEST(DecompressTest, ParallelDecodingGivesTheSequentialResult) {
   DecompressWithDictionary(packed.bytes, out, static_cast<std::uint32_t>(input.size()),
                            packed.chunkSizes, dictionary, [&pumps] { ++pumps; });
   EXPECT_EQ(out, input);
-  EXPECT_GE(pumps, 1);  // the calling thread pumps between its chunks
+  EXPECT_GE(pumps, 1);  // however the chunks fell to the threads
 
   // Chunks 3 to 10 start past the end of the data: each fails; the error is
   // chunk 3's, whichever thread failed first.
