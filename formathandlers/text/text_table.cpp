@@ -31,14 +31,37 @@ struct Entry {
   std::uint8_t character;
 };
 
+// The byte two hexadecimal digits at `at` give, or -1.
+int HexByte(const std::string& line, std::size_t at) {
+  const int high = HexValue(line[at]), low = HexValue(line[at + 1]);
+  return high < 0 || low < 0 ? -1 : high * 16 + low;
+}
+
+// The character after "=": one 8-bit character, or "\xHH" for one that cannot
+// stand in a line of text (see ExportTextTable); -1 for anything else.
+int EntryCharacter(const std::string& line) {
+  if (line.size() == 4) return static_cast<std::uint8_t>(line[3]);
+  if (line.size() == 7 && line[3] == '\\' && (line[4] == 'x' || line[4] == 'X'))
+    return HexByte(line, 5);
+  return -1;
+}
+
+// A character as text tables write it: itself, or "\xHH" for a control
+// character, so that messages and lists never break a line.
+std::string ShownCharacter(std::uint8_t c) {
+  if (c >= 0x20) return std::string(1, static_cast<char>(c));
+  char text[8];
+  std::snprintf(text, sizeof text, "\\x%02X", c);
+  return text;
+}
+
 // One entry line, or an error naming it.
 Entry ReadEntry(const std::string& line, std::size_t index, const std::string& name) {
-  if (line.size() < 3 || HexValue(line[0]) < 0 || HexValue(line[1]) < 0 || line[2] != '=')
+  if (line.size() < 3 || HexByte(line, 0) < 0 || line[2] != '=')
     Refuse(name, index, "expected two hexadecimal digits, \"=\" and one character");
-  if (line.size() != 4)
-    Refuse(name, index, "an entry holds exactly one 8-bit character after \"=\"");
-  return {static_cast<std::uint8_t>(HexValue(line[0]) * 16 + HexValue(line[1])),
-          static_cast<std::uint8_t>(line[3])};
+  const int character = EntryCharacter(line);
+  if (character < 0) Refuse(name, index, "an entry holds exactly one 8-bit character after \"=\"");
+  return {static_cast<std::uint8_t>(HexByte(line, 0)), static_cast<std::uint8_t>(character)};
 }
 
 }  // namespace
@@ -75,8 +98,7 @@ ByteBuffer EncodingTable(const std::vector<std::string>& lines, const std::strin
     const Entry entry = ReadEntry(lines[i], i, name);
     if (given[entry.character])
       Refuse(name, i,
-             "the character '" + std::string(1, static_cast<char>(entry.character)) +
-                 "' is given for two bytes");
+             "the character '" + ShownCharacter(entry.character) + "' is given for two bytes");
     given[entry.character] = true;
     table[entry.character] = entry.byte;
   }
@@ -87,9 +109,11 @@ std::vector<std::string> ExportTextTable(CodeTableEntries table) {
   std::vector<std::string> lines;
   for (std::size_t b = 0; b < kCodeTableSize; ++b) {
     if (table[b] == b) continue;
+    // Control characters (a line break above all) are written as "\xHH", so
+    // that the file stays one entry a line and reads back as it was.
     char hex[4];
     std::snprintf(hex, sizeof hex, "%02X", static_cast<unsigned>(b));
-    lines.push_back(std::string(hex) + "=" + std::string(1, static_cast<char>(table[b])));
+    lines.push_back(std::string(hex) + "=" + ShownCharacter(table[b]));
   }
   return lines;
 }
@@ -106,9 +130,7 @@ InvertedTable InvertTable(CodeTableEntries decoding, bool shifted) {
     inverted.encoding[c] = reaching.empty() ? static_cast<std::uint8_t>(c) : reaching.front();
     if (reaching.empty()) inverted.missing.push_back(static_cast<std::uint8_t>(c));
     if (reaching.size() < 2) continue;
-    std::string line(1, '\'');
-    line += static_cast<char>(c);
-    line += "':";
+    std::string line = "'" + ShownCharacter(static_cast<std::uint8_t>(c)) + "':";
     for (const std::uint8_t g : reaching) {
       char hex[8];
       std::snprintf(hex, sizeof hex, " 0x%02X", g);

@@ -2,8 +2,9 @@
 // tables, and the encoding tables that undo a decoding table.
 //
 // A text table has one entry a line: two hexadecimal digits, "=", exactly one
-// character (of the 8-bit character set of the raw tables). Blank lines and
-// lines starting with "#" or ";" are comments.
+// character (of the 8-bit character set of the raw tables), or "\xHH" for a
+// control character. Blank lines and lines starting with "#" or ";" are
+// comments.
 #pragma once
 
 #include <array>
@@ -30,7 +31,8 @@ ByteBuffer DecodingTable(const TextTableEntries& entries);
 // character given for two bytes is refused, naming the line of the second.
 ByteBuffer EncodingTable(const std::vector<std::string>& lines, const std::string& name);
 
-// "XX=c" for every entry of a raw table that is not the identity.
+// "XX=c" for every entry of a raw table that is not the identity; "XX=\xHH"
+// where c is a control character.
 std::vector<std::string> ExportTextTable(CodeTableEntries table);
 
 struct InvertedTable {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "formathandlers/text/text_table.h"
+#include "misc/text_lines.h"
 #include "tests/test_support.h"
 #include "tests/text_builder.h"
 
@@ -32,6 +33,21 @@ TEST(TextTableTest, ImportWritesNamedEntriesAndLeavesGapsAsTheyAre) {
             (std::vector<std::string>{"00= ", "80=a", "81=b", "FF=z"}));
 }
 
+// A table that maps bytes to line breaks and other control characters comes
+// back whole through its text file.
+TEST(TextTableTest, ControlCharactersSurviveExportAndImport) {
+  Bytes decoding = testing::IdentityTable();
+  decoding[0xFE] = '\n';
+  decoding[0xFD] = '\r';
+  decoding[0x41] = 0x00;
+  decoding[0x5C] = 'b';
+  decoding[0x62] = '\\';
+  const std::vector<std::string> text = ExportTextTable(Entries(decoding));
+  EXPECT_EQ(text, (std::vector<std::string>{"41=\\x00", "5C=b", "62=\\", "FD=\\x0D", "FE=\\x0A"}));
+  const std::string file = JoinLinesCrLf(text);
+  EXPECT_EQ(DecodingTable(ParseTextTable(SplitLines(file), "t.tbl")), decoding);
+}
+
 TEST(TextTableTest, BadLinesAreRefusedWithTheirLineNumber) {
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {{"41=a", "41=b"}, "t.tbl, line 2: the byte 41 is named twice"},
@@ -39,6 +55,8 @@ TEST(TextTableTest, BadLinesAreRefusedWithTheirLineNumber) {
       {{"41=\xC3\xA9"}, "t.tbl, line 1: an entry holds exactly one 8-bit character after \"=\""},
       {{"4=a"}, "t.tbl, line 1: expected two hexadecimal digits, \"=\" and one character"},
       {{"# ok", "G1=a"}, "t.tbl, line 2: expected two hexadecimal digits, \"=\" and one character"},
+      {{"41=\\x4G"}, "t.tbl, line 1: an entry holds exactly one 8-bit character after \"=\""},
+      {{"41=\\y41"}, "t.tbl, line 1: an entry holds exactly one 8-bit character after \"=\""},
   };
   for (const auto& [lines, message] : cases)
     EXPECT_EQ(ErrorText([&] { ParseTextTable(lines, "t.tbl"); }), message);
@@ -46,6 +64,10 @@ TEST(TextTableTest, BadLinesAreRefusedWithTheirLineNumber) {
               EncodingTable({"41=a", "42=b", "43=a"}, "t.tbl");
             }),
             "t.tbl, line 3: the character 'a' is given for two bytes");
+  EXPECT_EQ(ErrorText([] {
+              EncodingTable({"41=\\x0a", "42=\\X0A"}, "t.tbl");
+            }),
+            "t.tbl, line 2: the character '\\x0A' is given for two bytes");
 }
 
 TEST(TextTableTest, InversionUndoesPlainAndShiftedDecoding) {
