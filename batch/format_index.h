@@ -1,20 +1,38 @@
-// Format indices: the number that selects the handler of a queue (and, while a
-// log is read, of a log section). The registry in main/ ties them to file types.
+// The two numbers that select what a batch does. The file-type choice is the
+// 1-based entry of the open dialog's filter list (and the -f key of
+// tessary-cli); the format index selects the handler of a queue and, while a
+// log is read, of a log section. The registry in main/ is the one place that
+// ties them to keys, handlers and filters; they live here because
+// ProcessContext holds both.
 #pragma once
 
 #include <cstdint>
 
-namespace tessary::format {
+namespace tessary {
 
-inline constexpr std::uint8_t kNoFiles = 0;
-inline constexpr std::uint8_t kLog = 1;
-inline constexpr std::uint8_t kGrm = 2;
-inline constexpr std::uint8_t kRes = 3;
-inline constexpr std::uint8_t kArd = 4;
-inline constexpr std::uint8_t kRdt = 5;
-inline constexpr std::uint8_t kTim = 6;
-inline constexpr std::uint8_t kStim = 7;
-inline constexpr std::uint8_t kProjectList = 8;
-inline constexpr std::uint8_t kNone = 9;
+enum class FileType : int {
+  None = 0,  // no choice made
+  Grm = 1,
+  Tim = 2,
+  Stim = 3,
+  Res = 4,
+  ProjectList = 5,
+  Log = 6,
+  Ard = 7,
+  Rdt = 8,
+};
 
-}  // namespace tessary::format
+enum class Format : std::uint8_t {
+  NoFiles = 0,  // nothing queued yet
+  Log = 1,
+  Grm = 2,
+  Res = 3,
+  Ard = 4,
+  Rdt = 5,
+  Tim = 6,
+  Stim = 7,
+  ProjectList = 8,
+  None = 9,  // no format in force while a log is read
+};
+
+}  // namespace tessary

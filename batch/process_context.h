@@ -21,7 +21,7 @@
 namespace tessary {
 
 class ProcessContext;
-using ProcessFileFn = std::function<void(ProcessContext&, std::uint8_t, const std::string&)>;
+using ProcessFileFn = std::function<void(ProcessContext&, Format, const std::string&)>;
 
 class ProcessContext final {
  public:
@@ -45,10 +45,10 @@ class ProcessContext final {
   std::string SourcePath;
   // The path of the log InsertFromLog is applying.
   std::string LogPath;
-  // The format index of the queued files (0 before any were added).
-  std::uint8_t FormatIndex = format::kNoFiles;
-  // The format in force while a log is read; 9 means none.
-  std::uint8_t LogFormat = format::kNone;
+  // The format index of the queued files (NoFiles before any were added).
+  Format FormatIndex = Format::NoFiles;
+  // The format in force while a log is read.
+  Format LogFormat = Format::None;
   // A dry run of insertion: every check is made, nothing is written (sources
   // are opened for reading only) and result lines end in " (dry run)".
   bool DryRun = false;
@@ -58,8 +58,8 @@ class ProcessContext final {
   // Bitmap insertion keeps the STP bit of every 16-bit pixel whose colour is
   // unchanged (an addition, off unless asked for).
   bool KeepStp = false;
-  // The 1-based file-type choice that filled the queue; selects the format key.
-  int FileTypeChoice = 0;
+  // The file-type choice that filled the queue; selects the format key.
+  FileType FileTypeChoice = FileType::None;
   // The queue of input paths (the window's list of files).
   std::vector<std::string> Queue;
 

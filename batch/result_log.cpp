@@ -115,6 +115,36 @@ LogLine ReadLogLine(std::string_view line) {
   return result;
 }
 
+namespace {
+
+std::string CutAt(std::string_view line, std::size_t width) {
+  return line.size() > width ? std::string(line.substr(width)) : std::string();
+}
+
+}  // namespace
+
+std::string BitmapTargetPath(std::string_view line) {
+  return CutAt(line, logline::kBitmapTarget.size());
+}
+std::string TextTargetPath(std::string_view line) {
+  return CutAt(line, logline::kTextTarget.size());
+}
+std::string TimTargetPath(std::string_view line) {
+  return CutAt(line, logline::kTimTarget.size() + logline::kTimFieldsWidth);
+}
+
+bool IsTimTargetLine(std::string_view line) {
+  return line.find(logline::kTimTargetMarker) != std::string_view::npos;
+}
+bool IsRoomTextTargetLine(std::string_view line) {
+  return line.find(logline::kTargetKeyword) != std::string_view::npos;
+}
+
+std::optional<std::string> ValueAfter(std::string_view line, std::string_view prefix) {
+  if (line.substr(0, prefix.size()) != prefix) return std::nullopt;
+  return std::string(line.substr(prefix.size()));
+}
+
 std::optional<TimTarget> ParseTimTarget(std::string_view line) {
   const std::size_t prefix = logline::kTimTarget.size();
   const std::string_view text = line.size() > prefix ? line.substr(prefix) : std::string_view{};

@@ -14,6 +14,9 @@
 
 namespace tessary {
 
+// The log every extraction batch writes into its output directory.
+inline constexpr std::string_view kResultLogName = "result.log";
+
 namespace logline {
 inline constexpr std::string_view kFormat = "#Format: ";
 inline constexpr std::string_view kSource = "#Source: ";
@@ -66,6 +69,21 @@ std::string_view FirstWord(std::string_view text);
 // Classifies one log line as the log reader does. Lines and values of any
 // length are taken whole.
 LogLine ReadLogLine(std::string_view line);
+
+// Reading target lines back, as the insertion handlers take them: the path is
+// cut by position (the prefix's length of characters removed, whatever they
+// are), so an edited prefix still gives its path.
+std::string BitmapTargetPath(std::string_view line);
+std::string TextTargetPath(std::string_view line);
+// The path of a found-image target line, even when its numbers do not parse.
+std::string TimTargetPath(std::string_view line);
+// Found-image target lines contain "#Target TIM:" anywhere; the text target of
+// a room contains "#Target" anywhere.
+bool IsTimTargetLine(std::string_view line);
+bool IsRoomTextTargetLine(std::string_view line);
+// The rest of a line that starts with `prefix` (one of the line forms above,
+// "#Target : " for an archive entry); nullopt for any other line.
+std::optional<std::string> ValueAfter(std::string_view line, std::string_view prefix);
 
 struct TimTarget {
   std::uint32_t offset = 0;

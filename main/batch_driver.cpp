@@ -54,7 +54,7 @@ bool ProcessQueue(ProcessContext& ctx) {
 // True when the batch applied the log it would now replace: a project list
 // whose output directory holds one of the listed logs.
 bool ReplacesAnAppliedLog(const ProcessContext& ctx, const std::string& logPath) {
-  if (ctx.FormatIndex != format::kProjectList) return false;
+  if (ctx.FormatIndex != Format::ProjectList) return false;
   for (const std::string& applied : ctx.Queue) {
     std::error_code error;
     if (std::filesystem::equivalent(NativePath(applied), NativePath(logPath), error)) return true;
@@ -63,7 +63,7 @@ bool ReplacesAnAppliedLog(const ProcessContext& ctx, const std::string& logPath)
 }
 
 void SaveResultLog(ProcessContext& ctx) {
-  if (ctx.ResultLog.Empty() || ctx.FormatIndex == format::kLog || ctx.DryRun) return;
+  if (ctx.ResultLog.Empty() || ctx.FormatIndex == Format::Log || ctx.DryRun) return;
   const std::string logPath = ctx.OutputPath(kResultLogName);
   if (ReplacesAnAppliedLog(ctx, logPath)) {
     ctx.Status.AppendResult(kAppliedLogKept);
@@ -73,7 +73,7 @@ void SaveResultLog(ProcessContext& ctx) {
   ctx.ResultLog.SaveToFile(logPath);
 }
 
-void DispatchHandler(ProcessContext& ctx, std::uint8_t formatIndex, const std::string& path) {
+void DispatchHandler(ProcessContext& ctx, Format formatIndex, const std::string& path) {
   const FormatRow* row = RowOfIndex(formatIndex);
   if (row != nullptr) row->process(ctx, path);
 }
@@ -137,7 +137,7 @@ void RunFileStep(ProcessContext& ctx, const std::function<void()>& work) {
   if (!ctx.Status.Results().empty()) ctx.Status.SetSaveLogEnabled(true);
 }
 
-void ProcessFile(ProcessContext& ctx, std::uint8_t formatIndex, const std::string& path) {
+void ProcessFile(ProcessContext& ctx, Format formatIndex, const std::string& path) {
   RunFileStep(ctx, [&] { DispatchHandler(ctx, formatIndex, path); });
 }
 

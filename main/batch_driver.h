@@ -9,7 +9,6 @@
 
 namespace tessary {
 
-inline constexpr const char* kResultLogName = "result.log";
 inline constexpr const char* kOperationComplete = "Operation complete!";
 inline constexpr const char* kProcessStatusCaption = "Process status:";
 inline constexpr const char* kStoppedByUser = "Stopped by user.";
@@ -26,9 +25,9 @@ enum class BatchOutcome {
 };
 
 // Runs one batch over ctx.Queue, each file through ctx.ProcessFileCallback
-// (ProcessFile unless a caller installed another). Errors of the handlers pass out of it: the
-// remaining files are skipped, "result.log" is not written and the status
-// outputs keep their last values.
+// (ProcessFile unless a caller installed another). Errors of the handlers pass
+// out of it: the remaining files are skipped, "result.log" is not written and
+// the status outputs keep their last values.
 BatchOutcome BProcessClick(ProcessContext& ctx);
 
 // BProcessClick with the application's top-level error handling: an error is
@@ -37,7 +36,7 @@ BatchOutcome BProcessClick(ProcessContext& ctx);
 BatchOutcome RunBatch(ProcessContext& ctx);
 
 // Processes one file with the handler of the format index.
-void ProcessFile(ProcessContext& ctx, std::uint8_t formatIndex, const std::string& path);
+void ProcessFile(ProcessContext& ctx, Format formatIndex, const std::string& path);
 
 // The bookkeeping around one file: Results gets the focus, Save-results is
 // disabled and Stop enabled while `work` runs; afterwards Stop is disabled and

@@ -7,14 +7,14 @@
 
 namespace tessary {
 
-void AddFilesToQueue(ProcessContext& ctx, int choice, const std::vector<std::string>& paths) {
-  const std::uint8_t index = FormatIndexOfChoice(choice);
+void AddFilesToQueue(ProcessContext& ctx, FileType choice, const std::vector<std::string>& paths) {
+  const Format index = FormatIndexOfChoice(choice);
   // Read the project list first, so that a list that cannot be read leaves the
   // queue as it was.
   std::vector<std::string> entries = paths;
-  if (choice == kProjectListChoice)
+  if (choice == FileType::ProjectList)
     entries = paths.empty() ? paths : LoadProjectList(paths.front());
-  if (index != ctx.FormatIndex || choice == kProjectListChoice) ctx.Queue.clear();
+  if (index != ctx.FormatIndex || choice == FileType::ProjectList) ctx.Queue.clear();
   ctx.FormatIndex = index;
   ctx.FileTypeChoice = choice;
   ctx.Queue.insert(ctx.Queue.end(), entries.begin(), entries.end());

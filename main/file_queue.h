@@ -9,11 +9,11 @@
 
 namespace tessary {
 
-// Adds the files chosen with a 1-based file-type choice. A choice of another
-// format index empties the queue first, so the queue only ever holds files of
-// one format. A project list (choice 5) replaces the queue by the lines of the
+// Adds the files chosen with a file-type choice. A choice of another format
+// index empties the queue first, so the queue only ever holds files of one
+// format. A project list replaces the queue by the lines of the
 // first file; other files are appended in order, repeats included.
-void AddFilesToQueue(ProcessContext& ctx, int choice, const std::vector<std::string>& paths);
+void AddFilesToQueue(ProcessContext& ctx, FileType choice, const std::vector<std::string>& paths);
 
 // Removes the entries at the given positions; the others keep their order.
 void RemoveFromQueue(ProcessContext& ctx, const std::vector<std::size_t>& positions);

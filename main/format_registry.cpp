@@ -11,23 +11,25 @@
 #include "formathandlers/tim/tim_scanner.h"
 #include "formathandlers/tim/tim_to_bmp.h"
 #include "main/insert_from_log.h"
+#include "main/verify_steps.h"
 
 namespace tessary {
 
 namespace {
 
 void ExtractArdStrings(ProcessContext& ctx, const std::string& path) {
-  ExtractBlockStrings(ctx, path, 1);
+  ExtractBlockStrings(ctx, path, RoomKind::Ard);
 }
 
 void ExtractRdtStrings(ProcessContext& ctx, const std::string& path) {
-  ExtractBlockStrings(ctx, path, 0);
+  ExtractBlockStrings(ctx, path, RoomKind::Rdt);
 }
 
 // In the order of the open dialog's filter list.
 constexpr std::array<FormatRow, kFileTypeCount> kRows = {{
-    {.key = "GRM",
-     .index = format::kGrm,
+    {.type = FileType::Grm,
+     .key = "GRM",
+     .index = Format::Grm,
      .filterText = "Grimhold 3 data (*.dat)",
      .pattern = "*.dat",
      .cliKey = "grm",
@@ -37,9 +39,12 @@ constexpr std::array<FormatRow, kFileTypeCount> kRows = {{
      .needsCodeTable = false,
      .insertsThroughSourcePath = false,
      .onlyReadsSource = true,
+     .appliesLogs = false,
+     .verify = &kArchiveVerify,
      .operation = {"Unpack", "archive", "archives", ""}},
-    {.key = "TIM",
-     .index = format::kTim,
+    {.type = FileType::Tim,
+     .key = "TIM",
+     .index = Format::Tim,
      .filterText = "TIM Image (*.tim)",
      .pattern = "*.tim",
      .cliKey = "tim",
@@ -49,9 +54,12 @@ constexpr std::array<FormatRow, kFileTypeCount> kRows = {{
      .needsCodeTable = false,
      .insertsThroughSourcePath = false,
      .onlyReadsSource = false,
+     .appliesLogs = false,
+     .verify = &kBitmapVerify,
      .operation = {"Convert", "TIM image", "TIM images", " to bitmaps"}},
-    {.key = "STIM",
-     .index = format::kStim,
+    {.type = FileType::Stim,
+     .key = "STIM",
+     .index = Format::Stim,
      .filterText = "TIM Search in.. (*.*)",
      .pattern = "*.*",
      .cliKey = "stim",
@@ -61,9 +69,12 @@ constexpr std::array<FormatRow, kFileTypeCount> kRows = {{
      .needsCodeTable = false,
      .insertsThroughSourcePath = false,
      .onlyReadsSource = false,
+     .appliesLogs = false,
+     .verify = &kSearchVerify,
      .operation = {"Search", "file", "files", " for TIM images"}},
-    {.key = "RES",
-     .index = format::kRes,
+    {.type = FileType::Res,
+     .key = "RES",
+     .index = Format::Res,
      .filterText = "Resource files (*.res)",
      .pattern = "*.res",
      .cliKey = "res",
@@ -73,9 +84,12 @@ constexpr std::array<FormatRow, kFileTypeCount> kRows = {{
      .needsCodeTable = false,
      .insertsThroughSourcePath = true,
      .onlyReadsSource = false,
+     .appliesLogs = false,
+     .verify = &kResVerify,
      .operation = {"Extract the text sections of", "description", "descriptions", ""}},
-    {.key = "",
-     .index = format::kProjectList,
+    {.type = FileType::ProjectList,
+     .key = "",
+     .index = Format::ProjectList,
      .filterText = "Project list files (*.lst)",
      .pattern = "*.lst",
      .cliKey = "lst",
@@ -85,9 +99,12 @@ constexpr std::array<FormatRow, kFileTypeCount> kRows = {{
      .needsCodeTable = false,
      .insertsThroughSourcePath = false,
      .onlyReadsSource = false,
+     .appliesLogs = true,
+     .verify = nullptr,
      .operation = {"Apply", "result log", "result logs", " of the project list"}},
-    {.key = "",
-     .index = format::kLog,
+    {.type = FileType::Log,
+     .key = "",
+     .index = Format::Log,
      .filterText = "Log files (*.log)",
      .pattern = "*.log",
      .cliKey = "log",
@@ -97,9 +114,12 @@ constexpr std::array<FormatRow, kFileTypeCount> kRows = {{
      .needsCodeTable = false,
      .insertsThroughSourcePath = false,
      .onlyReadsSource = false,
+     .appliesLogs = true,
+     .verify = nullptr,
      .operation = {"Apply", "result log", "result logs", ""}},
-    {.key = "ARD",
-     .index = format::kArd,
+    {.type = FileType::Ard,
+     .key = "ARD",
+     .index = Format::Ard,
      .filterText = "ARD PS-X Files (*.ard)",
      .pattern = "*.ard",
      .cliKey = "ard",
@@ -109,9 +129,12 @@ constexpr std::array<FormatRow, kFileTypeCount> kRows = {{
      .needsCodeTable = true,
      .insertsThroughSourcePath = false,
      .onlyReadsSource = false,
+     .appliesLogs = false,
+     .verify = nullptr,
      .operation = {"Extract the strings of", "ARD file", "ARD files", ""}},
-    {.key = "RDT",
-     .index = format::kRdt,
+    {.type = FileType::Rdt,
+     .key = "RDT",
+     .index = Format::Rdt,
      .filterText = "RDT PC Files (*.rdt)",
      .pattern = "*.rdt",
      .cliKey = "rdt",
@@ -121,8 +144,19 @@ constexpr std::array<FormatRow, kFileTypeCount> kRows = {{
      .needsCodeTable = true,
      .insertsThroughSourcePath = false,
      .onlyReadsSource = false,
+     .appliesLogs = false,
+     .verify = &kRoomVerify,
      .operation = {"Extract the strings of", "RDT file", "RDT files", ""}},
 }};
+
+// Every row stands at the position its file type names.
+constexpr bool RowsInChoiceOrder() {
+  for (std::size_t k = 0; k < kRows.size(); ++k) {
+    if (static_cast<std::size_t>(kRows[k].type) != k + 1) return false;
+  }
+  return true;
+}
+static_assert(RowsInChoiceOrder());
 
 bool SameIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -140,42 +174,50 @@ const std::array<FormatRow, kFileTypeCount>& FormatRegistry() {
   return kRows;
 }
 
-const FormatRow* RowOfChoice(int choice) {
-  if (choice < 1 || choice > kFileTypeCount) return nullptr;
-  return &kRows[static_cast<std::size_t>(choice - 1)];
+FileType FileTypeAt(int position) {
+  if (position < 0 || position >= kFileTypeCount) return FileType::None;
+  return kRows[static_cast<std::size_t>(position)].type;
 }
 
-const FormatRow* RowOfIndex(std::uint8_t index) {
+const FormatRow* RowOfChoice(FileType choice) {
+  const int position = static_cast<int>(choice) - 1;
+  if (position < 0 || position >= kFileTypeCount) return nullptr;
+  return &kRows[static_cast<std::size_t>(position)];
+}
+
+const FormatRow* RowOfIndex(Format index) {
   for (const FormatRow& row : kRows) {
     if (row.index == index) return &row;
   }
   return nullptr;
 }
 
-int ChoiceOfCliKey(std::string_view key) {
-  for (std::size_t k = 0; k < kRows.size(); ++k) {
-    if (SameIgnoringCase(kRows[k].cliKey, key)) return static_cast<int>(k) + 1;
-  }
-  return 0;
+bool IsLogQueue(Format index) {
+  const FormatRow* row = RowOfIndex(index);
+  return row != nullptr && row->appliesLogs;
 }
 
-int ChoiceOfFileName(std::string_view path) {
+FileType ChoiceOfCliKey(std::string_view key) {
+  for (const FormatRow& row : kRows) {
+    if (SameIgnoringCase(row.cliKey, key)) return row.type;
+  }
+  return FileType::None;
+}
+
+FileType ChoiceOfFileName(std::string_view path) {
   const auto dot = path.rfind('.');
   const auto slash = path.find_last_of("/\\");
   const bool hasExtension =
       dot != std::string_view::npos && (slash == std::string_view::npos || dot > slash);
-  for (std::size_t k = 0; hasExtension && k < kRows.size(); ++k) {
-    const std::string_view pattern = kRows[k].pattern;  // "*.dat"
-    if (pattern != "*.*" && SameIgnoringCase(pattern.substr(1), path.substr(dot)))
-      return static_cast<int>(k) + 1;
+  for (const FormatRow& row : kRows) {
+    const std::string_view pattern = row.pattern;  // "*.dat"
+    if (hasExtension && pattern != "*.*" && SameIgnoringCase(pattern.substr(1), path.substr(dot)))
+      return row.type;
   }
-  for (std::size_t k = 0; k < kRows.size(); ++k) {
-    if (kRows[k].index == format::kStim) return static_cast<int>(k) + 1;
-  }
-  return 0;
+  return FileType::Stim;
 }
 
-std::string OperationText(std::uint8_t index, std::size_t count) {
+std::string OperationText(Format index, std::size_t count) {
   const FormatRow* row = RowOfIndex(index);
   if (row == nullptr) return {};
   const Operation& op = row->operation;
@@ -183,22 +225,22 @@ std::string OperationText(std::uint8_t index, std::size_t count) {
          std::string(count == 1 ? op.one : op.many) + std::string(op.rest);
 }
 
-std::string_view FormatKeyOfChoice(int choice) {
+std::string_view FormatKeyOfChoice(FileType choice) {
   const FormatRow* row = RowOfChoice(choice);
   return row != nullptr ? row->key : std::string_view{};
 }
 
-std::uint8_t FormatIndexOfChoice(int choice) {
+Format FormatIndexOfChoice(FileType choice) {
   const FormatRow* row = RowOfChoice(choice);
-  return row != nullptr ? row->index : format::kNoFiles;
+  return row != nullptr ? row->index : Format::NoFiles;
 }
 
-std::uint8_t FormatIndexOfKey(std::string_view key) {
-  if (key.empty()) return format::kNone;
+Format FormatIndexOfKey(std::string_view key) {
+  if (key.empty()) return Format::None;
   for (const FormatRow& row : kRows) {
     if (row.key == key) return row.index;
   }
-  return format::kNone;
+  return Format::None;
 }
 
 }  // namespace tessary

@@ -23,6 +23,8 @@ using ExtractionHandler = void (*)(ProcessContext& ctx, const std::string& path)
 using InsertionHandler = std::size_t (*)(ProcessContext& ctx, const std::string& path,
                                          std::size_t index);
 
+struct VerifySteps;  // how the round-trip check handles a format (main/verify_steps.h)
+
 // What a queue of one file type will get, as the window names it: verb, the
 // queued thing in singular and plural, and the rest ("Search", "file", "files",
 // " for TIM images").
@@ -31,8 +33,9 @@ struct Operation {
 };
 
 struct FormatRow {
+  FileType type;                // the open dialog's 1-based choice: the row's position
   std::string_view key;         // written after "#Format: "; empty for logs and lists
-  std::uint8_t index;           // the format index
+  Format index;                 // the format index
   std::string_view filterText;  // the open dialog's entry
   std::string_view pattern;     // its file pattern
   std::string_view cliKey;      // tessary-cli -f KEY
@@ -47,34 +50,43 @@ struct FormatRow {
   // The insertion handler only reads the source: a read-only source is opened
   // for reading, still held alone against writers.
   bool onlyReadsSource;
+  // A queue of this type replays result logs (a dry run is possible, nothing
+  // is extracted).
+  bool appliesLogs;
+  // How the round-trip check prepares, replays and compares; null where there
+  // is nothing to check (logs, lists, ARD files).
+  const VerifySteps* verify;
   Operation operation;
 };
 
 inline constexpr int kFileTypeCount = 8;
-inline constexpr int kProjectListChoice = 5;
 
 const std::array<FormatRow, kFileTypeCount>& FormatRegistry();
 
-// The row of a 1-based file-type choice; null outside 1..8.
-const FormatRow* RowOfChoice(int choice);
-// The row of a format index; null for 0, 9 and unknown values.
-const FormatRow* RowOfIndex(std::uint8_t index);
-// The 1-based choice of a tessary-cli key (letter case ignored); 0 when unknown.
-int ChoiceOfCliKey(std::string_view key);
-// The 1-based choice for a file by its extension (letter case ignored), as a
-// drop onto the window takes it; files of no listed extension are searched for
-// TIM images.
-int ChoiceOfFileName(std::string_view path);
+// The row of a file-type choice; null for FileType::None and unknown values.
+const FormatRow* RowOfChoice(FileType choice);
+// The row of a format index; null for NoFiles, None and unknown values.
+const FormatRow* RowOfIndex(Format index);
+// The file type of the open dialog's 0-based filter position; None outside.
+FileType FileTypeAt(int position);
+// True for queues of result logs and project lists.
+bool IsLogQueue(Format index);
+// The file type of a tessary-cli key (letter case ignored); None when unknown.
+FileType ChoiceOfCliKey(std::string_view key);
+// The file type for a file by its extension (letter case ignored), as a drop
+// onto the window takes it; files of no listed extension are searched for TIM
+// images.
+FileType ChoiceOfFileName(std::string_view path);
 // "Search 3 files for TIM images", "Unpack 1 archive": what a queue of `count`
 // files of the format index gets; empty for unknown indices.
-std::string OperationText(std::uint8_t index, std::size_t count);
+std::string OperationText(Format index, std::size_t count);
 
-// The format key of a 1-based file-type choice; empty outside 1..8.
-std::string_view FormatKeyOfChoice(int choice);
-// The format index of a 1-based file-type choice; kNoFiles outside 1..8.
-std::uint8_t FormatIndexOfChoice(int choice);
+// The format key of a file-type choice; empty for None.
+std::string_view FormatKeyOfChoice(FileType choice);
+// The format index of a file-type choice; NoFiles for None.
+Format FormatIndexOfChoice(FileType choice);
 // The format index of a key read from a log: exact, case-sensitive, the two
-// empty keys never match; kNone when nothing matches.
-std::uint8_t FormatIndexOfKey(std::string_view key);
+// empty keys never match; Format::None when nothing matches.
+Format FormatIndexOfKey(std::string_view key);
 
 }  // namespace tessary

@@ -1,5 +1,6 @@
 #include "main/insert_from_log.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "batch/result_log.h"
@@ -86,19 +87,16 @@ std::size_t ExamineLine(ProcessContext& ctx, std::size_t i) {
   return i + 1;
 }
 
-// Errors raised while a line is applied name the log and the line last taken
-// (the source line, or the target line its handler was at), unless they
-// already name a line.
+// Every error raised while a line is applied names the log and the line last
+// taken (the source line, or the target line its handler was at), unless it
+// already names a line.
 [[noreturn]] void RethrowAtLine(const std::string& logName, std::size_t i) {
-  const std::string where = LogLineLabel(logName, i);
   try {
     throw;
   } catch (const LogLineError&) {
     throw;
-  } catch (const FileError& error) {
-    throw LogLineError(where + error.what());
-  } catch (const FormatError& error) {
-    throw LogLineError(where + error.what());
+  } catch (const std::exception& error) {
+    throw LogLineError(LogLineLabel(logName, i) + error.what());
   }
 }
 
@@ -113,7 +111,7 @@ void InsertFromLog(ProcessContext& ctx, const std::string& path) {
   ctx.Status.SetCurrentMessage(status);
   ctx.Status.SetBarMaximum(Bar::Total, 100);
   ctx.Status.SetBarPosition(Bar::Total, 0);
-  ctx.LogFormat = format::kNone;
+  ctx.LogFormat = Format::None;
 
   SourceStreamGuard guard(ctx);
   std::size_t i = 0;

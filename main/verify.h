@@ -23,13 +23,13 @@ std::string TimTargetHolding(const std::vector<std::string>& log, std::uint64_t 
 // True when two TIM files differ only in the STP bits of 16-bit pixels.
 bool DiffersOnlyInStpBits(const ByteBuffer& original, const ByteBuffer& copy);
 
-// Verifies FILEs of the 1-based file-type choice through the output directory
+// Verifies FILEs of the file-type choice through the output directory
 // ctx.OutputDirectory (tables are looked for there, then beside each input;
 // `codeTable` is the table of ARD and RDT files). One result line per input:
 // "NAME: identical.", "NAME: identical but for the STP bits of its 16-bit
 // pixels.", or where it first differs. Returns true when every input
 // round-trips.
-bool VerifyRoundTrip(ProcessContext& ctx, int choice, const std::vector<std::string>& files,
+bool VerifyRoundTrip(ProcessContext& ctx, FileType choice, const std::vector<std::string>& files,
                      const std::optional<std::string>& codeTable);
 
 }  // namespace tessary

@@ -29,7 +29,7 @@ std::string BatchTest::Put(const std::string& relative, const std::string& bytes
   return path;
 }
 
-BatchOutcome BatchTest::Run(int choice, const std::vector<std::string>& files,
+BatchOutcome BatchTest::Run(FileType choice, const std::vector<std::string>& files,
                             const std::string& out) {
   h.recorder.errors.clear();
   h.recorder.directoryReply = dir.SubDir(out);
@@ -38,10 +38,10 @@ BatchOutcome BatchTest::Run(int choice, const std::vector<std::string>& files,
   return RunBatch(h.ctx);
 }
 
-BatchOutcome BatchTest::RunClean(int choice, const std::vector<std::string>& files,
+BatchOutcome BatchTest::RunClean(FileType choice, const std::vector<std::string>& files,
                                  const std::string& out) {
   const BatchOutcome outcome = Run(choice, files, out);
-  EXPECT_EQ(Error(), "") << "batch " << choice << " into " << out;
+  EXPECT_EQ(Error(), "") << "batch " << static_cast<int>(choice) << " into " << out;
   return outcome;
 }
 

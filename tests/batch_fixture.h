@@ -24,9 +24,10 @@ class BatchTest : public ::testing::Test {
   // Queues `files` under menu choice `choice` and runs one batch whose output
   // directory is `out` below the temporary directory, made beforehand as the
   // directory dialog only offers folders that exist.
-  BatchOutcome Run(int choice, const std::vector<std::string>& files, const std::string& out);
+  BatchOutcome Run(FileType choice, const std::vector<std::string>& files, const std::string& out);
   // The same, failing the test when the batch showed an error.
-  BatchOutcome RunClean(int choice, const std::vector<std::string>& files, const std::string& out);
+  BatchOutcome RunClean(FileType choice, const std::vector<std::string>& files,
+                        const std::string& out);
 
   // The first error the batch showed, or "".
   std::string Error() const;

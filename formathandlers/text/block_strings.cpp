@@ -14,9 +14,6 @@ namespace tessary {
 
 namespace {
 
-constexpr std::string_view kTargetMarker = "#Target";
-constexpr std::size_t kTextTargetPrefix = 9;  // "#Target: "
-
 std::string DecodedLine(std::span<const std::uint8_t> file, const StringSpan& span,
                         CodeTableEntries table) {
   ByteBuffer bytes(file.begin() + static_cast<std::ptrdiff_t>(span.offset),
@@ -138,10 +135,10 @@ void WriteStrings(FileStream& room, RoomBlock& block, const std::vector<ByteBuff
 
 }  // namespace
 
-void ExtractBlockStrings(ProcessContext& ctx, const std::string& path, std::uint8_t flag) {
+void ExtractBlockStrings(ProcessContext& ctx, const std::string& path, RoomKind kind) {
   const std::string name = FileNameOf(path);
   ctx.Status.SetCurrentMessage("Processing " + name + "...");
-  const bool rdt = flag == 0;
+  const bool rdt = kind == RoomKind::Rdt;
   TextLines lines;
   {
     const MappedFile file(path);
@@ -157,12 +154,9 @@ void ExtractBlockStrings(ProcessContext& ctx, const std::string& path, std::uint
 }
 
 std::size_t InsertBlockStrings(ProcessContext& ctx, const std::string&, std::size_t index) {
-  if (index >= ctx.LogLines.Count() ||
-      ctx.LogLines.Get(index).find(kTargetMarker) == std::string::npos)
-    return index;
+  if (index >= ctx.LogLines.Count() || !IsRoomTextTargetLine(ctx.LogLines.Get(index))) return index;
   const std::string& line = ctx.TakeLogLine(index);
-  const std::string textPath =
-      line.size() > kTextTargetPrefix ? line.substr(kTextTargetPrefix) : "";
+  const std::string textPath = TextTargetPath(line);
   const std::string textName = FileNameOf(textPath);
   FileStream& room = ctx.SourceStream.value();
   RoomBlock block = ReadRoomBlock(room, FileNameOf(ctx.SourcePath));

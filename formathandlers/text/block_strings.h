@@ -9,10 +9,13 @@
 
 namespace tessary {
 
-// flag 1: an ARD container (room data in entry 8); flag 0: an RDT room file.
+// An RDT room file of the PC release, or an ARD container of the PS-X release
+// (room data in its directory entry 8).
+enum class RoomKind { Rdt, Ard };
+
 // Writes NAME.txt with one "(" + text + ")" line per string, decoded through
 // the shared code table; RDT files get the budget line and a "#Target: " line.
-void ExtractBlockStrings(ProcessContext& ctx, const std::string& path, std::uint8_t flag);
+void ExtractBlockStrings(ProcessContext& ctx, const std::string& path, RoomKind kind);
 
 // Writes the text file named by the "#Target" line at `index` back into the
 // room file open as SourceStream. Everything is checked before the first

@@ -17,8 +17,7 @@ namespace tessary {
 
 namespace {
 
-constexpr std::size_t kTextTargetPrefix = 9;  // "#Target: "
-constexpr std::size_t kTableLabel = 8;        // the label before a hand-written table path
+constexpr std::size_t kTableLabel = 8;  // the label before a hand-written table path
 constexpr std::string_view kEndSection = "[End Section]";
 
 std::string SectionHeader(std::size_t k) {
@@ -215,8 +214,7 @@ void ExtractResText(ProcessContext& ctx, const std::string& path) {
 
 std::size_t InsertResText(ProcessContext& ctx, const std::string& path, std::size_t index) {
   const std::string& line = ctx.TakeLogLine(index);
-  const std::string textPath =
-      line.size() > kTextTargetPrefix ? line.substr(kTextTargetPrefix) : "";
+  const std::string textPath = TextTargetPath(line);
   TextLines descriptionLines, text;
   descriptionLines.LoadFromFile(path);
   text.LoadFromFile(textPath);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "batch/result_log.h"
 #include "formathandlers/image/bmp_codec.h"
 #include "formathandlers/image/png_codec.h"
 #include "formathandlers/tim/tim_bitmap.h"
@@ -13,8 +14,6 @@
 namespace tessary {
 
 namespace {
-
-constexpr std::size_t kBitmapTargetPrefix = 13;  // "#Target BMP: "
 
 std::string PixelLabel(const std::string& name, std::uint32_t x, std::uint32_t y) {
   return name + ": pixel (" + std::to_string(x) + ", " + std::to_string(y) + ")";
@@ -121,8 +120,7 @@ ByteBuffer TimPixelsFromBitmap(const Bitmap& bitmap, const TimImage& image,
 
 std::size_t BmpToTim(ProcessContext& ctx, const std::string&, std::size_t index) {
   const std::string& line = ctx.TakeLogLine(index);
-  const std::string bitmapPath =
-      line.size() > kBitmapTargetPrefix ? line.substr(kBitmapTargetPrefix) : "";
+  const std::string bitmapPath = BitmapTargetPath(line);
   if (bitmapPath.empty() || !PathExists(bitmapPath)) return index + 1;
   const std::string bitmapName = FileNameOf(bitmapPath);
   ctx.Status.SetBarPosition(Bar::Progress, 0);

@@ -12,17 +12,6 @@ namespace {
 // The furthest end a log's eight hexadecimal digits can address.
 constexpr std::uint64_t kLogLimit = std::uint64_t{1} << 32;
 
-bool IsTimTargetLine(const std::string& line) {
-  return line.find(logline::kTimTargetMarker) != std::string::npos;
-}
-
-// The TIM path of a target line, taken by position even when the numbers
-// before it do not parse.
-std::string PathByPosition(const std::string& line) {
-  const std::size_t start = logline::kTimTarget.size() + logline::kTimFieldsWidth;
-  return line.size() > start ? line.substr(start) : std::string();
-}
-
 // Writes one TIM file over its logged extent. The TIM file is checked to hold
 // the logged length before anything is written, so a short file leaves the
 // source untouched.
@@ -51,7 +40,7 @@ std::size_t InsertTims(ProcessContext& ctx, const std::string& path, std::size_t
     const std::string& line = ctx.TakeLogLine(index);
     ++index;
     const auto target = ParseTimTarget(line);
-    const std::string name = FileNameOf(target ? target->path : PathByPosition(line));
+    const std::string name = FileNameOf(target ? target->path : TimTargetPath(line));
     if (target && PathExists(target->path)) {
       WriteTimBack(ctx.SourceStream.value(), *target, ctx.DryRun);
       ctx.Status.AppendResult(name + " inserted.");

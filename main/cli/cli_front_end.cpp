@@ -76,7 +76,7 @@ Session PrepareSession(const Options& options, bool createDirectory) {
   return session;
 }
 
-int RunBatchWith(const Options& options, int choice) {
+int RunBatchWith(const Options& options, FileType choice) {
   // A dry run writes nothing: not even the output directory is made.
   const Session session = PrepareSession(options, !options.dryRun);
   CliOutputs outputs(!options.quiet && StderrIsTerminal());
@@ -109,7 +109,7 @@ int RunBatchWith(const Options& options, int choice) {
   }
 }
 
-int RunVerify(const Options& options, int choice) {
+int RunVerify(const Options& options, FileType choice) {
   const Session session = PrepareSession(options, true);
   CliOutputs outputs(!options.quiet && StderrIsTerminal());
   CliDialogs dialogs(session.directory, session.table);
@@ -134,11 +134,11 @@ void AddBatchOptions(CLI::App& app, Options& options) {
 }
 
 // -f, -o and FILE are needed; the key must be known and have its table.
-int CheckBatchOptions(const Options& options, int& choice) {
+int CheckBatchOptions(const Options& options, FileType& choice) {
   if (options.key.empty() || options.outputDirectory.empty() || options.files.empty())
     return UsageError("-f KEY, -o DIR and at least one FILE are required");
   choice = ChoiceOfCliKey(options.key);
-  if (choice == 0) return UsageError("unknown file type KEY '" + options.key + "'");
+  if (choice == FileType::None) return UsageError("unknown file type KEY '" + options.key + "'");
   if (RowOfChoice(choice)->needsCodeTable && options.codeTable.empty())
     return UsageError("-t TABLE is required for " + options.key);
   return kExitCompleted;
@@ -161,6 +161,7 @@ int RunCli(int argc, char** argv) {
       "Tessary: takes Grimhold 3 data apart and puts edited files back.\n"
       "Runs one batch of FILEs of one type into the output directory.",
       "tessary-cli"};
+  app.set_version_flag("--version", "tessary-cli " TESSARY_VERSION);
   AddBatchOptions(app, options);
   app.add_flag("--dry-run", options.dryRun,
                "log and lst only: make every check of insertion, write nothing");
@@ -184,17 +185,17 @@ int RunCli(int argc, char** argv) {
   }
 
   if (tables.Chosen()) return Guarded([&] { return RunTableCommand(tables); });
-  int choice = 0;
+  FileType choice = FileType::None;
   if (*verify) {
     if (const int usage = CheckBatchOptions(verifyOptions, choice)) return usage;
     return Guarded([&] { return RunVerify(verifyOptions, choice); });
   }
   if (const int usage = CheckBatchOptions(options, choice)) return usage;
-  const std::uint8_t index = RowOfChoice(choice)->index;
-  const bool logs = index == format::kLog || index == format::kProjectList;
+  const Format index = RowOfChoice(choice)->index;
+  const bool logs = IsLogQueue(index);
   if (options.dryRun && !logs) return UsageError("--dry-run is for log and lst batches");
   if (options.keepStp && !logs) return UsageError("--keep-stp is for log and lst batches");
-  if (options.png && index != format::kTim) return UsageError("--png is for tim batches");
+  if (options.png && index != Format::Tim) return UsageError("--png is for tim batches");
   if (options.png && !PngSupported()) return UsageError("this build has no PNG support");
   return Guarded([&] { return RunBatchWith(options, choice); });
 }

@@ -93,7 +93,7 @@ TMainForm::~TMainForm() {
 // directory (the chooser opens there) come from the settings of earlier runs.
 void TMainForm::FormCreate() {
   context_ = std::make_unique<ProcessContext>(*this, dialogs_);
-  lastFileType_ = WindowSettings::FileType();
+  lastFileType_ = WindowSettings::AddFileType();
   context_->BitmapsAsPng = WindowSettings::BitmapsAsPng() && PngSupported();
   context_->KeepStp = WindowSettings::KeepStp();
   const QString output = WindowSettings::OutputDirectory();
@@ -201,7 +201,7 @@ void TMainForm::BAddLogClick() {
     return;
   }
   lastFileType_ = choice->fileType;
-  WindowSettings::SetFileType(lastFileType_);
+  WindowSettings::SetAddFileType(lastFileType_);
   RefreshQueue();
   SetQueueCommandsEnabled(true);
 }
@@ -304,8 +304,7 @@ void TMainForm::BarChanged(Bar bar, int maximum, int position) {
   target->setMaximum(std::max(maximum, 1));
   target->setValue(maximum > 0 ? position : 0);
   if (bar != Bar::Total) return;
-  const bool logs = context_ && (context_->FormatIndex == format::kLog ||
-                                 context_->FormatIndex == format::kProjectList);
+  const bool logs = context_ && IsLogQueue(context_->FormatIndex);
   if (logs && batchRunning_)
     Total->setToolTip("Progress through the result log");
   else

@@ -88,7 +88,7 @@ class TMainForm final : public QWidget, public StatusOutputs {
 
   WindowDialogs& dialogs_;
   std::unique_ptr<ProcessContext> context_;
-  int lastFileType_ = 1;
+  FileType lastFileType_ = FileType::Grm;
   bool batchRunning_ = false;
   bool closeRequested_ = false;
 };

@@ -14,8 +14,7 @@ namespace tessary {
 
 QMenu* TMainForm::QueueMenu() {
   auto* menu = new QMenu(this);
-  const std::uint8_t index = context_->FormatIndex;
-  const bool logs = index == format::kLog || index == format::kProjectList;
+  const bool logs = IsLogQueue(context_->FormatIndex);
   QAction* action = logs ? menu->addAction("Check insertion (nothing is written)")
                          : menu->addAction("Verify round trip");
   action->setEnabled(!context_->Queue.empty() && !batchRunning_);

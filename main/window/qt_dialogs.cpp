@@ -79,16 +79,16 @@ QStringList FileTypeFilters() {
   return filters;
 }
 
-std::optional<FileChoice> QtDialogs::SelectFiles(int fileType) {
+std::optional<FileChoice> QtDialogs::SelectFiles(FileType fileType) {
   const QStringList filters = FileTypeFilters();
   QFileDialog dialog(owner_, "Select file...", WindowSettings::AddFolder());
   dialog.setFileMode(QFileDialog::ExistingFiles);
   dialog.setNameFilters(filters);
-  dialog.selectNameFilter(filters.value(fileType - 1, filters.front()));
+  dialog.selectNameFilter(filters.value(static_cast<int>(fileType) - 1, filters.front()));
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   WindowSettings::SetAddFolder(dialog.directory().absolutePath());
   FileChoice choice;
-  choice.fileType = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
+  choice.fileType = FileTypeAt(static_cast<int>(filters.indexOf(dialog.selectedNameFilter())));
   for (const QString& file : dialog.selectedFiles()) choice.files.push_back(S(file));
   return choice;
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "batch/format_index.h"
 #include "batch/status_outputs.h"
 
 #include <QStringList>
@@ -16,13 +17,13 @@ namespace tessary {
 
 struct FileChoice {
   std::vector<std::string> files;
-  int fileType = 1;  // the 1-based filter index chosen
+  FileType fileType = FileType::Grm;  // the filter chosen
 };
 
 class WindowDialogs : public Dialogs {
  public:
   // SelectLog: several existing files, opening with the filter `fileType`.
-  virtual std::optional<FileChoice> SelectFiles(int fileType) = 0;
+  virtual std::optional<FileChoice> SelectFiles(FileType fileType) = 0;
   // SaveLST: a project list to write.
   virtual std::optional<std::string> SaveProjectListAs() = 0;
   // SaveRes: where to save the result lines.
@@ -36,7 +37,7 @@ class QtDialogs final : public WindowDialogs {
  public:
   void SetOwner(QWidget* owner) { owner_ = owner; }
 
-  std::optional<FileChoice> SelectFiles(int fileType) override;
+  std::optional<FileChoice> SelectFiles(FileType fileType) override;
   std::optional<std::string> SaveProjectListAs() override;
   std::optional<std::string> SaveResultsAs() override;
   std::optional<std::string> ChooseDirectory(const std::string& start) override;

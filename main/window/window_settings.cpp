@@ -24,12 +24,13 @@ void WindowSettings::SetAddFolder(const QString& folder) {
   Store("dialogs/addFolder", folder);
 }
 
-int WindowSettings::FileType() {
-  const int type = QSettings().value("dialogs/fileType", 1).toInt();
-  return type >= 1 && type <= kFileTypeCount ? type : 1;
+FileType WindowSettings::AddFileType() {
+  // Stored as the 1-based filter position.
+  const FileType type = FileTypeAt(QSettings().value("dialogs/fileType", 1).toInt() - 1);
+  return type != FileType::None ? type : FileType::Grm;
 }
-void WindowSettings::SetFileType(int fileType) {
-  Store("dialogs/fileType", fileType);
+void WindowSettings::SetAddFileType(FileType fileType) {
+  Store("dialogs/fileType", static_cast<int>(fileType));
 }
 
 QString WindowSettings::OutputDirectory() {

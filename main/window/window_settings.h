@@ -5,15 +5,17 @@
 
 #include <QString>
 
+#include "batch/format_index.h"
+
 namespace tessary {
 
 class WindowSettings final {
  public:
   static QString AddFolder();
   static void SetAddFolder(const QString& folder);
-  // The add dialog's 1-based file type (1 when none is stored).
-  static int FileType();
-  static void SetFileType(int fileType);
+  // The add dialog's file type (the first when none is stored).
+  static FileType AddFileType();
+  static void SetAddFileType(FileType fileType);
   static QString OutputDirectory();
   static void SetOutputDirectory(const QString& directory);
   static QString CodeTableFolder();

@@ -344,7 +344,7 @@ TEST(ArchiveRoundTripTest, EditedEntriesComeBackAndDeletedOnesAreCarriedOver) {
                 testing::SyntheticXorTable(), testing::SyntheticDictionary()));
 
   h.recorder.directoryReply = out;
-  AddFilesToQueue(h.ctx, 1, {dir.File("GAME.DAT")});
+  AddFilesToQueue(h.ctx, FileType::Grm, {dir.File("GAME.DAT")});
   ASSERT_EQ(RunBatch(h.ctx), BatchOutcome::Completed)
       << (h.recorder.errors.empty() ? "" : h.recorder.errors[0]);
   const std::string storyPath = JoinPath(JoinPath(out, "TXT"), "GAME_story.txt");
@@ -353,7 +353,7 @@ TEST(ArchiveRoundTripTest, EditedEntriesComeBackAndDeletedOnesAreCarriedOver) {
   WriteFile(JoinPath(JoinPath(out, "TIM"), "GAME_icon.tim"), Bytes(40000, 8));
 
   h.recorder.directoryReply = out2;
-  AddFilesToQueue(h.ctx, 6, {JoinPath(out, "result.log")});
+  AddFilesToQueue(h.ctx, FileType::Log, {JoinPath(out, "result.log")});
   ASSERT_EQ(RunBatch(h.ctx), BatchOutcome::Completed)
       << (h.recorder.errors.empty() ? "" : h.recorder.errors[0]);
   EXPECT_EQ(h.ctx.Status.Results(),
@@ -361,7 +361,7 @@ TEST(ArchiveRoundTripTest, EditedEntriesComeBackAndDeletedOnesAreCarriedOver) {
                                       "icon.tim repacked."}));
 
   h.recorder.directoryReply = out3;
-  AddFilesToQueue(h.ctx, 1, {JoinPath(out2, "GAME.DAT")});
+  AddFilesToQueue(h.ctx, FileType::Grm, {JoinPath(out2, "GAME.DAT")});
   ASSERT_EQ(RunBatch(h.ctx), BatchOutcome::Completed)
       << (h.recorder.errors.empty() ? "" : h.recorder.errors[0]);
   EXPECT_EQ(ReadFile(JoinPath(JoinPath(out3, "TXT"), "GAME_story.txt")), "A new story.");
@@ -381,7 +381,7 @@ TEST(ArchiveRoundTripTest, RebuildingIntoTheSourceDirectoryFailsAndKeepsTheSourc
   WriteFile(dir.File("r.log"),
             "#Format: GRM\r\n#Source: " + dir.File("G.DAT") + "\r\n#Target : x\r\n");
   h.recorder.directoryReply = dir.Path();
-  AddFilesToQueue(h.ctx, 6, {dir.File("r.log")});
+  AddFilesToQueue(h.ctx, FileType::Log, {dir.File("r.log")});
   EXPECT_EQ(RunBatch(h.ctx), BatchOutcome::Failed);
   EXPECT_EQ(h.recorder.errors, (std::vector<std::string>{"r.log, line 2: Cannot create file " +
                                                          dir.File("G.DAT") + "."}));
@@ -413,12 +413,12 @@ class ArchiveBatchTest : public testing::BatchTest {
 TEST_F(ArchiveBatchTest, TwoSameNamedArchivesRepackIntoTwoArchives) {
   const std::string a = PutArchive("a/ROOM.DAT", {{"talk.txt", Bytes(5, 'a')}});
   const std::string b = PutArchive("b/ROOM.DAT", {{"talk.txt", Bytes(7, 'b')}});
-  ASSERT_EQ(Run(1, {a, b}, "out"), BatchOutcome::Completed);
-  ASSERT_EQ(Run(6, {dir.File("out/result.log")}, "out2"), BatchOutcome::Completed);
+  ASSERT_EQ(Run(FileType::Grm, {a, b}, "out"), BatchOutcome::Completed);
+  ASSERT_EQ(Run(FileType::Log, {dir.File("out/result.log")}, "out2"), BatchOutcome::Completed);
   ASSERT_TRUE(h.recorder.errors.empty()) << h.recorder.errors.front();
 
   // The second archive went to "ROOM (2).DAT", and each holds its own entry.
-  ASSERT_EQ(Run(1, {dir.File("out2/ROOM (2).DAT"), dir.File("out2/ROOM.DAT")}, "check"),
+  ASSERT_EQ(Run(FileType::Grm, {dir.File("out2/ROOM (2).DAT"), dir.File("out2/ROOM.DAT")}, "check"),
             BatchOutcome::Completed);
   EXPECT_EQ(ReadFile(dir.File("check/TXT/ROOM (2)_talk.txt")), std::string(7, 'b'));
   EXPECT_EQ(ReadFile(dir.File("check/TXT/ROOM_talk.txt")), std::string(5, 'a'));
@@ -427,7 +427,7 @@ TEST_F(ArchiveBatchTest, TwoSameNamedArchivesRepackIntoTwoArchives) {
 TEST_F(ArchiveBatchTest, RebuildingOverTheSourceThroughALinkFailsAndKeepsIt) {
   const std::string source = PutArchive("src/G.DAT", {{"a.bin", Bytes(10, 1)}});
   const std::string before = ReadFile(source);
-  ASSERT_EQ(Run(1, {source}, "out"), BatchOutcome::Completed);
+  ASSERT_EQ(Run(FileType::Grm, {source}, "out"), BatchOutcome::Completed);
   for (const bool symbolic : {true, false}) {
     const std::string link = dir.File("out2/G.DAT");
     std::filesystem::remove(link);
@@ -437,7 +437,7 @@ TEST_F(ArchiveBatchTest, RebuildingOverTheSourceThroughALinkFailsAndKeepsIt) {
     else
       std::filesystem::create_hard_link(source, link, error);
     if (error) continue;  // a system without such links (symbolic ones under Wine)
-    EXPECT_EQ(Run(6, {dir.File("out/result.log")}, "out2"), BatchOutcome::Failed);
+    EXPECT_EQ(Run(FileType::Log, {dir.File("out/result.log")}, "out2"), BatchOutcome::Failed);
     EXPECT_EQ(h.recorder.errors,
               (std::vector<std::string>{"result.log, line 2: Cannot create file " + link + "."}));
     EXPECT_EQ(ReadFile(source), before);
@@ -487,13 +487,13 @@ class ReadOnlyFile final {
 
 TEST_F(ArchiveBatchTest, AReadOnlySourceIsRepackedFromAReadOnlyOpen) {
   const std::string source = PutArchive("disc/ROOM.DAT", {{"a.txt", Bytes(9, 'a')}});
-  ASSERT_EQ(Run(1, {source}, "out"), BatchOutcome::Completed);
+  ASSERT_EQ(Run(FileType::Grm, {source}, "out"), BatchOutcome::Completed);
   WriteFile(dir.File("out/TXT/ROOM_a.txt"), std::string("edited"));
   const ReadOnlyFile readOnly(source);
   if (!readOnly.Effective()) GTEST_SKIP() << "the file system cannot make the source read-only";
-  ASSERT_EQ(Run(6, {dir.File("out/result.log")}, "out2"), BatchOutcome::Completed)
+  ASSERT_EQ(Run(FileType::Log, {dir.File("out/result.log")}, "out2"), BatchOutcome::Completed)
       << h.recorder.errors.front();
-  ASSERT_EQ(Run(1, {dir.File("out2/ROOM.DAT")}, "check"), BatchOutcome::Completed);
+  ASSERT_EQ(Run(FileType::Grm, {dir.File("out2/ROOM.DAT")}, "check"), BatchOutcome::Completed);
   EXPECT_EQ(ReadFile(dir.File("check/TXT/ROOM_a.txt")), "edited");
 }
 #endif
@@ -503,7 +503,7 @@ TEST_F(ArchiveBatchTest, RepackTakesOnlyArchiveTargetLines) {
       PutArchive("src/ROOM.DAT",
                  {{"a.txt", Bytes(3, 'a')}, {"b.txt", Bytes(3, 'b')}, {"c.txt", Bytes(3, 'c')}});
   const std::string before = ReadFile(source);
-  ASSERT_EQ(Run(1, {source}, "out"), BatchOutcome::Completed);
+  ASSERT_EQ(Run(FileType::Grm, {source}, "out"), BatchOutcome::Completed);
   const std::string log = ReadFile(dir.File("out/result.log"));
   WriteFile(dir.File("out2/ROOM.DAT"), std::string("an earlier rebuild"));
 
@@ -527,7 +527,7 @@ TEST_F(ArchiveBatchTest, RepackTakesOnlyArchiveTargetLines) {
   };
   for (const auto& [text, message] : cases) {
     WriteFile(dir.File("out/result.log"), text);
-    EXPECT_EQ(Run(6, {dir.File("out/result.log")}, "out2"), BatchOutcome::Failed);
+    EXPECT_EQ(Run(FileType::Log, {dir.File("out/result.log")}, "out2"), BatchOutcome::Failed);
     EXPECT_EQ(h.recorder.errors, (std::vector<std::string>{message}));
     EXPECT_EQ(ReadFile(dir.File("out2/ROOM.DAT")), "an earlier rebuild");
     EXPECT_EQ(ReadFile(source), before);
@@ -536,19 +536,19 @@ TEST_F(ArchiveBatchTest, RepackTakesOnlyArchiveTargetLines) {
 
 TEST_F(ArchiveBatchTest, ControlCharactersInNamesStayOutOfFileNamesAndLogLines) {
   const std::string source = PutArchive("ROOM.DAT", {{"a\rb.txt", Bytes(4, 'x')}, {"c\x7F", {1}}});
-  ASSERT_EQ(Run(1, {source}, "out"), BatchOutcome::Completed);
+  ASSERT_EQ(Run(FileType::Grm, {source}, "out"), BatchOutcome::Completed);
   EXPECT_EQ(h.ctx.Status.Results(),
             (std::vector<std::string>{"a_b.txt extracted.", "c_ extracted."}));
   EXPECT_EQ(ReadFile(dir.File("out/TXT/ROOM_a_b.txt")), "xxxx");
   EXPECT_EQ(TextLines(SplitLines(ReadFile(dir.File("out/result.log")))).Count(), 4u);
 
   WriteFile(dir.File("out/TXT/ROOM_a_b.txt"), std::string("edited"));
-  ASSERT_EQ(Run(6, {dir.File("out/result.log")}, "out2"), BatchOutcome::Completed)
+  ASSERT_EQ(Run(FileType::Log, {dir.File("out/result.log")}, "out2"), BatchOutcome::Completed)
       << h.recorder.errors.front();
   const std::string rebuilt = ReadFile(dir.File("out2/ROOM.DAT"));
   const auto records = ReadEntryRecords(Bytes(rebuilt.begin(), rebuilt.end()), "ROOM.DAT");
   EXPECT_EQ(records[0].name, "a\rb.txt");  // the archive keeps the name
-  ASSERT_EQ(Run(1, {dir.File("out2/ROOM.DAT")}, "check"), BatchOutcome::Completed);
+  ASSERT_EQ(Run(FileType::Grm, {dir.File("out2/ROOM.DAT")}, "check"), BatchOutcome::Completed);
   EXPECT_EQ(ReadFile(dir.File("check/TXT/ROOM_a_b.txt")), "edited");
 }
 
@@ -563,10 +563,10 @@ TEST_F(ArchiveBatchTest, ARebuildWhoseOffsetsPass32BitsIsRefusedBeforeItIsCreate
     entries.push_back({name, {1}});
   }
   const std::string source = PutArchive("src/BIG.DAT", entries);
-  ASSERT_EQ(Run(1, {source}, "out"), BatchOutcome::Completed);
+  ASSERT_EQ(Run(FileType::Grm, {source}, "out"), BatchOutcome::Completed);
   for (int e = 0; e < 130; ++e)
     std::filesystem::resize_file(dir.File("out/BIN/BIG_e" + std::to_string(e) + ".bin"), 268000000);
-  EXPECT_EQ(Run(6, {dir.File("out/result.log")}, "out2"), BatchOutcome::Failed);
+  EXPECT_EQ(Run(FileType::Log, {dir.File("out/result.log")}, "out2"), BatchOutcome::Failed);
   EXPECT_EQ(h.recorder.errors,
             (std::vector<std::string>{
                 "result.log, line 132: BIG.DAT: entry 129 (e129.bin): the rebuilt archive would "

@@ -19,8 +19,6 @@ using testing::ErrorText;
 using testing::ReadFile;
 using testing::WriteFile;
 
-constexpr int kResChoice = 4;
-constexpr int kLogChoice = 6;
 using testing::BuildGame;
 using testing::Codes;
 using testing::EncodingTable;
@@ -58,9 +56,10 @@ class ResTextTest : public testing::BatchTest {
   // Extracts GAME.res, then inserts `text` (with the encoding table named on
   // its first line) through the result log.
   BatchOutcome ExtractThenInsert(const std::string& text) {
-    EXPECT_EQ(Run(kResChoice, {dir.File("GAME.res")}, "out"), BatchOutcome::Completed) << Error();
+    EXPECT_EQ(Run(FileType::Res, {dir.File("GAME.res")}, "out"), BatchOutcome::Completed)
+        << Error();
     WriteFile(dir.File("out/GAME.txt"), "#Use Table: " + dir.File("enc.tbl") + "\r\n" + text);
-    return Run(kLogChoice, {dir.File("out/result.log")}, "ins");
+    return Run(FileType::Log, {dir.File("out/result.log")}, "ins");
   }
 };
 
@@ -97,7 +96,7 @@ TEST_F(ResTextTest, SectionsAreDecodedThroughTheShiftedLookup) {
   const std::uint32_t end = kBase + 15;
   // F = 1 and a final string; F = 0; F = 1 with the last pointer at E.
   Description(SectionLines(end, 4, 1) + SectionLines(end, 4, 0) + SectionLines(kBase + 11, 4, 1));
-  ASSERT_EQ(Run(kResChoice, {dir.File("GAME.res")}, "out"), BatchOutcome::Completed) << Error();
+  ASSERT_EQ(Run(FileType::Res, {dir.File("GAME.res")}, "out"), BatchOutcome::Completed) << Error();
   const std::string section = "Hello\r\n\r\nWorld~\r\n";
   EXPECT_EQ(ReadFile(dir.File("out/GAME.txt")),
             "#Use Table: " + dir.File("dec.tbl") + "\r\n[Section 0]\r\n" + section +
@@ -112,7 +111,7 @@ TEST_F(ResTextTest, SectionsAreDecodedThroughTheShiftedLookup) {
 TEST_F(ResTextTest, SectionsWithoutPointersAndDamagedSections) {
   WriteFile(dir.File("GAME.BIN"), BuildGame({"ab", "cd"}));
   Description(SectionLines(kBase + 4, 0, 1));  // L = 0: no pointer
-  ASSERT_EQ(Run(kResChoice, {dir.File("GAME.res")}, "out"), BatchOutcome::Completed) << Error();
+  ASSERT_EQ(Run(FileType::Res, {dir.File("GAME.res")}, "out"), BatchOutcome::Completed) << Error();
   EXPECT_EQ(ReadFile(dir.File("out/GAME.txt")),
             "#Use Table: " + dir.File("dec.tbl") + "\r\n[Section 0]\r\n[End Section]\r\n\r\n");
 
@@ -120,16 +119,16 @@ TEST_F(ResTextTest, SectionsWithoutPointersAndDamagedSections) {
   decreasing[kTable + 2] = 5;  // p[1] = 5, p[2] = 4
   WriteFile(dir.File("GAME.BIN"), decreasing);
   Description(SectionLines(kBase + 6, 3, 0));
-  EXPECT_EQ(Run(kResChoice, {dir.File("GAME.res")}, "out2"), BatchOutcome::Failed);
+  EXPECT_EQ(Run(FileType::Res, {dir.File("GAME.res")}, "out2"), BatchOutcome::Failed);
   EXPECT_EQ(Error(), "GAME.res, line 5: pointer 2 of section 0 is below the one before it.");
   EXPECT_FALSE(std::filesystem::exists(dir.File("out2/GAME.txt")));
 
   Description(SectionLines(kBase + 6, 3, 0, 0xFFF0));
-  EXPECT_EQ(Run(kResChoice, {dir.File("GAME.res")}, "out2"), BatchOutcome::Failed);
+  EXPECT_EQ(Run(FileType::Res, {dir.File("GAME.res")}, "out2"), BatchOutcome::Failed);
   EXPECT_EQ(Error(), "GAME.BIN: the pointer table of section 0 ends past the end of the file.");
   WriteFile(dir.File("GAME.BIN"), BuildGame({"ab", "cd"}));
   Description(SectionLines(kBase + 900, 2, 1));
-  EXPECT_EQ(Run(kResChoice, {dir.File("GAME.res")}, "out2"), BatchOutcome::Failed);
+  EXPECT_EQ(Run(FileType::Res, {dir.File("GAME.res")}, "out2"), BatchOutcome::Failed);
   EXPECT_EQ(Error(), "GAME.BIN: a string of section 0 ends past the end of the file.");
 }
 
@@ -138,7 +137,7 @@ TEST_F(ResTextTest, TwoDescriptionsOfOneNameGetTextFilesOfTheirOwn) {
   std::filesystem::create_directories(dir.File("x"));
   const std::string first = Description(SectionLines(kBase + 4, 2, 1));
   const std::string second = Description(SectionLines(kBase + 4, 2, 0), "x/GAME.res");
-  ASSERT_EQ(Run(kResChoice, {first, second}, "out"), BatchOutcome::Completed) << Error();
+  ASSERT_EQ(Run(FileType::Res, {first, second}, "out"), BatchOutcome::Completed) << Error();
   EXPECT_NE(ReadFile(dir.File("out/GAME.txt")).find("cd"), std::string::npos);
   EXPECT_EQ(ReadFile(dir.File("out/GAME (2).txt")).find("cd"), std::string::npos);
   EXPECT_NE(ReadFile(dir.File("out/result.log")).find("#Target: " + dir.File("out/GAME (2).txt")),
@@ -149,12 +148,12 @@ TEST_F(ResTextTest, AnUneditedRoundTripWithTheEncodingTableLeavesTheGameFileIden
   const Bytes game = BuildGame({"Hello", "", "World~", "{Last}"}, 3);
   WriteFile(dir.File("GAME.BIN"), game);
   Description(SectionLines(kBase + 3 + 17, 4, 1));
-  ASSERT_EQ(Run(kResChoice, {dir.File("GAME.res")}, "out"), BatchOutcome::Completed) << Error();
+  ASSERT_EQ(Run(FileType::Res, {dir.File("GAME.res")}, "out"), BatchOutcome::Completed) << Error();
   // The user replaces the decoding table's path by the encoding table's.
   const std::string text = ReadFile(dir.File("out/GAME.txt"));
   WriteFile(dir.File("out/GAME.txt"),
             "Table:  " + dir.File("enc.tbl") + text.substr(text.find("\r\n")));
-  ASSERT_EQ(Run(kLogChoice, {dir.File("out/result.log")}, "ins"), BatchOutcome::Completed)
+  ASSERT_EQ(Run(FileType::Log, {dir.File("out/result.log")}, "ins"), BatchOutcome::Completed)
       << Error();
   EXPECT_EQ(h.ctx.Status.Results(), (std::vector<std::string>{"Section 0 inserted."}));
   EXPECT_EQ(ReadFile(dir.File("GAME.BIN")), Text(game));

@@ -21,10 +21,6 @@ using testing::BuildRoom;
 using testing::ReadFile;
 using testing::WriteFile;
 
-constexpr int kArdChoice = 7;
-constexpr int kRdtChoice = 8;
-constexpr int kLogChoice = 6;
-
 std::string Text(const Bytes& bytes) {
   return {bytes.begin(), bytes.end()};
 }
@@ -44,7 +40,7 @@ class RoomTextTest : public testing::BatchTest {
     WriteFile(dir.File("t.tbl"), table);
     h.recorder.codeTableReply = dir.File("t.tbl");
   }
-  BatchOutcome Run(int choice, const std::vector<std::string>& files,
+  BatchOutcome Run(FileType choice, const std::vector<std::string>& files,
                    const std::string& out = "out") {
     return BatchTest::Run(choice, files, out);
   }
@@ -52,7 +48,7 @@ class RoomTextTest : public testing::BatchTest {
   // Replaces the text file of the last extraction and inserts it.
   BatchOutcome Insert(const std::string& text) {
     WriteFile(dir.File("out/ROOM.txt"), text);
-    return Run(kLogChoice, {dir.File("out/result.log")}, "ins");
+    return Run(FileType::Log, {dir.File("out/result.log")}, "ins");
   }
 
   Bytes table;
@@ -61,7 +57,7 @@ class RoomTextTest : public testing::BatchTest {
 TEST_F(RoomTextTest, RdtStringsBecomeLinesWithTheirBudget) {
   const Bytes room = BuildRoom({"Hello", "", "Bye\xFE\x01"}, 0x40, 3);
   const std::string path = Put("ROOM.RDT", room);
-  ASSERT_EQ(Run(kRdtChoice, {path}), BatchOutcome::Completed) << Error();
+  ASSERT_EQ(Run(FileType::Rdt, {path}), BatchOutcome::Completed) << Error();
   EXPECT_EQ(ReadFile(dir.File("out/ROOM.txt")),
             "(Hello)\r\n()\r\n(Bye\xFE\x01)\r\n#Block CRC: 10 bytes.\r\n");
   EXPECT_EQ(Results(), (std::vector<std::string>{"String 0 extracted.", "String 1 extracted.",
@@ -79,13 +75,13 @@ TEST_F(RoomTextTest, TheFinalStringEndsAfterTheEndCodeAndOneByte) {
                              "b",
                              "xy\xFE\xFE"
                              "zz"}));
-  ASSERT_EQ(Run(kRdtChoice, {dir.File("ROOM.RDT")}), BatchOutcome::Completed) << Error();
+  ASSERT_EQ(Run(FileType::Rdt, {dir.File("ROOM.RDT")}), BatchOutcome::Completed) << Error();
   EXPECT_EQ(ReadFile(dir.File("out/ROOM.txt")),
             "(a\xFE"
             "b)\r\n(xy\xFE\xFE)\r\n#Block CRC: 7 bytes.\r\n");
   // No end code at all: the string ends with the file.
   Put("ROOM.RDT", BuildRoom({"only", "open end"}));
-  ASSERT_EQ(Run(kRdtChoice, {dir.File("ROOM.RDT")}), BatchOutcome::Completed) << Error();
+  ASSERT_EQ(Run(FileType::Rdt, {dir.File("ROOM.RDT")}), BatchOutcome::Completed) << Error();
   EXPECT_EQ(ReadFile(dir.File("out/ROOM.txt")),
             "(only)\r\n(open end)\r\n#Block CRC: 12 bytes.\r\n");
 }
@@ -94,18 +90,18 @@ TEST_F(RoomTextTest, ArdContainersGiveTheSameLinesWithoutBudgetOrLogLine) {
   const Bytes room = BuildRoom({"one", "two\xFE\x00"s});
   Put("ROOM.RDT", room);
   Put("ROOM.ARD", BuildArd(room, 10, 4096));  // entries of exactly 2048 * 2 bytes
-  ASSERT_EQ(Run(kArdChoice, {dir.File("ROOM.ARD")}), BatchOutcome::Completed) << Error();
+  ASSERT_EQ(Run(FileType::Ard, {dir.File("ROOM.ARD")}), BatchOutcome::Completed) << Error();
   EXPECT_EQ(ReadFile(dir.File("out/ROOM.txt")), std::string("(one)\r\n(two\xFE\x20)\r\n"));
   EXPECT_EQ(ReadFile(dir.File("out/result.log")),
             "#Format: ARD\r\n#Source: " + dir.File("ROOM.ARD") + "\r\n");
-  ASSERT_EQ(Run(kRdtChoice, {dir.File("ROOM.RDT")}, "rdt"), BatchOutcome::Completed) << Error();
+  ASSERT_EQ(Run(FileType::Rdt, {dir.File("ROOM.RDT")}, "rdt"), BatchOutcome::Completed) << Error();
   EXPECT_EQ(ReadFile(dir.File("rdt/ROOM.txt")),
             std::string("(one)\r\n(two\xFE\x20)\r\n#Block CRC: 8 bytes.\r\n"));
 }
 
 TEST_F(RoomTextTest, ARoomWithoutTextIsPassedOverSilently) {
   Put("EMPTY.RDT", BuildRoom({}));
-  ASSERT_EQ(Run(kRdtChoice, {dir.File("EMPTY.RDT")}), BatchOutcome::Completed) << Error();
+  ASSERT_EQ(Run(FileType::Rdt, {dir.File("EMPTY.RDT")}), BatchOutcome::Completed) << Error();
   EXPECT_TRUE(Results().empty());
   EXPECT_FALSE(std::filesystem::exists(dir.File("out/EMPTY.txt")));
   EXPECT_EQ(ReadFile(dir.File("out/result.log")),
@@ -131,7 +127,7 @@ TEST_F(RoomTextTest, DamagedRoomsAreRefusedAndNothingIsSaved) {
   };
   for (const auto& [message, bytes] : cases) {
     Put("BAD.RDT", bytes);
-    EXPECT_EQ(Run(kRdtChoice, {dir.File("BAD.RDT")}), BatchOutcome::Failed);
+    EXPECT_EQ(Run(FileType::Rdt, {dir.File("BAD.RDT")}), BatchOutcome::Failed);
     EXPECT_EQ(Error(), "BAD.RDT: " + message + ".");
     EXPECT_FALSE(std::filesystem::exists(dir.File("out/BAD.txt"))) << message;
   }
@@ -139,10 +135,10 @@ TEST_F(RoomTextTest, DamagedRoomsAreRefusedAndNothingIsSaved) {
   pastEnd[0x42] = 0x7F;  // string 0 runs to 0x7F, far past the end
   pastEnd[0x43] = 0x01;
   Put("BAD.RDT", pastEnd);
-  EXPECT_EQ(Run(kRdtChoice, {dir.File("BAD.RDT")}), BatchOutcome::Failed);
+  EXPECT_EQ(Run(FileType::Rdt, {dir.File("BAD.RDT")}), BatchOutcome::Failed);
   EXPECT_EQ(Error(), "BAD.RDT: string 0 ends past the end of the file.");
   Put("BAD.ARD", BuildArd(BuildRoom({"x\xFE\x00"s}), 8));
-  EXPECT_EQ(Run(kArdChoice, {dir.File("BAD.ARD")}), BatchOutcome::Failed);
+  EXPECT_EQ(Run(FileType::Ard, {dir.File("BAD.ARD")}), BatchOutcome::Failed);
   EXPECT_EQ(Error(), "BAD.ARD: an ARD container needs at least 9 entries, this one has 8.");
   EXPECT_TRUE(Results().empty());
 }
@@ -150,10 +146,10 @@ TEST_F(RoomTextTest, DamagedRoomsAreRefusedAndNothingIsSaved) {
 TEST_F(RoomTextTest, AnUneditedRoundTripLeavesTheRoomByteIdentical) {
   const Bytes room = BuildRoom({"Good_morning", "", "x", "It's{you}", "End\xFE\x07"}, 0x50, 9);
   Put("ROOM.RDT", room);
-  ASSERT_EQ(Run(kRdtChoice, {dir.File("ROOM.RDT")}), BatchOutcome::Completed) << Error();
+  ASSERT_EQ(Run(FileType::Rdt, {dir.File("ROOM.RDT")}), BatchOutcome::Completed) << Error();
   WriteFile(dir.File("out/result.log"),
             "#CodeTable: " + dir.File("t.tbl") + "\r\n" + ReadFile(dir.File("out/result.log")));
-  ASSERT_EQ(Run(kLogChoice, {dir.File("out/result.log")}, "ins"), BatchOutcome::Completed)
+  ASSERT_EQ(Run(FileType::Log, {dir.File("out/result.log")}, "ins"), BatchOutcome::Completed)
       << Error();
   EXPECT_EQ(Results(), (std::vector<std::string>{"File ROOM.txt inserted."}));
   EXPECT_EQ(ReadFile(dir.File("ROOM.RDT")), Text(room));
@@ -162,7 +158,7 @@ TEST_F(RoomTextTest, AnUneditedRoundTripLeavesTheRoomByteIdentical) {
 TEST_F(RoomTextTest, EditedTextFillsTheBudgetAndPadsTheLastString) {
   const Bytes room = BuildRoom({"aaaa", "bbbb", "cc\xFE\x00"s}, 0x40, 4);  // budget 12
   Put("ROOM.RDT", room);
-  ASSERT_EQ(Run(kRdtChoice, {dir.File("ROOM.RDT")}), BatchOutcome::Completed) << Error();
+  ASSERT_EQ(Run(FileType::Rdt, {dir.File("ROOM.RDT")}), BatchOutcome::Completed) << Error();
   h.ctx.CodeTable = table;
 
   // Exactly the budget: no padding. Trailing blanks after ")" are dropped;
@@ -185,7 +181,7 @@ TEST_F(RoomTextTest, EditedTextFillsTheBudgetAndPadsTheLastString) {
 TEST_F(RoomTextTest, TooMuchTextIsReportedAndWritesNothing) {
   const Bytes room = BuildRoom({"aaaa", "b\xFE\x00"s}, 0x40, 2);  // budget 7
   Put("ROOM.RDT", room);
-  ASSERT_EQ(Run(kRdtChoice, {dir.File("ROOM.RDT")}), BatchOutcome::Completed);
+  ASSERT_EQ(Run(FileType::Rdt, {dir.File("ROOM.RDT")}), BatchOutcome::Completed);
   h.ctx.CodeTable = table;
   ASSERT_EQ(Insert("(aaaa)\r\n(bbbb)\r\n#Block CRC: 7 bytes.\r\n"), BatchOutcome::Completed);
   EXPECT_EQ(Results(), (std::vector<std::string>{"File ROOM.txtwrong size by 1 bytes."}));
@@ -198,7 +194,7 @@ TEST_F(RoomTextTest, TooMuchTextIsReportedAndWritesNothing) {
 TEST_F(RoomTextTest, InsertionRefusesWhatItCannotWriteAndLeavesTheRoomAlone) {
   const Bytes room = BuildRoom({"aaaa", "b\xFE\x00"s}, 0x40, 2);
   Put("ROOM.RDT", room);
-  ASSERT_EQ(Run(kRdtChoice, {dir.File("ROOM.RDT")}), BatchOutcome::Completed);
+  ASSERT_EQ(Run(FileType::Rdt, {dir.File("ROOM.RDT")}), BatchOutcome::Completed);
   h.ctx.CodeTable = table;
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"(a)\r\n(b)\r\n(c)\r\n#Block CRC: 7 bytes.\r\n",

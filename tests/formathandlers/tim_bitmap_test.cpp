@@ -22,9 +22,6 @@ using testing::ErrorText;
 using testing::ReadFile;
 using testing::WriteFile;
 
-constexpr int kTimChoice = 2;
-constexpr int kLogChoice = 6;
-
 std::string Text(const Bytes& bytes) {
   return {bytes.begin(), bytes.end()};
 }
@@ -96,8 +93,8 @@ TEST(LoadTimBitmapTest, DamagedAndUnsupportedTimsAreRefused) {
 
 class TimBitmapBatchTest : public testing::BatchTest {
  protected:
-  BatchOutcome Convert(const std::string& tim) { return Run(kTimChoice, {tim}, "bmp"); }
-  BatchOutcome InsertBack() { return Run(kLogChoice, {dir.File("bmp/result.log")}, "ins"); }
+  BatchOutcome Convert(const std::string& tim) { return Run(FileType::Tim, {tim}, "bmp"); }
+  BatchOutcome InsertBack() { return Run(FileType::Log, {dir.File("bmp/result.log")}, "ins"); }
 };
 
 TEST_F(TimBitmapBatchTest, NamesLogLinesAndTheColourTable) {
@@ -105,7 +102,7 @@ TEST_F(TimBitmapBatchTest, NamesLogLinesAndTheColourTable) {
       Put("a/TITLE.TIM", BuildTim({.mode = 0, .clutEntries = 4, .width = 1, .height = 1}));
   const std::string b = Put("b/title.tim", BuildTim({.mode = 3, .clutEntries = 0}));
   const std::string c = Put("NOEXT", BuildTim({.mode = 1, .clutEntries = 256}));
-  ASSERT_EQ(Run(kTimChoice, {a, b, c}, "bmp"), BatchOutcome::Completed) << Error();
+  ASSERT_EQ(Run(FileType::Tim, {a, b, c}, "bmp"), BatchOutcome::Completed) << Error();
   EXPECT_EQ(h.ctx.Status.Results(),
             (std::vector<std::string>{"TITLE.TIM converted.", "title.tim converted.",
                                       "NOEXT converted."}));

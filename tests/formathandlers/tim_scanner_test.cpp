@@ -244,7 +244,7 @@ TEST_F(TimBatchTest, AStopInsideAScanKeepsWhatWasFoundAndEndsTheFile) {
   const std::string source = Put("BIG.BIN", data);
   h.recorder.onPump = [this] { h.ctx.RequestStop(); };
 
-  EXPECT_EQ(RunClean(3, {source}, "out"), BatchOutcome::Stopped);
+  EXPECT_EQ(RunClean(FileType::Stim, {source}, "out"), BatchOutcome::Stopped);
   EXPECT_EQ(
       h.ctx.Status.Results(),
       (std::vector<std::string>{"BIG_0.tim extracted.", "1 TIM's found.", "Stopped by user."}));
@@ -260,7 +260,7 @@ TEST_F(TimBatchTest, SameNamedInputsGetTheirOwnOutputsAndRoundTripIntoTheirOwnSo
   const Bytes timB = BuildTim({.mode = 2, .clutEntries = 0, .width = 3, .height = 1});
   const std::string a = Put("a/GAME.BIN", Concat({kGap, timA}));
   const std::string b = Put("b/GAME.BIN", Concat({kGap, kGap, timB}));
-  ASSERT_EQ(RunClean(3, {a, b}, "found"), BatchOutcome::Completed);
+  ASSERT_EQ(RunClean(FileType::Stim, {a, b}, "found"), BatchOutcome::Completed);
   EXPECT_EQ(h.ctx.Status.Results(),
             (std::vector<std::string>{"GAME_0.tim extracted.", "1 TIM's found.",
                                       "GAME_0 (2).tim extracted.", "1 TIM's found."}));
@@ -273,7 +273,8 @@ TEST_F(TimBatchTest, SameNamedInputsGetTheirOwnOutputsAndRoundTripIntoTheirOwnSo
   editedB.back() = 0xBB;
   testing::WriteFile(dir.File("found/GAME_0.tim"), editedA);
   testing::WriteFile(dir.File("found/GAME_0 (2).tim"), editedB);
-  ASSERT_EQ(RunClean(6, {dir.File("found/result.log")}, "inserted"), BatchOutcome::Completed);
+  ASSERT_EQ(RunClean(FileType::Log, {dir.File("found/result.log")}, "inserted"),
+            BatchOutcome::Completed);
   EXPECT_EQ(ReadFile(a),
             std::string(kGap.begin(), kGap.end()) + std::string(editedA.begin(), editedA.end()));
   EXPECT_EQ(ReadFile(b), std::string(8, '\0') + std::string(editedB.begin(), editedB.end()));
@@ -293,7 +294,7 @@ TEST_F(TimBatchTest, ImagesAtOrBeyondFourGibAreLeftOutAndCounted) {
       file.Write(tim);
     }
   }
-  EXPECT_EQ(RunClean(3, {path}, "out"), BatchOutcome::Completed);
+  EXPECT_EQ(RunClean(FileType::Stim, {path}, "out"), BatchOutcome::Completed);
   EXPECT_EQ(h.ctx.Status.Results(),
             (std::vector<std::string>{"HUGE_0.tim extracted.", "1 TIM's found.",
                                       "2 TIM's beyond 4 GiB left out."}));

@@ -19,18 +19,13 @@ using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
 
-constexpr int kStimChoice = 3;
-constexpr int kLogChoice = 6;
-constexpr int kRdtChoice = 8;
-
 class BatchDriverTest : public ::testing::Test {
  protected:
   void SetUp() override {
     h.recorder.directoryReply = dir.SubDir("out");
-    h.ctx.ProcessFileCallback = [this](ProcessContext& ctx, std::uint8_t index,
-                                       const std::string& path) {
+    h.ctx.ProcessFileCallback = [this](ProcessContext& ctx, Format index, const std::string& path) {
       RunFileStep(ctx, [&] {
-        calls.push_back(std::to_string(index) + " " + path);
+        calls.push_back(std::to_string(static_cast<int>(index)) + " " + path);
         ctx.Status.AppendResult(FileNameOf(path) + " extracted.");
         ctx.Status.SetCurrentMessage("Searching in " + path + " ...");
         ctx.Status.SetExtractedTag(3);
@@ -48,7 +43,7 @@ class BatchDriverTest : public ::testing::Test {
 };
 
 TEST_F(BatchDriverTest, WritesHeaderLinesPerFileAndSavesTheLog) {
-  AddFilesToQueue(h.ctx, kStimChoice, {"/d/a.bin", "/d/b.bin", "/d/c.bin"});
+  AddFilesToQueue(h.ctx, FileType::Stim, {"/d/a.bin", "/d/b.bin", "/d/c.bin"});
   EXPECT_EQ(BProcessClick(h.ctx), BatchOutcome::Completed);
 
   EXPECT_EQ(calls, (std::vector<std::string>{"7 /d/a.bin", "7 /d/b.bin", "7 /d/c.bin"}));
@@ -64,7 +59,7 @@ TEST_F(BatchDriverTest, WritesHeaderLinesPerFileAndSavesTheLog) {
 }
 
 TEST_F(BatchDriverTest, ResetsTheStatusOutputsAtTheEnd) {
-  AddFilesToQueue(h.ctx, kStimChoice, {"/d/only.bin"});
+  AddFilesToQueue(h.ctx, FileType::Stim, {"/d/only.bin"});
   BProcessClick(h.ctx);
   EXPECT_EQ(h.recorder.totalMaximum, 0);  // one file: maximum 0
   EXPECT_EQ(h.ctx.Status.CurrentMessage(), "");
@@ -79,13 +74,13 @@ TEST_F(BatchDriverTest, ResetsTheStatusOutputsAtTheEnd) {
 
 TEST_F(BatchDriverTest, LogQueuesNeverWriteResultLogButProjectListsDo) {
   WriteFile(OutFile("result.log"), std::string("keep"));
-  AddFilesToQueue(h.ctx, kLogChoice, {"/d/x.log"});
+  AddFilesToQueue(h.ctx, FileType::Log, {"/d/x.log"});
   BProcessClick(h.ctx);
   EXPECT_EQ(ReadFile(OutFile("result.log")), "keep");
 
   const std::string list = dir.File("p.lst");
   WriteFile(list, std::string("/d/one.log\r\n\r\n/d/two.log\r\n"));
-  AddFilesToQueue(h.ctx, kProjectListChoice, {list});
+  AddFilesToQueue(h.ctx, FileType::ProjectList, {list});
   calls.clear();
   BProcessClick(h.ctx);
   EXPECT_EQ(calls, (std::vector<std::string>{"8 /d/one.log", "8 ", "8 /d/two.log"}));
@@ -104,7 +99,7 @@ TEST_F(BatchDriverTest, CancelledDirectoryClearsResultsAndStillSaysComplete) {
   h.ctx.Status.AppendResult("from an earlier batch");
   std::filesystem::current_path(dir.Path());
   h.recorder.directoryReply.reset();
-  AddFilesToQueue(h.ctx, kStimChoice, {"/d/a.bin"});
+  AddFilesToQueue(h.ctx, FileType::Stim, {"/d/a.bin"});
   EXPECT_EQ(BProcessClick(h.ctx), BatchOutcome::DirectoryCancelled);
   EXPECT_TRUE(calls.empty());
   EXPECT_TRUE(h.ctx.Status.Results().empty());
@@ -115,7 +110,7 @@ TEST_F(BatchDriverTest, CancelledDirectoryClearsResultsAndStillSaysComplete) {
 }
 
 TEST_F(BatchDriverTest, CodeTableIsAskedOnceForRdtAndACancelEndsSilently) {
-  AddFilesToQueue(h.ctx, kRdtChoice, {"/d/a.rdt", "/d/b.rdt"});
+  AddFilesToQueue(h.ctx, FileType::Rdt, {"/d/a.rdt", "/d/b.rdt"});
   EXPECT_EQ(BProcessClick(h.ctx), BatchOutcome::CodeTableCancelled);
   EXPECT_EQ(h.recorder.codeTableAsks, 1);
   EXPECT_TRUE(calls.empty());
@@ -130,7 +125,7 @@ TEST_F(BatchDriverTest, CodeTableIsAskedOnceForRdtAndACancelEndsSilently) {
   EXPECT_EQ(h.ctx.CodeTable, table);
   EXPECT_EQ(calls.size(), 2u);
 
-  AddFilesToQueue(h.ctx, kStimChoice, {"/d/a.bin"});
+  AddFilesToQueue(h.ctx, FileType::Stim, {"/d/a.bin"});
   BProcessClick(h.ctx);
   EXPECT_EQ(h.recorder.codeTableAsks, 2);  // other formats are not asked
   EXPECT_EQ(h.ctx.CodeTable, table);       // and the table stays loaded
@@ -140,7 +135,7 @@ TEST_F(BatchDriverTest, AnErrorEndsTheBatchWithoutSavingOrResetting) {
   onFile = [](ProcessContext&, const std::string& path) {
     if (path == "/d/b.bin") ThrowCannotOpen(path);
   };
-  AddFilesToQueue(h.ctx, kStimChoice, {"/d/a.bin", "/d/b.bin", "/d/c.bin"});
+  AddFilesToQueue(h.ctx, FileType::Stim, {"/d/a.bin", "/d/b.bin", "/d/c.bin"});
   EXPECT_EQ(RunBatch(h.ctx), BatchOutcome::Failed);
   EXPECT_EQ(calls.size(), 2u);
   EXPECT_EQ(h.recorder.errors, (std::vector<std::string>{"Cannot open file /d/b.bin."}));
@@ -157,7 +152,7 @@ TEST_F(BatchDriverTest, StopSkipsTheRemainingFilesAndSavesWhatWasDone) {
   onFile = [](ProcessContext& ctx, const std::string& path) {
     if (path == "/d/b.bin") ctx.RequestStop();
   };
-  AddFilesToQueue(h.ctx, kStimChoice, {"/d/a.bin", "/d/b.bin", "/d/c.bin"});
+  AddFilesToQueue(h.ctx, FileType::Stim, {"/d/a.bin", "/d/b.bin", "/d/c.bin"});
   EXPECT_EQ(BProcessClick(h.ctx), BatchOutcome::Stopped);
   EXPECT_EQ(calls.size(), 2u);
   EXPECT_EQ(h.ctx.Status.Results().back(), "Stopped by user.");
@@ -176,7 +171,7 @@ TEST_F(BatchDriverTest, StopArrivesThroughThePumpBetweenFiles) {
   h.recorder.onPump = [this] {
     if (calls.size() == 1) h.ctx.RequestStop();
   };
-  AddFilesToQueue(h.ctx, kStimChoice, {"/d/a.bin", "/d/b.bin"});
+  AddFilesToQueue(h.ctx, FileType::Stim, {"/d/a.bin", "/d/b.bin"});
   EXPECT_EQ(BProcessClick(h.ctx), BatchOutcome::Stopped);
   EXPECT_EQ(calls.size(), 1u);
 }
@@ -192,7 +187,7 @@ TEST(ProjectListBatchTest, NeverReplacesAResultLogItHasJustApplied) {
   WriteFile(dir.File("p.lst"),
             JoinPath(out, "result.log") + "\r\n" + dir.File("other.log") + "\r\n");
   h.recorder.directoryReply = out;
-  AddFilesToQueue(h.ctx, kProjectListChoice, {dir.File("p.lst")});
+  AddFilesToQueue(h.ctx, FileType::ProjectList, {dir.File("p.lst")});
   EXPECT_EQ(RunBatch(h.ctx), BatchOutcome::Completed);
   EXPECT_EQ(ReadFile(JoinPath(out, "result.log")), applied);
   EXPECT_EQ(h.ctx.Status.Results(),
@@ -209,30 +204,30 @@ TEST(ProjectListBatchTest, NeverReplacesAResultLogItHasJustApplied) {
 
 TEST(FileQueueTest, AnotherFormatEmptiesTheQueueAndProjectListsReplaceIt) {
   Harness h;
-  AddFilesToQueue(h.ctx, 1, {"a.dat"});
-  AddFilesToQueue(h.ctx, 1, {"a.dat", "b.dat"});
+  AddFilesToQueue(h.ctx, FileType::Grm, {"a.dat"});
+  AddFilesToQueue(h.ctx, FileType::Grm, {"a.dat", "b.dat"});
   EXPECT_EQ(h.ctx.Queue, (std::vector<std::string>{"a.dat", "a.dat", "b.dat"}));
-  EXPECT_EQ(h.ctx.FormatIndex, format::kGrm);
-  AddFilesToQueue(h.ctx, 2, {"x.tim"});
+  EXPECT_EQ(h.ctx.FormatIndex, Format::Grm);
+  AddFilesToQueue(h.ctx, FileType::Tim, {"x.tim"});
   EXPECT_EQ(h.ctx.Queue, (std::vector<std::string>{"x.tim"}));
-  EXPECT_EQ(h.ctx.FormatIndex, format::kTim);
+  EXPECT_EQ(h.ctx.FormatIndex, Format::Tim);
 
   TempDir dir;
   WriteFile(dir.File("p.lst"), std::string("one\r\ntwo\n\rthree"));
-  AddFilesToQueue(h.ctx, kProjectListChoice, {dir.File("p.lst")});
-  AddFilesToQueue(h.ctx, kProjectListChoice, {dir.File("p.lst"), "ignored.lst"});
+  AddFilesToQueue(h.ctx, FileType::ProjectList, {dir.File("p.lst")});
+  AddFilesToQueue(h.ctx, FileType::ProjectList, {dir.File("p.lst"), "ignored.lst"});
   EXPECT_EQ(h.ctx.Queue, (std::vector<std::string>{"one", "two", "", "three"}));
-  AddFilesToQueue(h.ctx, kLogChoice, {"r.log"});  // format 1 is not 8
+  AddFilesToQueue(h.ctx, FileType::Log, {"r.log"});  // format 1 is not 8
   EXPECT_EQ(h.ctx.Queue, (std::vector<std::string>{"r.log"}));
 
   const std::string missing = dir.File("gone.lst");
-  EXPECT_THROW(AddFilesToQueue(h.ctx, kProjectListChoice, {missing}), FileError);
+  EXPECT_THROW(AddFilesToQueue(h.ctx, FileType::ProjectList, {missing}), FileError);
   EXPECT_EQ(h.ctx.Queue, (std::vector<std::string>{"r.log"}));  // unchanged
 }
 
 TEST(FileQueueTest, RemovesSelectedEntriesAndRoundTripsProjectLists) {
   Harness h;
-  AddFilesToQueue(h.ctx, 1, {"a", "b", "c", "d"});
+  AddFilesToQueue(h.ctx, FileType::Grm, {"a", "b", "c", "d"});
   RemoveFromQueue(h.ctx, {1, 2});
   EXPECT_EQ(h.ctx.Queue, (std::vector<std::string>{"a", "d"}));
 

@@ -120,7 +120,10 @@ TEST(CliTest, TableCommandsDryRunsAndVerify) {
   EXPECT_EQ(verify.out, "a.bin: identical.\n");
 }
 
-TEST(CliTest, HelpListsTheKeysAndErrorsExitWithOne) {
+TEST(CliTest, HelpListsTheKeysVersionAndErrorsExitWithOne) {
+  const CliRun version = RunCli("--version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "tessary-cli " TESSARY_VERSION "\n");
   const CliRun help = RunCli("--help");
   EXPECT_EQ(help.status, 0);
   for (const FormatRow& row : FormatRegistry()) {

@@ -125,7 +125,7 @@ TEST_F(InsertFromLogTest, KeywordsAndKeysAreCaseSensitive) {
          TimLine(0, 2, a)});
   EXPECT_TRUE(h.ctx.Status.Results().empty());
   EXPECT_EQ(ReadFile(source), std::string(32, '.'));
-  EXPECT_EQ(h.ctx.LogFormat, 9);
+  EXPECT_EQ(h.ctx.LogFormat, Format::None);
 }
 
 TEST_F(InsertFromLogTest, MissingSourceIsAnErrorInEveryFormat) {
@@ -149,9 +149,9 @@ TEST_F(InsertFromLogTest, StatusAndBarsFollowTheLog) {
   EXPECT_EQ(h.ctx.Status.CurrentMessage(), "Processing r.log...");
   Apply({"#Format: STIM"});  // one line: no division by zero
   EXPECT_EQ(h.ctx.Status.BarOf(Bar::Total).position, 0);
-  EXPECT_EQ(h.ctx.LogFormat, 7);
+  EXPECT_EQ(h.ctx.LogFormat, Format::Stim);
   Apply({});
-  EXPECT_EQ(h.ctx.LogFormat, 9);
+  EXPECT_EQ(h.ctx.LogFormat, Format::None);
 }
 
 // The whole round trip through the batch driver: search, edit, delete, insert.
@@ -168,7 +168,7 @@ TEST(TimRoundTripTest, EditedImagesGoBackOnlyInsideTheirExtents) {
   WriteFile(dir.File("GAME.BIN"), data);
 
   h.recorder.directoryReply = dir.SubDir("out");
-  AddFilesToQueue(h.ctx, 3, {dir.File("GAME.BIN")});
+  AddFilesToQueue(h.ctx, FileType::Stim, {dir.File("GAME.BIN")});
   ASSERT_EQ(BProcessClick(h.ctx), BatchOutcome::Completed);
   ASSERT_EQ(h.ctx.Status.Results().back(), "2 TIM's found.");
 
@@ -178,7 +178,7 @@ TEST(TimRoundTripTest, EditedImagesGoBackOnlyInsideTheirExtents) {
   std::filesystem::remove(dir.File("out/GAME_0.tim"));
 
   h.recorder.directoryReply = dir.SubDir("out2");
-  AddFilesToQueue(h.ctx, 6, {dir.File("out/result.log")});
+  AddFilesToQueue(h.ctx, FileType::Log, {dir.File("out/result.log")});
   ASSERT_EQ(BProcessClick(h.ctx), BatchOutcome::Completed);
   EXPECT_EQ(h.ctx.Status.Results(),
             (std::vector<std::string>{"GAME_0.tim skiped.", "GAME_1.tim inserted."}));

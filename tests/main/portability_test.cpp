@@ -32,13 +32,14 @@ TEST_F(PortabilityTest, FilesNamedInAnyLanguageRoundTrip) {
     std::copy(tim.begin(), tim.end(), data.begin() + 4);
     const std::string source = dir.File(name);
     WriteFile(source, data);
-    ASSERT_EQ(RunClean(3, {source}, "found"), BatchOutcome::Completed);
+    ASSERT_EQ(RunClean(FileType::Stim, {source}, "found"), BatchOutcome::Completed);
     const std::string found = dir.File("found/" + BaseBeforeFirstDot(name) + "_0.tim");
     ASSERT_EQ(ReadFile(found), std::string(tim.begin(), tim.end())) << name;
     Bytes edited = tim;
     edited.back() = 0x77;
     WriteFile(found, edited);
-    ASSERT_EQ(RunClean(6, {dir.File("found/result.log")}, "inserted"), BatchOutcome::Completed);
+    ASSERT_EQ(RunClean(FileType::Log, {dir.File("found/result.log")}, "inserted"),
+              BatchOutcome::Completed);
     EXPECT_EQ(ReadFile(source).back(), 0x77) << name;
   }
 
@@ -46,14 +47,15 @@ TEST_F(PortabilityTest, FilesNamedInAnyLanguageRoundTrip) {
   const std::string archive = dir.File("\xD0\x90\xD1\x80\xD1\x85\xD0\xB8\xD0\xB2.DAT");
   WriteFile(archive, testing::BuildArchive({{"\xE6\x96\x87.txt", Bytes(5, 'x')}},
                                            testing::SyntheticXorTable(), {}));
-  ASSERT_EQ(RunClean(1, {archive}, "out"), BatchOutcome::Completed);
+  ASSERT_EQ(RunClean(FileType::Grm, {archive}, "out"), BatchOutcome::Completed);
   const std::string entry =
       dir.File("out/TXT/\xD0\x90\xD1\x80\xD1\x85\xD0\xB8\xD0\xB2_\xE6\x96\x87.txt");
   EXPECT_EQ(ReadFile(entry), "xxxxx");
   WriteFile(entry, std::string("edited"));
-  ASSERT_EQ(RunClean(6, {dir.File("out/result.log")}, "rebuilt"), BatchOutcome::Completed);
+  ASSERT_EQ(RunClean(FileType::Log, {dir.File("out/result.log")}, "rebuilt"),
+            BatchOutcome::Completed);
   WriteFile(JoinPath(dir.SubDir("check"), "XorTable.tbl"), testing::SyntheticXorTable());
-  ASSERT_EQ(RunClean(1, {dir.File("rebuilt/" + FileNameOf(archive))}, "check"),
+  ASSERT_EQ(RunClean(FileType::Grm, {dir.File("rebuilt/" + FileNameOf(archive))}, "check"),
             BatchOutcome::Completed);
   EXPECT_EQ(ReadFile(dir.File("check/TXT/" + FileNameOf(entry))), "edited");
 }
@@ -70,7 +72,7 @@ TEST_F(PortabilityTest, NamesWindowsTakesForDevicesGetAnUnderscore) {
   const std::string archive = dir.File("ROOM.DAT");
   WriteFile(archive, testing::BuildArchive({{"log.nul", Bytes(3, 'n')}, {"x.prn", Bytes(2, 'p')}},
                                            testing::SyntheticXorTable(), {}));
-  ASSERT_EQ(RunClean(1, {archive}, "out"), BatchOutcome::Completed);
+  ASSERT_EQ(RunClean(FileType::Grm, {archive}, "out"), BatchOutcome::Completed);
   EXPECT_EQ(ReadFile(dir.File("out/NUL_/ROOM_log.nul")), "nnn");
   EXPECT_EQ(ReadFile(dir.File("out/PRN_/ROOM_x.prn")), "pp");
 }
@@ -93,7 +95,7 @@ TEST_F(PortabilityTest, BackslashesInTheLogOnWindows) {
   std::replace(windowsTim.begin(), windowsTim.end(), '/', '\\');
   WriteFile(dir.File("r.log"), "#Format: STIM\r\n#Source: " + source +
                                    "\r\n#Target TIM: 00000000:00000042 " + windowsTim + "\r\n");
-  ASSERT_EQ(RunClean(6, {dir.File("r.log")}, "ins"), BatchOutcome::Completed);
+  ASSERT_EQ(RunClean(FileType::Log, {dir.File("r.log")}, "ins"), BatchOutcome::Completed);
   EXPECT_EQ(h.ctx.Status.Results(), (std::vector<std::string>{"GAME_0.tim inserted."}));
 }
 #endif

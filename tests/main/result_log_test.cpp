@@ -33,13 +33,13 @@ TEST(ResultLogTest, ReaderTakesTheFirstWordCaseSensitively) {
 }
 
 TEST(ResultLogTest, KeysMatchExactlyAndEmptyKeysNever) {
-  EXPECT_EQ(FormatIndexOfKey("GRM"), format::kGrm);
-  EXPECT_EQ(FormatIndexOfKey("STIM"), format::kStim);
-  EXPECT_EQ(FormatIndexOfKey("RDT"), format::kRdt);
-  EXPECT_EQ(FormatIndexOfKey("stim"), format::kNone);
-  EXPECT_EQ(FormatIndexOfKey(""), format::kNone);
-  EXPECT_EQ(FormatIndexOfChoice(5), format::kProjectList);
-  EXPECT_EQ(FormatKeyOfChoice(6), "");
+  EXPECT_EQ(FormatIndexOfKey("GRM"), Format::Grm);
+  EXPECT_EQ(FormatIndexOfKey("STIM"), Format::Stim);
+  EXPECT_EQ(FormatIndexOfKey("RDT"), Format::Rdt);
+  EXPECT_EQ(FormatIndexOfKey("stim"), Format::None);
+  EXPECT_EQ(FormatIndexOfKey(""), Format::None);
+  EXPECT_EQ(FormatIndexOfChoice(FileType::ProjectList), Format::ProjectList);
+  EXPECT_EQ(FormatKeyOfChoice(FileType::Log), "");
 }
 
 // The registry in dialog order: keys, indices, code-table needs and which
@@ -49,7 +49,7 @@ TEST(FormatRegistryTest, RowsFollowTheOpenDialogsOrder) {
   std::vector<int> indices;
   for (const FormatRow& row : FormatRegistry()) {
     keys += std::string(row.key) + ",";
-    indices.push_back(row.index);
+    indices.push_back(static_cast<int>(row.index));
     if (row.insert != nullptr) inserting += std::string(row.key) + ",";
     if (row.needsCodeTable) tables += std::string(row.cliKey) + ",";
     EXPECT_EQ(RowOfIndex(row.index), &row);
@@ -58,11 +58,11 @@ TEST(FormatRegistryTest, RowsFollowTheOpenDialogsOrder) {
   EXPECT_EQ(indices, (std::vector<int>{2, 6, 7, 3, 8, 1, 4, 5}));
   EXPECT_EQ(inserting, "GRM,TIM,STIM,RES,RDT,");
   EXPECT_EQ(tables, "ard,rdt,");
-  EXPECT_EQ(ChoiceOfCliKey("STIM"), 3);
-  EXPECT_EQ(ChoiceOfCliKey("lst"), kProjectListChoice);
-  EXPECT_EQ(ChoiceOfCliKey("bogus"), 0);
-  EXPECT_EQ(RowOfIndex(format::kNone), nullptr);
-  EXPECT_EQ(RowOfChoice(9), nullptr);
+  EXPECT_EQ(ChoiceOfCliKey("STIM"), FileType::Stim);
+  EXPECT_EQ(ChoiceOfCliKey("lst"), FileType::ProjectList);
+  EXPECT_EQ(ChoiceOfCliKey("bogus"), FileType::None);
+  EXPECT_EQ(RowOfIndex(Format::None), nullptr);
+  EXPECT_EQ(RowOfChoice(FileType::None), nullptr);
 }
 
 TEST(ResultLogTest, TimTargetsParseByPosition) {

@@ -53,9 +53,9 @@ TEST_F(InsertionChecksTest, ADryRunReportsWhatTheRealRunDoesAndWritesNothing) {
   Put("ROOM.RDT", testing::BuildRoom({"Hello", "Bye\xFE\x01"s}));
   Put("GAME.DAT", testing::BuildArchive({{"a.txt", Bytes(6, 'a')}}, testing::SyntheticXorTable(),
                                         testing::SyntheticDictionary()));
-  ASSERT_EQ(RunClean(3, {dir.File("SCENE.BIN")}, "out-stim"), BatchOutcome::Completed);
-  ASSERT_EQ(RunClean(8, {dir.File("ROOM.RDT")}, "out-rdt"), BatchOutcome::Completed);
-  ASSERT_EQ(RunClean(1, {dir.File("GAME.DAT")}, "out-grm"), BatchOutcome::Completed);
+  ASSERT_EQ(RunClean(FileType::Stim, {dir.File("SCENE.BIN")}, "out-stim"), BatchOutcome::Completed);
+  ASSERT_EQ(RunClean(FileType::Rdt, {dir.File("ROOM.RDT")}, "out-rdt"), BatchOutcome::Completed);
+  ASSERT_EQ(RunClean(FileType::Grm, {dir.File("GAME.DAT")}, "out-grm"), BatchOutcome::Completed);
   WriteFile(dir.File("out-rdt/ROOM.txt"), "(Hi!!)\r\n(Tooooo long)\r\n#Block CRC: 10 bytes.\r\n");
   WriteFile(dir.File("out-grm/TXT/GAME_a.txt"), std::string("edited"));
   WriteFile(dir.File("list.lst"), dir.File("out-stim/result.log") + "\r\n" +
@@ -65,13 +65,15 @@ TEST_F(InsertionChecksTest, ADryRunReportsWhatTheRealRunDoesAndWritesNothing) {
   dir.SubDir("ins");
   const auto before = Snapshot(dir.Path());
   h.ctx.DryRun = true;
-  ASSERT_EQ(RunClean(5, {dir.File("list.lst")}, "ins"), BatchOutcome::Completed);
+  ASSERT_EQ(RunClean(FileType::ProjectList, {dir.File("list.lst")}, "ins"),
+            BatchOutcome::Completed);
   const std::vector<std::string> dry = h.ctx.Status.Results();
 
   EXPECT_EQ(Snapshot(dir.Path()), before);  // not a byte written, no file or folder made
 
   h.ctx.DryRun = false;
-  ASSERT_EQ(RunClean(5, {dir.File("list.lst")}, "ins"), BatchOutcome::Completed);
+  ASSERT_EQ(RunClean(FileType::ProjectList, {dir.File("list.lst")}, "ins"),
+            BatchOutcome::Completed);
   std::vector<std::string> real = h.ctx.Status.Results();
   EXPECT_EQ(real,
             (std::vector<std::string>{"SCENE_0.tim inserted.",
@@ -93,14 +95,14 @@ TEST_F(InsertionChecksTest, VerifyFindsArchivesScansAndRoomsRoundTrip) {
   const std::string found = Put("SCENE.BIN", scan);
   const std::string out = dir.SubDir("out");
   h.ctx.OutputDirectory = out;
-  EXPECT_TRUE(VerifyRoundTrip(h.ctx, 1, {archive}, std::nullopt));
-  EXPECT_TRUE(VerifyRoundTrip(h.ctx, 3, {found}, std::nullopt));
-  EXPECT_TRUE(VerifyRoundTrip(h.ctx, 8, {room}, dir.File("t.tbl")));
+  EXPECT_TRUE(VerifyRoundTrip(h.ctx, FileType::Grm, {archive}, std::nullopt));
+  EXPECT_TRUE(VerifyRoundTrip(h.ctx, FileType::Stim, {found}, std::nullopt));
+  EXPECT_TRUE(VerifyRoundTrip(h.ctx, FileType::Rdt, {room}, dir.File("t.tbl")));
   EXPECT_EQ(h.ctx.Status.Results(),
             (std::vector<std::string>{"GAME.DAT: identical.", "SCENE.BIN: identical.",
                                       "ROOM.RDT: identical."}));
   EXPECT_TRUE(std::filesystem::is_empty(out));  // the workspace is gone
-  EXPECT_THROW(VerifyRoundTrip(h.ctx, 6, {archive}, std::nullopt), std::exception);
+  EXPECT_THROW(VerifyRoundTrip(h.ctx, FileType::Log, {archive}, std::nullopt), std::exception);
 }
 
 TEST(VerifyPartsTest, TheFirstDifferenceAndTheImageHoldingIt) {

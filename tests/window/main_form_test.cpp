@@ -13,6 +13,7 @@
 #include <deque>
 #include <filesystem>
 
+#include "main/format_registry.h"
 #include "main/window/main_form.h"
 #include "main/window/process_group.h"
 #include "main/window/window_settings.h"
@@ -24,7 +25,7 @@ namespace tessary {
 
 class ScriptedDialogs final : public WindowDialogs {
  public:
-  std::optional<FileChoice> SelectFiles(int fileType) override {
+  std::optional<FileChoice> SelectFiles(FileType fileType) override {
     selectStarts.push_back(fileType);
     return Next(selections);
   }
@@ -49,7 +50,7 @@ class ScriptedDialogs final : public WindowDialogs {
 
   std::deque<std::optional<FileChoice>> selections;
   std::deque<std::optional<std::string>> saveNames, directories;
-  std::vector<int> selectStarts;
+  std::vector<FileType> selectStarts;
   std::vector<std::string> informations, errors;
 };
 
@@ -142,7 +143,7 @@ class MainFormTest final : public QObject {
     ScriptedDialogs dialogs;
     TMainForm form(dialogs);
     Activate(form);
-    dialogs.selections = {FileChoice{{"/a", "/b", "/c"}, 3}};
+    dialogs.selections = {FileChoice{{"/a", "/b", "/c"}, FileType::Stim}};
     QTest::keyClick(&form, Qt::Key_O, Qt::ControlModifier);
     QCOMPARE(Queue(form), QStringList({"/a", "/b", "/c"}));
     form.LogList->item(1)->setSelected(true);
@@ -153,8 +154,7 @@ class MainFormTest final : public QObject {
     QVERIFY(std::filesystem::exists(dir.File("q.lst")));
 
     int files = 0;
-    form.Context().ProcessFileCallback = [&](ProcessContext& ctx, std::uint8_t,
-                                             const std::string&) {
+    form.Context().ProcessFileCallback = [&](ProcessContext& ctx, Format, const std::string&) {
       ++files;
       ctx.Status.SetStopEnabled(true);
       QTest::keyClick(&form, Qt::Key_Escape);  // Stop, during the batch
@@ -166,7 +166,7 @@ class MainFormTest final : public QObject {
 
     form.BProcess->setFocus();  // Enter clicks the focused tool button
     dialogs.directories = {dir.Path()};
-    form.Context().ProcessFileCallback = [&](ProcessContext&, std::uint8_t, const std::string&) {
+    form.Context().ProcessFileCallback = [&](ProcessContext&, Format, const std::string&) {
       ++files;
     };
     QTest::keyClick(form.BProcess, Qt::Key_Return);
@@ -221,14 +221,14 @@ class MainFormTest final : public QObject {
     for (int type = 1; type <= 8; ++type) {
       ScriptedDialogs dialogs;
       TMainForm form(dialogs);
-      dialogs.selections = {FileChoice{{dir.File("p.lst"), "/second"}, type}};
+      dialogs.selections = {FileChoice{{dir.File("p.lst"), "/second"}, FileTypeAt(type - 1)}};
       form.BAddLog->click();
       QCOMPARE(form.BProcess->toolTip(), expected[type - 1]);
       QCOMPARE(form.LogList->toolTip() + " (F5)", expected[type - 1]);
     }
     ScriptedDialogs dialogs;
     TMainForm form(dialogs);
-    dialogs.selections = {FileChoice{{"/one.log"}, 6}};
+    dialogs.selections = {FileChoice{{"/one.log"}, FileType::Log}};
     form.BAddLog->click();
     QCOMPARE(form.BProcess->toolTip(), QString("Apply 1 result log (F5)"));
   }
@@ -238,20 +238,20 @@ class MainFormTest final : public QObject {
     {
       ScriptedDialogs dialogs;
       TMainForm form(dialogs);
-      dialogs.selections = {FileChoice{{"/a.bin"}, 3}};
+      dialogs.selections = {FileChoice{{"/a.bin"}, FileType::Stim}};
       dialogs.directories = {dir.SubDir("out")};
       form.BAddLog->click();
-      form.Context().ProcessFileCallback = [](ProcessContext&, std::uint8_t, const std::string&) {};
+      form.Context().ProcessFileCallback = [](ProcessContext&, Format, const std::string&) {};
       form.BProcess->click();
     }
-    QCOMPARE(WindowSettings::FileType(), 3);
+    QCOMPARE(WindowSettings::AddFileType(), FileType::Stim);
     QVERIFY(!WindowSettings::KeepStp());
     QCOMPARE(WindowSettings::OutputDirectory(), QString::fromStdString(dir.File("out")));
     std::filesystem::current_path(dir.Path());
     ScriptedDialogs dialogs;
     TMainForm form(dialogs);  // the next run
     form.BAddLog->click();
-    QCOMPARE(dialogs.selectStarts, std::vector<int>{3});
+    QCOMPARE(dialogs.selectStarts, std::vector<FileType>{FileType::Stim});
     QMenu* menu = form.QueueMenu();
     QCOMPARE(menu->actions()[3]->text(), QString("Keep STP bits of unchanged 16-bit pixels"));
     menu->actions()[3]->trigger();  // the addition, chosen, holds for this run and the next
@@ -269,7 +269,7 @@ class MainFormTest final : public QObject {
     const auto tim = testing::BuildTim({.mode = 2, .clutEntries = 0, .width = 1, .height = 1});
     scan.append(tim.begin(), tim.end());
     testing::WriteFile(dir.File("GAME.BIN"), scan);
-    dialogs.selections = {FileChoice{{dir.File("GAME.BIN")}, 3}};
+    dialogs.selections = {FileChoice{{dir.File("GAME.BIN")}, FileType::Stim}};
     form.BAddLog->click();
     QMenu* menu = form.QueueMenu();
     QCOMPARE(menu->actions().front()->text(), QString("Verify round trip"));
@@ -281,7 +281,7 @@ class MainFormTest final : public QObject {
 
     dialogs.directories = {dir.SubDir("out")};
     form.BProcess->click();  // extract, to have a log
-    dialogs.selections = {FileChoice{{dir.File("out/result.log")}, 6}};
+    dialogs.selections = {FileChoice{{dir.File("out/result.log")}, FileType::Log}};
     form.BAddLog->click();
     QCOMPARE(form.QueueMenu()->actions().front()->text(),
              QString("Check insertion (nothing is written)"));
@@ -296,8 +296,9 @@ class MainFormTest final : public QObject {
   void AddingRemovingAndCancelling() {
     ScriptedDialogs dialogs;
     TMainForm form(dialogs);
-    dialogs.selections = {FileChoice{{"/a.dat", "/b.dat"}, 1}, FileChoice{{"/a.dat"}, 1},
-                          FileChoice{{"/x.tim"}, 2}, std::nullopt};
+    dialogs.selections = {FileChoice{{"/a.dat", "/b.dat"}, FileType::Grm},
+                          FileChoice{{"/a.dat"}, FileType::Grm},
+                          FileChoice{{"/x.tim"}, FileType::Tim}, std::nullopt};
     form.BAddLog->click();
     form.BAddLog->click();  // the same file again is appended again
     QCOMPARE(Queue(form), QStringList({"/a.dat", "/b.dat", "/a.dat"}));
@@ -307,9 +308,9 @@ class MainFormTest final : public QObject {
     form.BAddLog->click();  // cancelled: the commands return to their states
     QCOMPARE(Queue(form), QStringList({"/x.tim"}));
     QVERIFY(QueueCommandsEnabled(form));
-    QCOMPARE(dialogs.selectStarts.back(), 2);  // the last file type is remembered
+    QCOMPARE(dialogs.selectStarts.back(), FileType::Tim);  // the last file type is remembered
 
-    dialogs.selections = {FileChoice{{"/1", "/2", "/3", "/4"}, 2}};
+    dialogs.selections = {FileChoice{{"/1", "/2", "/3", "/4"}, FileType::Tim}};
     form.BAddLog->click();
     form.LogList->item(1)->setSelected(true);
     form.LogList->item(2)->setSelected(true);
@@ -328,17 +329,17 @@ class MainFormTest final : public QObject {
     testing::TempDir dir;
     ScriptedDialogs dialogs;
     TMainForm form(dialogs);
-    dialogs.selections = {FileChoice{{"/r1.log", "/r 2.log", "/r1.log"}, 6}};
+    dialogs.selections = {FileChoice{{"/r1.log", "/r 2.log", "/r1.log"}, FileType::Log}};
     form.BAddLog->click();
     dialogs.saveNames = {dir.File("p.lst")};
     form.BSaveList->click();
-    dialogs.selections = {FileChoice{{dir.File("p.lst")}, 5}};
+    dialogs.selections = {FileChoice{{dir.File("p.lst")}, FileType::ProjectList}};
     form.BAddLog->click();
     QCOMPARE(Queue(form), QStringList({"/r1.log", "/r 2.log", "/r1.log"}));
     QCOMPARE(QString::fromStdString(testing::ReadFile(dir.File("p.lst"))),
              QString("/r1.log\r\n/r 2.log\r\n/r1.log\r\n"));
 
-    dialogs.selections = {FileChoice{{dir.File("missing.lst")}, 5}};
+    dialogs.selections = {FileChoice{{dir.File("missing.lst")}, FileType::ProjectList}};
     form.BAddLog->click();  // an unreadable list: the error box, the queue unchanged
     QCOMPARE(dialogs.errors.size(), std::size_t{1});
     QCOMPARE(QString::fromStdString(dialogs.errors[0]),
@@ -352,7 +353,7 @@ class MainFormTest final : public QObject {
     ScriptedDialogs dialogs;
     TMainForm form(dialogs);
     testing::WriteFile(dir.File("one.bin"), std::string(20, '\x01'));
-    dialogs.selections = {FileChoice{{dir.File("one.bin")}, 3}};
+    dialogs.selections = {FileChoice{{dir.File("one.bin")}, FileType::Stim}};
     dialogs.directories = {dir.SubDir("out")};
     form.BAddLog->click();
     form.BProcess->click();
@@ -380,12 +381,11 @@ class MainFormTest final : public QObject {
     testing::TempDir dir;
     ScriptedDialogs dialogs;
     TMainForm form(dialogs);
-    dialogs.selections = {FileChoice{{"/a", "/b", "/c"}, 3}};
+    dialogs.selections = {FileChoice{{"/a", "/b", "/c"}, FileType::Stim}};
     dialogs.directories = {dir.Path()};
     form.BAddLog->click();
     int files = 0;
-    form.Context().ProcessFileCallback = [&](ProcessContext& ctx, std::uint8_t,
-                                             const std::string&) {
+    form.Context().ProcessFileCallback = [&](ProcessContext& ctx, Format, const std::string&) {
       ++files;
       ctx.Status.SetStopEnabled(true);
       QVERIFY(!form.BProcess->isEnabled() &&
@@ -404,11 +404,11 @@ class MainFormTest final : public QObject {
     ScriptedDialogs dialogs;
     TMainForm form(dialogs);
     form.show();
-    dialogs.selections = {FileChoice{{"/a", "/b"}, 3}};
+    dialogs.selections = {FileChoice{{"/a", "/b"}, FileType::Stim}};
     dialogs.directories = {dir.Path()};
     form.BAddLog->click();
     std::vector<bool> visibleDuringFiles;
-    form.Context().ProcessFileCallback = [&](ProcessContext&, std::uint8_t, const std::string&) {
+    form.Context().ProcessFileCallback = [&](ProcessContext&, Format, const std::string&) {
       form.BExit->click();
       visibleDuringFiles.push_back(form.isVisible());
     };

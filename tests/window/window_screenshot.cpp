@@ -24,8 +24,8 @@ class AutoDialogs final : public tessary::WindowDialogs {
  public:
   AutoDialogs(std::vector<std::string> files, std::string out)
       : files_(std::move(files)), out_(std::move(out)) {}
-  std::optional<tessary::FileChoice> SelectFiles(int) override {
-    return tessary::FileChoice{files_, 3};
+  std::optional<tessary::FileChoice> SelectFiles(tessary::FileType) override {
+    return tessary::FileChoice{files_, tessary::FileType::Stim};
   }
   std::optional<std::string> SaveProjectListAs() override { return std::nullopt; }
   std::optional<std::string> SaveResultsAs() override { return std::nullopt; }
@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
   // The picture is taken while the last file is searched: both bars and the
   // result lines of the files before it are showing.
   std::size_t file = 0;
-  form.Context().ProcessFileCallback = [&](tessary::ProcessContext& ctx, std::uint8_t index,
+  form.Context().ProcessFileCallback = [&](tessary::ProcessContext& ctx, tessary::Format index,
                                            const std::string& path) {
     if (++file < ctx.Queue.size()) return tessary::ProcessFile(ctx, index, path);
     ctx.Status.SetCurrentMessage("Searching in " + path.substr(path.find_last_of("/\\") + 1) +
