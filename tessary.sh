@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Tessary's one entry point.
 #   ./tessary.sh          install what is missing, build (Release), run the sample round trip
-#   ./tessary.sh test     install, build Release and ASan+UBSan, run every test on both
+#   ./tessary.sh test     install, build Release and ASan+UBSan, run every test on both,
+#                         then the sample round trip
 #   ./tessary.sh bench    build Release and run the benchmarks (extra arguments go to them)
 #   ./tessary.sh fuzz [TARGET] [SECONDS]   build the libFuzzer targets with clang and run them
 #   ./tessary.sh windows  cross-build the core, tessary-cli.exe and the tests for Windows
@@ -18,6 +19,16 @@ WINDOWS_PACKAGES=(cmake ninja-build libcli11-dev googletest g++-mingw-w64-x86-64
                   libz-mingw-w64-dev)
 
 say() { printf '\033[1m== %s\033[0m\n' "$*" >&2; }
+fail() { printf '\033[1;31m== FAILED: %s\033[0m\n' "$*" >&2; exit 1; }
+# same FILE... PAIRS: every pair of files holds the same bytes, else the run fails.
+same() {
+  while [ $# -ge 2 ]; do
+    cmp -s "$1" "$2" || fail "$1 and $2 differ"
+    shift 2
+  done
+}
+# holds PATTERN FILE: FILE has a line matching PATTERN, else the run fails.
+holds() { grep -q "$1" "$2" || fail "$2 does not hold \"$1\""; }
 
 install_missing() {
   local missing=() p
@@ -66,6 +77,8 @@ check_format() {
   fi
 }
 
+# Sets TESTS_STATUS to 1 when a check or a suite failed, so that the sample
+# round trip still runs after a failing suite.
 run_tests() {
   local status=0
   check_format || status=1
@@ -77,46 +90,50 @@ run_tests() {
   (cd build-asan && QT_QPA_PLATFORM=offscreen \
      ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
      ctest --output-on-failure -j "$JOBS") || status=1
-  return $status
+  TESTS_STATUS=$status
 }
 
+# The sample round trip with build/tessary-cli; any step that fails, or a
+# result that is not what the step promises, ends the run with status 1.
 run_samples() {
-  local cli="$ROOT/build/tessary-cli" out="$ROOT/out"
+  local cli="$ROOT/build/tessary-cli" out="$ROOT/out" f
+  for f in tims.bin ROOM.DAT XorTable.tbl decodetable.tbl ROOM01.RDT ROOM01.ARD room.tbl \
+           MESSAGE.BIN message-decode.tbl message-encode.tbl; do
+    [ -f "samples/$f" ] || fail "samples/$f is missing"
+  done
   rm -rf "$out"
   mkdir -p "$out"
-  if [ -f samples/tims.bin ]; then
-    say "sample: searching samples/tims.bin for TIM images"
-    cp samples/tims.bin "$out/tims.bin"
-    "$cli" -q -f stim -o "$out/found" "$out/tims.bin"
-    say "sample: writing the found images back (result log replay)"
-    "$cli" -q -f log -o "$out/inserted" "$out/found/result.log"
-    cmp samples/tims.bin "$out/tims.bin" && say "sample: the round trip left tims.bin byte-for-byte unchanged"
-    say "sample: converting the found TIMs to bitmaps and back (result log replay)"
-    mkdir -p "$out/found-before"
-    cp "$out"/found/*.tim "$out/found-before/"
-    "$cli" -q -f tim -o "$out/bitmaps" "$out"/found/*.tim
-    "$cli" -q -f log -o "$out/bitmaps-inserted" "$out/bitmaps/result.log"
-    cmp "$out/found-before/tims_0.tim" "$out/found/tims_0.tim" &&
-      cmp "$out/found-before/tims_1.tim" "$out/found/tims_1.tim" &&
-      cmp "$out/found-before/tims_3.tim" "$out/found/tims_3.tim" &&
-      say "sample: the 4-, 8- and 24-bit TIMs came back unchanged (16-bit ones lose only their STP bits)"
-  fi
-  if [ -f samples/ROOM.DAT ]; then
-    say "sample: extracting samples/ROOM.DAT (XorTable.tbl and decodetable.tbl beside the outputs)"
-    mkdir -p "$out/archive" "$out/check"
-    cp samples/ROOM.DAT "$out/ROOM.DAT"
-    cp samples/XorTable.tbl samples/decodetable.tbl "$out/archive/"
-    cp samples/XorTable.tbl samples/decodetable.tbl "$out/check/"
-    "$cli" -q -f grm -o "$out/archive" "$out/ROOM.DAT"
-    say "sample: editing notes.txt, then repacking into out/repacked"
-    printf 'Edited by the sample round trip.\r\n' >> "$out/archive/TXT/ROOM_notes.txt"
-    "$cli" -q -f log -o "$out/repacked" "$out/archive/result.log"
-    say "sample: extracting the rebuilt archive to check it"
-    "$cli" -q -f grm -o "$out/check" "$out/repacked/ROOM.DAT"
-    cmp "$out/archive/TXT/ROOM_notes.txt" "$out/check/TXT/ROOM_notes.txt" &&
-      cmp "$out/archive/MSG/ROOM_intro.msg" "$out/check/MSG/ROOM_intro.msg" &&
-      say "sample: the rebuilt archive holds the edited entry and the untouched ones"
-  fi
+  say "sample: searching samples/tims.bin for TIM images"
+  cp samples/tims.bin "$out/tims.bin"
+  "$cli" -q -f stim -o "$out/found" "$out/tims.bin"
+  say "sample: writing the found images back (result log replay)"
+  "$cli" -q -f log -o "$out/inserted" "$out/found/result.log"
+  same samples/tims.bin "$out/tims.bin"
+  say "sample: the round trip left tims.bin byte-for-byte unchanged"
+  say "sample: converting the found TIMs to bitmaps and back (result log replay)"
+  mkdir -p "$out/found-before"
+  cp "$out"/found/*.tim "$out/found-before/"
+  "$cli" -q -f tim -o "$out/bitmaps" "$out"/found/*.tim
+  "$cli" -q -f log -o "$out/bitmaps-inserted" "$out/bitmaps/result.log"
+  same "$out/found-before/tims_0.tim" "$out/found/tims_0.tim" \
+    "$out/found-before/tims_1.tim" "$out/found/tims_1.tim" \
+    "$out/found-before/tims_3.tim" "$out/found/tims_3.tim"
+  say "sample: the 4-, 8- and 24-bit TIMs came back unchanged (16-bit ones lose only their STP bits)"
+  say "sample: extracting samples/ROOM.DAT (XorTable.tbl and decodetable.tbl beside the outputs)"
+  mkdir -p "$out/archive" "$out/check"
+  cp samples/ROOM.DAT "$out/ROOM.DAT"
+  cp samples/XorTable.tbl samples/decodetable.tbl "$out/archive/"
+  cp samples/XorTable.tbl samples/decodetable.tbl "$out/check/"
+  "$cli" -q -f grm -o "$out/archive" "$out/ROOM.DAT"
+  say "sample: editing notes.txt, then repacking into out/repacked"
+  printf 'Edited by the sample round trip.\r\n' >> "$out/archive/TXT/ROOM_notes.txt"
+  "$cli" -q -f log -o "$out/repacked" "$out/archive/result.log"
+  say "sample: extracting the rebuilt archive to check it"
+  "$cli" -q -f grm -o "$out/check" "$out/repacked/ROOM.DAT"
+  same "$out/archive/TXT/ROOM_notes.txt" "$out/check/TXT/ROOM_notes.txt" \
+    "$out/archive/MSG/ROOM_intro.msg" "$out/check/MSG/ROOM_intro.msg"
+  holds "Edited by the sample round trip." "$out/check/TXT/ROOM_notes.txt"
+  say "sample: the rebuilt archive holds the edited entry and the untouched ones"
   run_text_samples "$cli" "$out"
   say "done: outputs are in out/"
 }
@@ -132,8 +149,8 @@ run_text_samples() {
   sed -i 's/(The gate is shut.)/(The gate is open!)/' "$out/rooms/ROOM01.txt"
   "$cli" -q -f log -t samples/room.tbl -o "$out/rooms-inserted" "$out/rooms/result.log"
   "$cli" -q -f rdt -t samples/room.tbl -o "$out/rooms-check" "$out/ROOM01.RDT"
-  grep -q "(The gate is open!)" "$out/rooms-check/ROOM01.txt" &&
-    say "sample: the room holds the edited string"
+  holds "(The gate is open!)" "$out/rooms-check/ROOM01.txt"
+  say "sample: the room holds the edited string"
 
   say "sample: extracting the text section of MESSAGE.BIN described by MESSAGE.res"
   cp samples/MESSAGE.BIN "$out/MESSAGE.BIN"
@@ -144,8 +161,8 @@ run_text_samples() {
   sed -i "1s|.*|#Use Table: $ROOT/samples/message-encode.tbl\r|; s/^Farewell\./Good_bye./" "$out/text/MESSAGE.txt"
   "$cli" -q -f log -o "$out/text-inserted" "$out/text/result.log"
   "$cli" -q -f res -o "$out/text-check" "$out/MESSAGE.res"
-  grep -q "^Good_bye\." "$out/text-check/MESSAGE.txt" &&
-    say "sample: the game file holds the edited section"
+  holds "^Good_bye\." "$out/text-check/MESSAGE.txt"
+  say "sample: the game file holds the edited section"
 }
 
 run_fuzz() {
@@ -196,6 +213,9 @@ case "$command" in
   test)
     install_missing "${PACKAGES[@]}"
     run_tests
+    say "sample round trip (build/tessary-cli)"
+    run_samples
+    exit "$TESTS_STATUS"
     ;;
   bench)
     install_missing "${PACKAGES[@]}"
