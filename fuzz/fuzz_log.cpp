@@ -1,4 +1,4 @@
-// Fuzz target: the result-log reader (line splitting, directives, TIM targets).
+// Fuzz target: the result-log reader (line splitting, directives, target lines).
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -20,6 +20,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (const auto target = tessary::ParseTimTarget(line)) {
       if (target->path.size() > line.size()) std::abort();
     }
+    // The target readers of the insertion handlers cut by position.
+    if (tessary::BitmapTargetPath(line).size() + tessary::TextTargetPath(line).size() +
+            tessary::TimTargetPath(line).size() >
+        3 * line.size())
+      std::abort();
+    const auto entry = tessary::ValueAfter(line, tessary::logline::kArchiveTarget);
+    if (entry && entry->size() >= line.size()) std::abort();
   }
   if (total > size) std::abort();
   return 0;
