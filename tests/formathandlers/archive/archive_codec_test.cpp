@@ -23,17 +23,28 @@ XorTable TableOf(std::uint32_t value) {
 }
 
 TEST(XorStreamTest, GeneratorDrawsFromSeedsZeroAndOne) {
-  std::uint32_t state = 0;
-  const std::uint32_t states[] = {0x8000000B, 0x02CDFD62, 0x27892DB5,
-                                  0x0C284F74, 0xA2EB54CF, 0xE80CDAB6};
-  for (std::uint32_t expected : states) {
-    NextRandom(state);
-    EXPECT_EQ(state, expected);
+  // From seed 0 the draws are 0x8000000B, 0x02CDFD62, 0x27892DB5, 0x0C284F74,
+  // 0xA2EB54CF, 0xE80CDAB6; with runs of 0 a chunk of n bytes ends after
+  // 2n + 2 of them.
+  const std::uint32_t states[] = {0x02CDFD62, 0x0C284F74, 0xE80CDAB6};
+  for (std::size_t n = 0; n < 3; ++n) {
+    Bytes buffer(n, 0);
+    std::uint32_t state = 0;
+    XorChunk(buffer, state, TableOf(0));
+    EXPECT_EQ(state, states[n]) << n;
   }
-  state = 1;
-  EXPECT_EQ(NextRandom(state), 0xDD58);
-  EXPECT_EQ(NextRunIndex(state), 8u);   // 0x86 = 134, 134 mod 63
-  EXPECT_EQ(NextRunIndex(state), 55u);  // 0x76 = 118, 118 mod 63
+  // From seed 1: key 0xDD (0xDD58 in the upper 16 bits), run 0x86 = 134,
+  // 134 mod 63 = 8, then run 0x76 = 118, 118 mod 63 = 55, key 0x82. Run i
+  // covers i + 1 bytes, so the key bytes show both run indices.
+  Bytes runs;
+  for (std::uint32_t i = 0; i < kXorTableValues; ++i) testing::PutU32(runs, i);
+  Bytes buffer(9 + 56, 0);
+  std::uint32_t state = 1;
+  XorChunk(buffer, state, XorTable::FromBytes(runs, "t"));
+  Bytes expected(9, 0xDD);
+  expected.resize(9 + 56, 0x82);
+  EXPECT_EQ(buffer, expected);
+  EXPECT_EQ(state, 0x5AA054FFu);  // six draws
 }
 
 TEST(XorStreamTest, DrawOrderIsKeyRunThenRunKey) {

@@ -1,9 +1,9 @@
-// Result-log line forms, the reader's first-word rule and the generator.
+// Result-log line forms, the reader's first-word rule, target lines and the
+// generator.
 #include <gtest/gtest.h>
 
 #include "batch/random_generator.h"
 #include "batch/result_log.h"
-#include "main/format_registry.h"
 
 namespace tessary {
 namespace {
@@ -32,39 +32,6 @@ TEST(ResultLogTest, ReaderTakesTheFirstWordCaseSensitively) {
   EXPECT_EQ(ReadLogLine("#Source: " + longPath).value, longPath);
 }
 
-TEST(ResultLogTest, KeysMatchExactlyAndEmptyKeysNever) {
-  EXPECT_EQ(FormatIndexOfKey("GRM"), Format::Grm);
-  EXPECT_EQ(FormatIndexOfKey("STIM"), Format::Stim);
-  EXPECT_EQ(FormatIndexOfKey("RDT"), Format::Rdt);
-  EXPECT_EQ(FormatIndexOfKey("stim"), Format::None);
-  EXPECT_EQ(FormatIndexOfKey(""), Format::None);
-  EXPECT_EQ(FormatIndexOfChoice(FileType::ProjectList), Format::ProjectList);
-  EXPECT_EQ(FormatKeyOfChoice(FileType::Log), "");
-}
-
-// The registry in dialog order: keys, indices, code-table needs and which
-// keys have an insertion handler, as logs written by earlier batches expect.
-TEST(FormatRegistryTest, RowsFollowTheOpenDialogsOrder) {
-  std::string keys, inserting, tables;
-  std::vector<int> indices;
-  for (const FormatRow& row : FormatRegistry()) {
-    keys += std::string(row.key) + ",";
-    indices.push_back(static_cast<int>(row.index));
-    if (row.insert != nullptr) inserting += std::string(row.key) + ",";
-    if (row.needsCodeTable) tables += std::string(row.cliKey) + ",";
-    EXPECT_EQ(RowOfIndex(row.index), &row);
-  }
-  EXPECT_EQ(keys, "GRM,TIM,STIM,RES,,,ARD,RDT,");
-  EXPECT_EQ(indices, (std::vector<int>{2, 6, 7, 3, 8, 1, 4, 5}));
-  EXPECT_EQ(inserting, "GRM,TIM,STIM,RES,RDT,");
-  EXPECT_EQ(tables, "ard,rdt,");
-  EXPECT_EQ(ChoiceOfCliKey("STIM"), FileType::Stim);
-  EXPECT_EQ(ChoiceOfCliKey("lst"), FileType::ProjectList);
-  EXPECT_EQ(ChoiceOfCliKey("bogus"), FileType::None);
-  EXPECT_EQ(RowOfIndex(Format::None), nullptr);
-  EXPECT_EQ(RowOfChoice(FileType::None), nullptr);
-}
-
 TEST(ResultLogTest, TimTargetsParseByPosition) {
   const auto target = ParseTimTarget("#Target TIM: 0001a2C0:00008214 C:\\out\\F_0.tim");
   ASSERT_TRUE(target);
@@ -75,6 +42,13 @@ TEST(ResultLogTest, TimTargetsParseByPosition) {
   EXPECT_FALSE(ParseTimTarget("#Target TIM: 00000001"));
   EXPECT_FALSE(ParseTimTarget("#Target TIM: 100000000:1 p"));  // does not fit 32 bits
   EXPECT_EQ(ParseTimTarget("#Target TIM: 1:2")->path, "");
+  // The insertion handlers' readers cut by position; only archive entries
+  // need their exact prefix.
+  EXPECT_EQ(TimTargetPath("#Target TIM: zzzzzzzz:00000001 C:\\p.tim"), "C:\\p.tim");
+  EXPECT_EQ(TextTargetPath("#TARGET: t.txt"), "t.txt");
+  EXPECT_EQ(BitmapTargetPath("#Target BMP:"), "");
+  EXPECT_EQ(ValueAfter("#Target : a", logline::kArchiveTarget), "a");
+  EXPECT_FALSE(ValueAfter("#Target: a", logline::kArchiveTarget));
 }
 
 TEST(RandomGeneratorTest, FollowsTheLinearCongruentialSequence) {
@@ -89,22 +63,6 @@ TEST(RandomGeneratorTest, FollowsTheLinearCongruentialSequence) {
   EXPECT_EQ(random.Next(), 0);    // state 1
   EXPECT_EQ(random.Next(), 346);  // state 22695478
   EXPECT_EQ(random.Next(), 130);
-}
-
-}  // namespace
-}  // namespace tessary
-
-#include "main/rtf_writer.h"
-
-namespace tessary {
-namespace {
-
-TEST(RtfWriterTest, OneParagraphPerLineWithEscapes) {
-  const std::string rtf = ResultsToRtf({"a\\b {c}", "caf\xE9 extracted."});
-  EXPECT_EQ(rtf.rfind("{\\rtf1\\ansi", 0), 0u);
-  EXPECT_NE(rtf.find("a\\\\b \\{c\\}\\par\r\n"), std::string::npos);
-  EXPECT_NE(rtf.find("caf\\'e9 extracted.\\par\r\n"), std::string::npos);
-  EXPECT_EQ(rtf.substr(rtf.size() - 3), "}\r\n");
 }
 
 }  // namespace
