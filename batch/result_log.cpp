@@ -13,9 +13,8 @@ namespace {
 // shift every later target onto its neighbour, so it is refused.
 void CheckLoggable(std::string_view path) {
   if (path.find_first_of("\r\n") != std::string_view::npos)
-    throw FormatError(std::string(path) +
-                      ": a path with a line break cannot be written to the "
-                      "result log");
+    ThrowFormatError(std::string(path),
+                     "a path with a line break cannot be written to the result log");
 }
 
 std::string Join(std::string_view prefix, std::string_view value) {
@@ -54,7 +53,7 @@ std::optional<std::uint32_t> ScanHex(std::string_view text, std::size_t& pos) {
 }  // namespace
 
 std::string LogLineLabel(std::string_view logName, std::size_t index) {
-  return std::string(logName) + ", line " + std::to_string(index + 1) + ": ";
+  return LineLabel(std::string(logName), index) + ": ";
 }
 
 std::string FormatLine(std::string_view key) {

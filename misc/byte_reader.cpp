@@ -6,9 +6,9 @@ namespace tessary {
 
 const std::uint8_t* ByteReader::At(std::uint64_t offset, std::uint64_t length) const {
   if (!Has(offset, length)) {
-    throw FormatError(name_ + ": " + std::to_string(length) + " bytes at offset " +
-                      std::to_string(offset) + " lie past the end of the data (" +
-                      std::to_string(bytes_.size()) + " bytes)");
+    ThrowFormatError(name_, std::to_string(length) + " bytes at offset " + std::to_string(offset) +
+                                " lie past the end of the data (" + std::to_string(bytes_.size()) +
+                                " bytes)");
   }
   return bytes_.data() + offset;
 }

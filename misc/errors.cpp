@@ -22,6 +22,14 @@ void ThrowListIndexError(std::int64_t index) {
   throw FileError("List index out of bounds (" + std::to_string(index) + ")");
 }
 
+void ThrowFormatError(const std::string& where, const std::string& what) {
+  throw FormatError(where + ": " + what);
+}
+
+std::string LineLabel(const std::string& name, std::size_t index) {
+  return name + ", line " + std::to_string(index + 1);
+}
+
 std::string WithFullStop(const std::string& text) {
   if (!text.empty() && text.back() == '.') return text;
   return text + ".";

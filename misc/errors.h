@@ -7,9 +7,11 @@
 // message that names the file (and the entry or line where that helps).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace tessary {
 
@@ -28,6 +30,22 @@ class FormatError final : public std::runtime_error {
 [[noreturn]] void ThrowStreamReadError(const std::string& path);
 [[noreturn]] void ThrowStreamWriteError(const std::string& path);
 [[noreturn]] void ThrowListIndexError(std::int64_t index);
+
+// "WHERE: WHAT" as a FormatError.
+[[noreturn]] void ThrowFormatError(const std::string& where, const std::string& what);
+// "NAME, line N" for the 0-based line index (N = index + 1).
+std::string LineLabel(const std::string& name, std::size_t index);
+
+// Runs `work` and returns what it returns; a FormatError it raises leaves as
+// "WHERE: its text".
+template <typename Work>
+decltype(auto) WithContext(const std::string& where, Work&& work) {
+  try {
+    return std::forward<Work>(work)();
+  } catch (const FormatError& error) {
+    ThrowFormatError(where, error.what());
+  }
+}
 
 // The text as the error box shows it: a full stop is added when it has none.
 std::string WithFullStop(const std::string& text);

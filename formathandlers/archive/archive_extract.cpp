@@ -52,16 +52,13 @@ std::string FinalComponent(const std::string& name) {
 // Entry names are used as file names; one that climbs out of the output
 // directory is refused rather than written outside it.
 bool LeavesOutputDirectory(const std::string& name) {
-  std::size_t start = 0;
-  while (start <= name.size()) {
+  for (std::size_t start = 0;;) {
     const auto end = name.find_first_of("/\\:", start);
-    const auto part =
-        name.substr(start, end == std::string::npos ? std::string::npos : end - start);
-    if (part == "..") return true;
-    if (end == std::string::npos) break;
+    // For the last part, npos - start reaches past the end: the rest is compared.
+    if (name.compare(start, end - start, "..") == 0) return true;
+    if (end == std::string::npos) return false;
     start = end + 1;
   }
-  return false;
 }
 
 struct ArchiveRun {
@@ -139,8 +136,8 @@ std::vector<DataBlock> ReadAllBlocks(const ArchiveRun& run,
   blocks.reserve(records.size());
   for (std::size_t e = 0; e < records.size(); ++e) {
     if (LeavesOutputDirectory(records[e].name))
-      throw FormatError(EntryLabel(run.archiveName, e, records[e].name) +
-                        ": name leaves the output directory");
+      ThrowFormatError(EntryLabel(run.archiveName, e, records[e].name),
+                       "name leaves the output directory");
     blocks.push_back(ReadDataBlock(run.bytes, records[e], run.archiveName, e));
   }
   return blocks;
@@ -162,12 +159,10 @@ std::span<const std::uint8_t> EntryContent(ArchiveRun& run, const EntryRecord& r
   if (!run.dictionary)
     run.dictionary =
         LoadDictionary(LocateTable(kDecodeTableName, run.ctx.OutputDirectory, {run.directory}));
-  try {
+  WithContext(EntryLabel(run.archiveName, e, record.name), [&] {
     DecompressWithDictionary(run.stored, run.unpacked, block.unpackedSize, block.chunkSizes,
                              *run.dictionary, [&ctx] { ctx.Status.PumpEvents(); });
-  } catch (const FormatError& error) {
-    throw FormatError(EntryLabel(run.archiveName, e, record.name) + ": " + error.what());
-  }
+  });
   return run.unpacked;
 }
 

@@ -9,14 +9,6 @@
 
 namespace tessary {
 
-namespace {
-
-[[noreturn]] void Damaged(const std::string& where, const std::string& what) {
-  throw FormatError(where + ": " + what);
-}
-
-}  // namespace
-
 std::string EntryLabel(const std::string& archiveName, std::size_t entry, const std::string& name) {
   std::string label = archiveName + ": entry " + std::to_string(entry);
   if (!name.empty()) label += " (" + name + ")";
@@ -26,28 +18,32 @@ std::string EntryLabel(const std::string& archiveName, std::size_t entry, const 
 std::vector<EntryRecord> ReadEntryRecords(std::span<const std::uint8_t> bytes,
                                           const std::string& archiveName) {
   if (!FitsIn(bytes.size(), grm::kCountOffset, 4))
-    Damaged(archiveName, "too short to hold the entry count");
+    ThrowFormatError(archiveName, "too short to hold the entry count");
   const std::uint32_t count = LoadU32(bytes.data() + grm::kCountOffset);
   // Every record takes at least 9 bytes: refuse counts the file cannot hold
   // before reserving anything for them.
   if (count > (bytes.size() - grm::kTableOffset) / (grm::kRecordFixedSize + 1))
-    Damaged(archiveName, "entry count " + std::to_string(count) + " does not fit in the file");
+    ThrowFormatError(archiveName,
+                     "entry count " + std::to_string(count) + " does not fit in the file");
   std::vector<EntryRecord> records;
   records.reserve(count);
   std::uint64_t at = grm::kTableOffset;
   for (std::uint32_t e = 0; e < count; ++e) {
     if (!FitsIn(bytes.size(), at, grm::kRecordFixedSize + 1))
-      Damaged(EntryLabel(archiveName, e, ""), "record lies past the end of the entry table");
+      ThrowFormatError(EntryLabel(archiveName, e, ""),
+                       "record lies past the end of the entry table");
     EntryRecord record;
     record.recordOffset = at;
-    record.dataOffset = LoadU32(bytes.data() + at);
-    record.storedSize = LoadU32(bytes.data() + at + 4);
+    record.dataOffset = LoadU32(bytes.data() + at + grm::kDataOffsetAt);
+    record.storedSize = LoadU32(bytes.data() + at + grm::kStoredSizeAt);
     const std::uint8_t* name = bytes.data() + at + grm::kRecordFixedSize;
     const std::size_t room = static_cast<std::size_t>(
         std::min<std::uint64_t>(grm::kMaxNameBytes, bytes.size() - at - grm::kRecordFixedSize));
     const void* end = std::memchr(name, 0, room);
     if (end == nullptr)
-      Damaged(EntryLabel(archiveName, e, ""), "name has no zero byte within 100 bytes");
+      ThrowFormatError(
+          EntryLabel(archiveName, e, ""),
+          "name has no zero byte within " + std::to_string(grm::kMaxNameBytes) + " bytes");
     record.name.assign(reinterpret_cast<const char*>(name),
                        static_cast<const std::uint8_t*>(end) - name);
     at = record.NextRecord();
@@ -61,14 +57,14 @@ DataBlock ReadDataBlock(std::span<const std::uint8_t> bytes, const EntryRecord& 
   const std::string where = EntryLabel(archiveName, entry, record.name);
   const std::uint64_t start = static_cast<std::uint64_t>(record.dataOffset) * grm::kOffsetUnit;
   if (!FitsIn(bytes.size(), start, grm::kDataHeaderSize))
-    Damaged(where, "data block starts past the end of the file");
+    ThrowFormatError(where, "data block starts past the end of the file");
   DataBlock block;
-  block.chunkCount = LoadU16(bytes.data() + start + 2);
-  block.unpackedSize = LoadU32(bytes.data() + start + 4);
+  block.chunkCount = LoadU16(bytes.data() + start + grm::kChunkCountAt);
+  block.unpackedSize = LoadU32(bytes.data() + start + grm::kUnpackedSizeAt);
   const std::uint64_t arrays = start + grm::kDataHeaderSize;
   const std::uint64_t n = block.chunkCount;
   if (!FitsIn(bytes.size(), arrays, 8 * n))
-    Damaged(where, "chunk arrays end past the end of the file");
+    ThrowFormatError(where, "chunk arrays end past the end of the file");
   block.seeds.resize(n);
   block.chunkSizes.resize(n);
   for (std::uint64_t c = 0; c < n; ++c) {
@@ -78,16 +74,11 @@ DataBlock ReadDataBlock(std::span<const std::uint8_t> bytes, const EntryRecord& 
   }
   block.chunkBytesOffset = arrays + 8 * n;
   if (!FitsIn(bytes.size(), block.chunkBytesOffset, block.chunkBytesLength))
-    Damaged(where, "data block ends past the end of the file");
+    ThrowFormatError(where, "data block ends past the end of the file");
   // A compressed entry's size must be one its chunks can produce: refused here,
   // before anything is allocated for it.
-  if (block.unpackedSize > record.storedSize) {
-    try {
-      CheckUnpackable(block.unpackedSize, block.chunkSizes);
-    } catch (const FormatError& error) {
-      Damaged(where, error.what());
-    }
-  }
+  if (block.unpackedSize > record.storedSize)
+    WithContext(where, [&] { CheckUnpackable(block.unpackedSize, block.chunkSizes); });
   return block;
 }
 

@@ -13,9 +13,16 @@ namespace tessary {
 namespace grm {
 inline constexpr std::uint64_t kCountOffset = 4096;
 inline constexpr std::uint64_t kTableOffset = 4100;
-inline constexpr std::uint64_t kRecordFixedSize = 8;  // data offset + stored size
+inline constexpr std::uint64_t kDataOffsetAt = 0;     // in a record: u32
+inline constexpr std::uint64_t kStoredSizeAt = 4;     // in a record: u32
+inline constexpr std::uint64_t kRecordFixedSize = 8;  // the zero-ended name follows
 inline constexpr std::size_t kMaxNameBytes = 100;     // name and its zero byte
-inline constexpr std::uint64_t kDataHeaderSize = 16;  // header length, n, unpacked size, marker
+inline constexpr std::uint64_t kHeaderLengthAt = 0;   // in a data block: u16
+inline constexpr std::uint64_t kChunkCountAt = 2;     // in a data block: u16
+inline constexpr std::uint64_t kUnpackedSizeAt = 4;   // in a data block: u32
+inline constexpr std::uint64_t kMarkerAt = 8;         // in a data block: 8 bytes
+inline constexpr std::uint64_t kMarkerSize = 8;
+inline constexpr std::uint64_t kDataHeaderSize = kMarkerAt + kMarkerSize;  // seeds, sizes follow
 inline constexpr std::uint64_t kOffsetUnit = 8;
 inline constexpr std::uint32_t kChunkSize = 32768;
 inline constexpr std::uint64_t kBlockAlignment = 2048;

@@ -29,7 +29,6 @@ XorTable LoadRepackTable(const ProcessContext& ctx) {
       LocateTable(kXorTableName, ctx.OutputDirectory, {logDirectory, ParentOf(ctx.SourcePath)}));
 }
 
-constexpr std::string_view kArchiveTarget = "#Target : ";
 // Offsets are stored in units of 8 in 32 bits.
 constexpr std::uint64_t kMaxDataOffset = std::uint64_t{0xFFFFFFFF} * grm::kOffsetUnit;
 
@@ -54,11 +53,10 @@ std::uint64_t PaddedToBlock(std::uint64_t length) {
 ByteBuffer ReadTableArea(FileStream& source, const std::string& sourceName) {
   source.Seek(grm::kTableOffset);
   std::uint8_t word[4];
-  if (source.ReadSome(word) != 4)
-    throw FormatError(sourceName + ": too short to hold an entry table");
+  if (source.ReadSome(word) != 4) ThrowFormatError(sourceName, "too short to hold an entry table");
   const std::uint64_t length = static_cast<std::uint64_t>(LoadU32(word)) * grm::kOffsetUnit;
   if (length < grm::kTableOffset || length > source.Size())
-    throw FormatError(sourceName + ": the first data block lies outside the file");
+    ThrowFormatError(sourceName, "the first data block lies outside the file");
   ByteBuffer area(static_cast<std::size_t>(length));
   source.Seek(0);
   source.ReadExact(area);
@@ -69,16 +67,17 @@ ByteBuffer ReadTableArea(FileStream& source, const std::string& sourceName) {
 // entry file's path. An entry file that exists is sized from its handle.
 RepackEntry PlanEntry(ProcessContext& ctx, const EntryRecord& record, std::size_t line,
                       const std::string& label) {
-  const std::string& text = ctx.TakeLogLine(line);
-  if (text.rfind(kArchiveTarget, 0) != 0)
-    throw FormatError(label + " needs its line \"" + std::string(kArchiveTarget) + "PATH\" here");
-  RepackEntry entry{record, text.substr(kArchiveTarget.size())};
+  auto filePath = ValueAfter(ctx.TakeLogLine(line), logline::kArchiveTarget);
+  if (!filePath)
+    throw FormatError(label + " needs its line \"" + std::string(logline::kArchiveTarget) +
+                      "PATH\" here");
+  RepackEntry entry{record, std::move(*filePath)};
   entry.rebuild = !entry.filePath.empty() && FileExists(entry.filePath);
   if (!entry.rebuild) return entry;
   entry.fileSize = FileStream::OpenRead(entry.filePath).Size();
   if (entry.fileSize >= kMaxEntryFileSize)
-    throw FormatError(entry.filePath +
-                      ": entry files of 268337152 bytes or more do not fit an archive");
+    ThrowFormatError(entry.filePath, "entry files of " + std::to_string(kMaxEntryFileSize) +
+                                         " bytes or more do not fit an archive");
   return entry;
 }
 
@@ -102,10 +101,11 @@ std::vector<RepackEntry> PlanEntries(ProcessContext& ctx, const ByteBuffer& area
     if (!entry.rebuild &&
         !FitsIn(sourceSize, static_cast<std::uint64_t>(entry.record.dataOffset) * grm::kOffsetUnit,
                 entry.record.storedSize))
-      throw FormatError(label + ": data block lies outside the file");
+      ThrowFormatError(label, "data block lies outside the file");
     if (length > kMaxDataOffset)
-      throw FormatError(label + ": the rebuilt archive would place it at byte " +
-                        std::to_string(length) + ", past what its 32-bit offset can reach");
+      ThrowFormatError(label, "the rebuilt archive would place it at byte " +
+                                  std::to_string(length) +
+                                  ", past what its 32-bit offset can reach");
     length = PaddedToBlock(length +
                            (entry.rebuild ? RebuiltSize(entry.fileSize) : entry.record.storedSize));
     plan.push_back(std::move(entry));
@@ -151,17 +151,17 @@ std::uint32_t RebuiltBlock(ProcessContext& ctx, const XorTable& table, const Rep
                            ByteBuffer& block) {
   FileStream file = FileStream::OpenRead(entry.filePath);
   if (file.Size() != entry.fileSize)
-    throw FormatError(entry.filePath + ": changed while the archive was being rebuilt");
+    ThrowFormatError(entry.filePath, "changed while the archive was being rebuilt");
   const auto size = static_cast<std::uint32_t>(entry.fileSize);
   const std::uint32_t n = size / grm::kChunkSize + 1;
   const std::uint32_t headerLength = static_cast<std::uint32_t>(grm::kDataHeaderSize) + 8 * n;
   block.assign(headerLength + static_cast<std::size_t>(size), 0);
   file.ReadExact({block.data() + headerLength, size});
-  StoreU16(block.data(), static_cast<std::uint16_t>(headerLength));
-  StoreU16(block.data() + 2, static_cast<std::uint16_t>(n));
-  StoreU32(block.data() + 4, size);
-  const char marker[8] = {'N', 'o', 't', 'C', 'o', 'm', 'p', 0};
-  for (int i = 0; i < 8; ++i) block[8 + i] = static_cast<std::uint8_t>(marker[i] ^ (size % 20));
+  StoreU16(block.data() + grm::kHeaderLengthAt, static_cast<std::uint16_t>(headerLength));
+  StoreU16(block.data() + grm::kChunkCountAt, static_cast<std::uint16_t>(n));
+  StoreU32(block.data() + grm::kUnpackedSizeAt, size);
+  for (std::size_t i = 0; i < grm::kMarkerSize; ++i)  // "NotComp" and its zero byte
+    block[grm::kMarkerAt + i] = static_cast<std::uint8_t>("NotComp"[i] ^ (size % 20));
   for (std::uint32_t c = 0; c < n; ++c) {
     std::uint32_t seed = RandomSeed(ctx.Random);
     StoreU32(block.data() + grm::kDataHeaderSize + 4 * c, seed);
@@ -203,7 +203,7 @@ std::size_t RepackArchive(ProcessContext& ctx, const std::string& path, std::siz
   for (std::size_t e = 0; e < plan.size(); ++e) {
     const RepackEntry& entry = plan[e];
     ctx.TakeLogLine(index + e);
-    const std::uint64_t newOffset = out.Length() / grm::kOffsetUnit;
+    const auto newOffset = static_cast<std::uint32_t>(out.Length() / grm::kOffsetUnit);
     std::uint32_t storedSize = entry.record.storedSize;
     if (entry.rebuild) {
       ctx.Status.SetCurrentMessage("Xoring " + entry.record.name + " from " + sourceName + " ...");
@@ -213,8 +213,8 @@ std::size_t RepackArchive(ProcessContext& ctx, const std::string& path, std::siz
       CarriedBlock(source, entry.record, block);
     }
     out.AppendBlock(block);
-    StoreU32(area.data() + entry.record.recordOffset, static_cast<std::uint32_t>(newOffset));
-    StoreU32(area.data() + entry.record.recordOffset + 4, storedSize);
+    StoreU32(area.data() + entry.record.recordOffset + grm::kDataOffsetAt, newOffset);
+    StoreU32(area.data() + entry.record.recordOffset + grm::kStoredSizeAt, storedSize);
     ctx.Status.AppendResult(entry.record.name + " repacked.");
     ctx.Status.SetBarPosition(Bar::Progress, static_cast<int>(e * 100 / plan.size()));
     ctx.Status.PumpEvents();

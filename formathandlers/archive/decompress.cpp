@@ -73,12 +73,8 @@ struct MatchMasks {
 constexpr MatchMasks MakeMatchMasks() {
   MatchMasks masks{};
   for (std::size_t n = 0; n <= kMaxMatch; ++n) {
-    for (std::size_t b = 0; b < 16 && b < n; ++b) {
-      if (b < 8)
-        masks.low[n] |= std::uint64_t{0xFF} << (8 * b);
-      else
-        masks.high[n] |= std::uint64_t{0xFF} << (8 * (b - 8));
-    }
+    for (std::size_t b = 0; b < 16 && b < n; ++b)
+      (b < 8 ? masks.low[n] : masks.high[n]) |= std::uint64_t{0xFF} << (8 * (b % 8));
   }
   return masks;
 }
@@ -256,8 +252,8 @@ void CheckUnpackable(std::uint32_t unpackedSize, std::span<const std::uint32_t> 
 ByteBuffer LoadDictionary(const std::string& path) {
   ByteBuffer dictionary = LoadBytes(path);
   if (dictionary.size() < kWindowSize)
-    throw FormatError(path + ": a decode table needs 4096 bytes, this file holds " +
-                      std::to_string(dictionary.size()));
+    ThrowFormatError(path, "a decode table needs " + std::to_string(kWindowSize) +
+                               " bytes, this file holds " + std::to_string(dictionary.size()));
   return dictionary;
 }
 
@@ -267,8 +263,8 @@ void DecompressWithDictionary(std::span<const std::uint8_t> source, ByteBuffer& 
                               const std::function<void()>& pump) {
   CheckUnpackable(unpackedSize, chunkSizes);
   if (dictionary.size() < kWindowSize)
-    throw FormatError("the decode table holds " + std::to_string(dictionary.size()) +
-                      " bytes; 4096 are needed");
+    throw FormatError("the decode table holds " + std::to_string(dictionary.size()) + " bytes; " +
+                      std::to_string(kWindowSize) + " are needed");
   const ChunkPlan plan(source, unpackedSize, chunkSizes, dictionary);
   destination.resize(static_cast<std::size_t>(unpackedSize) + kOutputSlack);
   const std::size_t workers = WorkersFor(plan.chunks);

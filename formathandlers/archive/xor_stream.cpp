@@ -110,7 +110,7 @@ void XorWords(const std::uint8_t* source, const std::uint8_t* key, std::uint8_t*
 XorTable XorTable::FromBytes(std::span<const std::uint8_t> bytes, const std::string& name) {
   if (bytes.size() < kXorTableValues * 4) {
     throw FormatError(name + " holds " + std::to_string(bytes.size()) +
-                      " bytes; a XOR table needs at least 252");
+                      " bytes; a XOR table needs at least " + std::to_string(kXorTableValues * 4));
   }
   XorTable table;
   for (std::size_t i = 0; i < kXorTableValues; ++i) table.runs_[i] = LoadU32(bytes.data() + 4 * i);

@@ -35,15 +35,6 @@ class XorTable final {
   std::array<std::uint64_t, 256> lengths_{};
 };
 
-inline std::uint16_t NextRandom(std::uint32_t& state) {
-  state = state * 0x5D588B65u + 0x8000000Bu;
-  return static_cast<std::uint16_t>(state >> 16);
-}
-
-inline std::uint32_t NextRunIndex(std::uint32_t& state) {
-  return static_cast<std::uint32_t>(NextRandom(state) >> 8) % kXorTableValues;
-}
-
 // Scrambles (or unscrambles) `buffer` in place with the key stream of the
 // generator `state`, which is advanced.
 void XorChunk(std::span<std::uint8_t> buffer, std::uint32_t& state, const XorTable& table);

@@ -23,10 +23,6 @@ struct BmpHeader {
   std::uint64_t paletteEntrySize = 4;
 };
 
-[[noreturn]] void Refuse(const std::string& name, const std::string& what) {
-  throw FormatError(name + ": " + what);
-}
-
 bool KnownHeaderSize(std::uint32_t size) {
   return size == 12 || size == 40 || size == 52 || size == 56 || size == 108 || size == 124;
 }
@@ -43,8 +39,8 @@ void ReadInfoHeader(const ByteReader& r, BmpHeader& h, const std::string& name) 
   const std::uint64_t at = bmp::kFileHeaderSize;
   const auto width = static_cast<std::int32_t>(r.U32(at + 4));
   const auto height = static_cast<std::int32_t>(r.U32(at + 8));
-  if (width < 0) Refuse(name, "the width is negative");
-  if (height == INT32_MIN) Refuse(name, "the height is out of range");
+  if (width < 0) ThrowFormatError(name, "the width is negative");
+  if (height == INT32_MIN) ThrowFormatError(name, "the height is out of range");
   h.width = static_cast<std::uint32_t>(width);
   h.topDown = height < 0;
   h.height = static_cast<std::uint32_t>(height < 0 ? -height : height);
@@ -68,21 +64,22 @@ void CheckCombination(const BmpHeader& h, const std::string& name) {
       ((h.compression == bmp::kBitFields || h.compression == bmp::kAlphaBitFields) &&
        (h.bitCount == 16 || h.bitCount == 32));
   if (!ok)
-    Refuse(name, std::to_string(h.bitCount) + "-bit BMPs with compression " +
-                     std::to_string(h.compression) + " are not supported");
+    ThrowFormatError(name, std::to_string(h.bitCount) + "-bit BMPs with compression " +
+                               std::to_string(h.compression) + " are not supported");
 }
 
 BmpHeader ReadHeader(std::span<const std::uint8_t> file, const std::string& name) {
   const ByteReader r(file, name);
   if (file.size() < bmp::kFileHeaderSize + 4 || file[0] != 'B' || file[1] != 'M')
-    Refuse(name, "not a BMP file");
+    ThrowFormatError(name, "not a BMP file");
   BmpHeader h;
   h.pixelOffset = r.U32(10);
   h.headerSize = r.U32(bmp::kFileHeaderSize);
   if (!KnownHeaderSize(h.headerSize))
-    Refuse(name,
-           "BMP info headers of " + std::to_string(h.headerSize) + " bytes are not supported");
-  if (!r.Has(bmp::kFileHeaderSize, h.headerSize)) Refuse(name, "the BMP header is cut short");
+    ThrowFormatError(
+        name, "BMP info headers of " + std::to_string(h.headerSize) + " bytes are not supported");
+  if (!r.Has(bmp::kFileHeaderSize, h.headerSize))
+    ThrowFormatError(name, "the BMP header is cut short");
   h.paletteOffset = bmp::kFileHeaderSize + h.headerSize;
   if (h.headerSize == bmp::kCoreHeaderSize)
     ReadCoreHeader(r, h);
@@ -99,7 +96,7 @@ std::vector<PaletteEntry> ReadPalette(const ByteReader& r, const BmpHeader& h,
   const std::uint32_t most = 1u << h.bitCount;
   const std::uint32_t count = h.colours == 0 || h.colours > most ? most : h.colours;
   if (!r.Has(h.paletteOffset, std::uint64_t{count} * h.paletteEntrySize))
-    Refuse(name, "the colour table ends past the end of the file");
+    ThrowFormatError(name, "the colour table ends past the end of the file");
   std::vector<PaletteEntry> palette(count);
   for (std::uint32_t i = 0; i < count; ++i) {
     const std::uint64_t at = h.paletteOffset + std::uint64_t{i} * h.paletteEntrySize;
@@ -124,7 +121,8 @@ Channel ChannelOf(std::uint32_t mask, const std::string& name) {
   if (mask == 0) return {};
   const auto shift = static_cast<unsigned>(std::countr_zero(mask));
   const std::uint32_t bits = mask >> shift;
-  if ((bits & (bits + 1)) != 0) Refuse(name, "a colour mask of the BMP is not contiguous");
+  if ((bits & (bits + 1)) != 0)
+    ThrowFormatError(name, "a colour mask of the BMP is not contiguous");
   return {shift, static_cast<unsigned>(std::popcount(bits))};
 }
 
@@ -167,7 +165,7 @@ void DecodeUncompressed(std::span<const std::uint8_t> file, const BmpHeader& h, 
   const std::uint64_t used = (std::uint64_t{h.width} * h.bitCount + 7) / 8;
   const std::uint64_t stride = (std::uint64_t{h.width} * h.bitCount + 31) / 32 * 4;
   if (h.height > 0 && !FitsIn(file.size(), h.pixelOffset, stride * (h.height - 1) + used))
-    Refuse(name, "the pixel rows end past the end of the file");
+    ThrowFormatError(name, "the pixel rows end past the end of the file");
   std::array<Channel, 3> channels{};
   for (std::size_t i = 0; i < 3; ++i) channels[i] = ChannelOf(h.masks[i], name);
   for (std::uint32_t r = 0; r < h.height; ++r) {
@@ -185,7 +183,8 @@ void DecodeUncompressed(std::span<const std::uint8_t> file, const BmpHeader& h, 
 // stream never reaches keep index 0.
 void DecodeRle(std::span<const std::uint8_t> file, const BmpHeader& h, Bitmap& bitmap,
                const std::string& name) {
-  if (h.pixelOffset > file.size()) Refuse(name, "the pixel data starts past the end of the file");
+  if (h.pixelOffset > file.size())
+    ThrowFormatError(name, "the pixel data starts past the end of the file");
   const bool four = h.compression == bmp::kRle4;
   std::uint64_t at = h.pixelOffset, x = 0, row = 0;
   const auto put = [&](std::uint8_t index) {
@@ -194,7 +193,7 @@ void DecodeRle(std::span<const std::uint8_t> file, const BmpHeader& h, Bitmap& b
     ++x;
   };
   while (row < h.height) {
-    if (!FitsIn(file.size(), at, 2)) Refuse(name, "the compressed pixel data ends early");
+    if (!FitsIn(file.size(), at, 2)) ThrowFormatError(name, "the compressed pixel data ends early");
     const std::uint8_t count = file[at], value = file[at + 1];
     at += 2;
     if (count > 0) {
@@ -206,13 +205,15 @@ void DecodeRle(std::span<const std::uint8_t> file, const BmpHeader& h, Bitmap& b
     } else if (value == 1) {
       break;
     } else if (value == 2) {
-      if (!FitsIn(file.size(), at, 2)) Refuse(name, "the compressed pixel data ends early");
+      if (!FitsIn(file.size(), at, 2))
+        ThrowFormatError(name, "the compressed pixel data ends early");
       x += file[at];
       row += file[at + 1];
       at += 2;
     } else {
       const std::uint64_t bytes = four ? (value + 1) / 2 : value;
-      if (!FitsIn(file.size(), at, bytes)) Refuse(name, "the compressed pixel data ends early");
+      if (!FitsIn(file.size(), at, bytes))
+        ThrowFormatError(name, "the compressed pixel data ends early");
       for (unsigned i = 0; i < value; ++i)
         put(four ? static_cast<std::uint8_t>(i % 2 == 0 ? file[at + i / 2] >> 4
                                                         : file[at + i / 2] & 0x0F)
@@ -234,8 +235,8 @@ Bitmap DecodeBmp(std::span<const std::uint8_t> file, const std::string& name,
   const BmpHeader h = ReadHeader(file, name);
   // An empty side counts as 1, so that rows of no pixels cannot be many.
   if (std::max<std::uint64_t>(h.width, 1) * std::max<std::uint64_t>(h.height, 1) > maxPixels)
-    Refuse(name, "a bitmap of " + std::to_string(h.width) + " x " + std::to_string(h.height) +
-                     " pixels is too large");
+    ThrowFormatError(name, "a bitmap of " + std::to_string(h.width) + " x " +
+                               std::to_string(h.height) + " pixels is too large");
   const bool indexed = h.bitCount <= 8;
   Bitmap bitmap(h.width, h.height, indexed ? PixelDepth::Indexed8 : PixelDepth::Direct24);
   if (indexed) bitmap.palette = ReadPalette(ByteReader(file, name), h, name);

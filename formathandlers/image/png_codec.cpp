@@ -17,10 +17,6 @@ namespace {
 constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 constexpr int kRunLengthStrategy = 3;  // zlib's Z_RLE
 
-[[noreturn]] void Refuse(const std::string& name, const std::string& what) {
-  throw FormatError(name + ": " + what);
-}
-
 #ifdef TESSARY_HAVE_PNG
 
 struct ContextDeleter {
@@ -29,12 +25,12 @@ struct ContextDeleter {
 using Context = std::unique_ptr<spng_ctx, ContextDeleter>;
 
 void Check(int status, const std::string& name) {
-  if (status != 0) Refuse(name, std::string("PNG: ") + spng_strerror(status));
+  if (status != 0) ThrowFormatError(name, std::string("PNG: ") + spng_strerror(status));
 }
 
 Context Decoder(std::span<const std::uint8_t> file, const std::string& name) {
   Context ctx(spng_ctx_new(0));
-  if (!ctx) Refuse(name, "PNG: out of memory");
+  if (!ctx) ThrowFormatError(name, "PNG: out of memory");
   Check(spng_set_png_buffer(ctx.get(), file.data(), file.size()), name);
   return ctx;
 }
@@ -143,9 +139,10 @@ bool PngSupported() {
 ByteBuffer EncodePng(const Bitmap& source, const std::string& name) {
   if (source.Depth() == PixelDepth::Direct15)
     return EncodePng(ConvertToDirect(source, PixelDepth::Direct24), name);
-  if (source.Width() == 0 || source.Height() == 0) Refuse(name, "a PNG cannot hold an empty image");
+  if (source.Width() == 0 || source.Height() == 0)
+    ThrowFormatError(name, "a PNG cannot hold an empty image");
   Context ctx(spng_ctx_new(SPNG_CTX_ENCODER));
-  if (!ctx) Refuse(name, "PNG: out of memory");
+  if (!ctx) ThrowFormatError(name, "PNG: out of memory");
   // The file grows in a buffer sized for it once, not by reallocation.
   ByteBuffer out;
   out.reserve(source.RowBytes() * source.Height() + source.Height() + 4096);
@@ -182,8 +179,8 @@ Bitmap DecodePng(std::span<const std::uint8_t> file, const std::string& name,
   const Context ctx = Decoder(file, name);
   const spng_ihdr ihdr = Header(ctx.get(), name);
   if (std::uint64_t{ihdr.width} * ihdr.height > maxPixels)
-    Refuse(name, "a bitmap of " + std::to_string(ihdr.width) + " x " + std::to_string(ihdr.height) +
-                     " pixels is too large");
+    ThrowFormatError(name, "a bitmap of " + std::to_string(ihdr.width) + " x " +
+                               std::to_string(ihdr.height) + " pixels is too large");
   if (ihdr.color_type == SPNG_COLOR_TYPE_INDEXED) return DecodeIndexed(ctx.get(), ihdr, name);
   return DecodeDirect(ctx.get(), ihdr, name);
 }
@@ -195,15 +192,15 @@ bool PngSupported() {
 }
 
 ByteBuffer EncodePng(const Bitmap&, const std::string& name) {
-  Refuse(name, "this build of Tessary has no PNG support");
+  ThrowFormatError(name, "this build of Tessary has no PNG support");
 }
 
 BmpSize ReadPngSize(std::span<const std::uint8_t>, const std::string& name) {
-  Refuse(name, "this build of Tessary has no PNG support");
+  ThrowFormatError(name, "this build of Tessary has no PNG support");
 }
 
 Bitmap DecodePng(std::span<const std::uint8_t>, const std::string& name, std::uint64_t) {
-  Refuse(name, "this build of Tessary has no PNG support");
+  ThrowFormatError(name, "this build of Tessary has no PNG support");
 }
 
 #endif

@@ -61,7 +61,7 @@ struct RoomBlock {
 
 RoomBlock ReadRoomBlock(FileStream& room, const std::string& name) {
   const std::uint64_t size = room.Size();
-  const auto refuse = [&](const std::string& what) { throw FormatError(name + ": " + what); };
+  const auto refuse = [&](const std::string& what) { ThrowFormatError(name, what); };
   if (size < room::kTextOffsetField + 4)
     refuse("the room file is too short to hold the text-block offset at 0x3C");
   std::uint8_t word[4];
@@ -93,7 +93,7 @@ std::vector<ByteBuffer> EncodeStrings(const RoomTextFile& text, CodeTableEntries
 // the end of the room file, strings that would start beyond a 16-bit pointer.
 void CheckPlan(const RoomBlock& block, const std::vector<ByteBuffer>& encoded, std::uint32_t budget,
                std::uint64_t roomSize, const std::string& textName) {
-  const auto refuse = [&](const std::string& what) { throw FormatError(textName + ": " + what); };
+  const auto refuse = [&](const std::string& what) { ThrowFormatError(textName, what); };
   if (encoded.size() > block.Entries())
     refuse(std::to_string(encoded.size()) + " strings, but the room's pointer table has " +
            std::to_string(block.Entries()) + " entries");

@@ -15,8 +15,8 @@ void LoadCodeTable(ByteBuffer& table, const std::string& path) {
   table.clear();
   ByteBuffer loaded = LoadBytes(path);
   if (loaded.size() < kCodeTableSize) {
-    throw FormatError(path + ": a code table needs 256 bytes, this file holds " +
-                      std::to_string(loaded.size()));
+    ThrowFormatError(path, "a code table needs " + std::to_string(kCodeTableSize) +
+                               " bytes, this file holds " + std::to_string(loaded.size()));
   }
   table = std::move(loaded);
 }

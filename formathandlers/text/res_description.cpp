@@ -74,7 +74,7 @@ class DescriptionReader final {
     return *flag != 0;
   }
   [[noreturn]] void Refuse(std::size_t index, const std::string& what) const {
-    throw FormatError(name_ + ", line " + std::to_string(index + 1) + ": " + what);
+    ThrowFormatError(LineLabel(name_, index), what);
   }
 
  private:
@@ -99,8 +99,9 @@ std::optional<std::pair<std::uint32_t, std::uint32_t>> ParseHexPair(std::string_
 
 ResDescription ParseResDescription(const std::vector<std::string>& lines, const std::string& name) {
   if (lines.size() < 2)
-    throw FormatError(name + ": a description names the game file on its first line and the " +
-                      "code table on its second");
+    ThrowFormatError(name,
+                     "a description names the game file on its first line and the code "
+                     "table on its second");
   const DescriptionReader reader(lines, name);
   ResDescription description;
   description.gamePath = std::string(AfterLabel(lines[0], res::kPathLabel));

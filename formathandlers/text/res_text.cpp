@@ -29,8 +29,8 @@ std::vector<std::uint16_t> SectionPointers(std::span<const std::uint8_t> game,
                                            const ResSection& section, std::size_t k,
                                            const std::string& gameName) {
   if (!FitsIn(game.size(), section.tableOffset, section.tableLength))
-    throw FormatError(gameName + ": the pointer table of section " + std::to_string(k) +
-                      " ends past the end of the file");
+    ThrowFormatError(gameName, "the pointer table of section " + std::to_string(k) +
+                                   " ends past the end of the file");
   std::vector<std::uint16_t> pointers(section.tableLength / 2);
   for (std::size_t j = 0; j < pointers.size(); ++j)
     pointers[j] = LoadU16(game.data() + section.tableOffset + 2 * j);
@@ -47,8 +47,8 @@ struct Extraction {
 std::string DecodedSpan(const Extraction& run, std::uint64_t from, std::uint64_t length,
                         std::size_t k) {
   if (!FitsIn(run.game.size(), from, length))
-    throw FormatError(run.gameName + ": a string of section " + std::to_string(k) +
-                      " ends past the end of the file");
+    ThrowFormatError(run.gameName,
+                     "a string of section " + std::to_string(k) + " ends past the end of the file");
   ByteBuffer bytes(run.game.begin() + static_cast<std::ptrdiff_t>(from),
                    run.game.begin() + static_cast<std::ptrdiff_t>(from + length));
   DecodeShifted(bytes, run.table);
@@ -61,9 +61,9 @@ void AppendSection(TextLines& out, const Extraction& run, const ResSection& sect
   out.Add(SectionHeader(k));
   for (std::size_t j = 0; j + 1 < pointers.size(); ++j) {
     if (pointers[j + 1] < pointers[j])
-      throw FormatError(run.descriptionName + ", line " + std::to_string(section.pointerLine + 1) +
-                        ": pointer " + std::to_string(j + 1) + " of section " + std::to_string(k) +
-                        " is below the one before it");
+      ThrowFormatError(LineLabel(run.descriptionName, section.pointerLine),
+                       "pointer " + std::to_string(j + 1) + " of section " + std::to_string(k) +
+                           " is below the one before it");
     out.Add(DecodedSpan(run, std::uint64_t{section.base} + pointers[j],
                         pointers[j + 1] - pointers[j], k));
   }
@@ -87,7 +87,7 @@ bool SameIgnoringCase(std::string_view a, std::string_view b) {
 // The encoding table's path on the text file's first line: the text after
 // "#Use Table: " when the line starts with it, else after an 8-character label.
 std::string EncodingTablePath(const std::vector<std::string>& text, const std::string& textName) {
-  if (text.empty()) throw FormatError(textName + ": the text file is empty");
+  if (text.empty()) ThrowFormatError(textName, "the text file is empty");
   const std::string& first = text.front();
   if (first.rfind(kUseTablePrefix, 0) == 0) return first.substr(kUseTablePrefix.size());
   return first.size() > kTableLabel ? first.substr(kTableLabel) : std::string();
@@ -103,15 +103,15 @@ SectionRun FindRun(const std::vector<std::string>& text, std::size_t k, const st
   const auto at = std::find_if(text.begin(), text.end(), [&](const std::string& line) {
     return SameIgnoringCase(line, header);
   });
-  if (at == text.end()) throw FormatError(name + ": no line \"" + header + "\"");
+  if (at == text.end()) ThrowFormatError(name, "no line \"" + header + "\"");
   const auto start = at + 1;
   const auto end = std::find_if(start, text.end(), [](const std::string& line) {
     return line.find(kEndSection) != std::string::npos;
   });
   const auto headerLine = static_cast<std::size_t>(at - text.begin());
   if (end == text.end())
-    throw FormatError(name + ", line " + std::to_string(headerLine + 1) + ": section " +
-                      std::to_string(k) + " has no \"" + std::string(kEndSection) + "\" line");
+    ThrowFormatError(LineLabel(name, headerLine), "section " + std::to_string(k) + " has no \"" +
+                                                      std::string(kEndSection) + "\" line");
   return {headerLine + 1, static_cast<std::size_t>(end - start)};
 }
 
@@ -131,7 +131,7 @@ SectionPlan PlanSection(FileStream& game, const ResSection& section, std::size_t
                         const std::vector<std::string>& text, const std::string& textName) {
   const std::string gameName = FileNameOf(game.ShownPath());
   const auto refuse = [&](const std::string& who, const std::string& what) {
-    throw FormatError(who + ": section " + std::to_string(k) + ": " + what);
+    ThrowFormatError(who + ": section " + std::to_string(k), what);
   };
   SectionPlan plan{&section, ByteBuffer(section.tableLength), {}, 0};
   if (!FitsIn(game.Size(), section.tableOffset, section.tableLength))

@@ -9,30 +9,27 @@ namespace tessary {
 
 namespace {
 
-[[noreturn]] void Refuse(const std::string& name, const std::string& what) {
-  throw FormatError(name + ": " + what);
-}
-
 std::uint64_t AlignUp(std::uint64_t position) {
   return (position + room::kArdAlignment - 1) / room::kArdAlignment * room::kArdAlignment;
 }
 
 std::vector<std::uint16_t> ReadPointers(const ByteReader& reader, std::uint64_t block,
                                         const std::string& name) {
-  if (!reader.Has(block, 2)) Refuse(name, "the text block starts past the end of the file");
+  if (!reader.Has(block, 2))
+    ThrowFormatError(name, "the text block starts past the end of the file");
   const std::uint16_t tableLength = reader.U16(block);
   if (tableLength < 2)
-    Refuse(name,
-           "the text block's pointer table is empty (p[0] = " + std::to_string(tableLength) + ")");
+    ThrowFormatError(name, "the text block's pointer table is empty (p[0] = " +
+                               std::to_string(tableLength) + ")");
   if (!reader.Has(block, tableLength))
-    Refuse(name, "the text block's pointer table ends past the end of the file");
+    ThrowFormatError(name, "the text block's pointer table ends past the end of the file");
   std::vector<std::uint16_t> pointers(tableLength / 2);
   for (std::size_t j = 0; j < pointers.size(); ++j) {
     pointers[j] = reader.U16(block + 2 * j);
     if (j > 0 && pointers[j] < pointers[j - 1])
-      Refuse(name, "pointer " + std::to_string(j) + " of the text block (" +
-                       std::to_string(pointers[j]) + ") is below the one before it (" +
-                       std::to_string(pointers[j - 1]) + ")");
+      ThrowFormatError(name, "pointer " + std::to_string(j) + " of the text block (" +
+                                 std::to_string(pointers[j]) + ") is below the one before it (" +
+                                 std::to_string(pointers[j - 1]) + ")");
   }
   return pointers;
 }
@@ -52,14 +49,17 @@ StringSpan FinalString(std::span<const std::uint8_t> file, std::uint64_t start) 
 
 std::uint64_t ArdRoomStart(std::span<const std::uint8_t> file, const std::string& name) {
   const ByteReader reader(file, name);
-  if (!reader.Has(room::kArdCountOffset, 4)) Refuse(name, "too short to hold the entry count");
+  if (!reader.Has(room::kArdCountOffset, 4))
+    ThrowFormatError(name, "too short to hold the entry count");
   const std::uint32_t count = reader.U32(room::kArdCountOffset);
   if (count <= room::kArdRoomEntry)
-    Refuse(name,
-           "an ARD container needs at least 9 entries, this one has " + std::to_string(count));
+    ThrowFormatError(name, "an ARD container needs at least " +
+                               std::to_string(room::kArdRoomEntry + 1) + " entries, this one has " +
+                               std::to_string(count));
   const std::uint64_t directoryEnd =
       room::kArdDirectoryOffset + room::kArdDirectoryEntrySize * static_cast<std::uint64_t>(count);
-  if (!reader.Has(0, directoryEnd)) Refuse(name, "the directory ends past the end of the file");
+  if (!reader.Has(0, directoryEnd))
+    ThrowFormatError(name, "the directory ends past the end of the file");
   std::uint64_t position = directoryEnd;
   std::uint64_t start = 0;
   for (std::uint32_t k = 0; k <= room::kArdRoomEntry; ++k) {
@@ -75,7 +75,7 @@ RoomText ReadRoomText(std::span<const std::uint8_t> file, bool ardContainer,
   RoomText text;
   text.roomStart = ardContainer ? ArdRoomStart(file, name) : 0;
   if (!reader.Has(text.roomStart + room::kTextOffsetField, 4))
-    Refuse(name, "the room data is too short to hold the text-block offset at 0x3C");
+    ThrowFormatError(name, "the room data is too short to hold the text-block offset at 0x3C");
   text.textOffset = reader.U32(text.roomStart + room::kTextOffsetField);
   if (text.textOffset == 0) return text;
 
@@ -86,12 +86,12 @@ RoomText ReadRoomText(std::span<const std::uint8_t> file, bool ardContainer,
     const StringSpan span{block + text.pointers[j],
                           static_cast<std::uint64_t>(text.pointers[j + 1] - text.pointers[j])};
     if (!reader.Has(span.offset, span.length))
-      Refuse(name, "string " + std::to_string(j) + " ends past the end of the file");
+      ThrowFormatError(name, "string " + std::to_string(j) + " ends past the end of the file");
     text.strings.push_back(span);
   }
   const std::uint64_t finalStart = block + text.pointers[n - 1];
   if (finalStart > file.size())
-    Refuse(name, "string " + std::to_string(n - 1) + " starts past the end of the file");
+    ThrowFormatError(name, "string " + std::to_string(n - 1) + " starts past the end of the file");
   text.strings.push_back(FinalString(file, finalStart));
   return text;
 }

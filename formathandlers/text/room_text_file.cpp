@@ -6,10 +6,6 @@ namespace tessary {
 
 namespace {
 
-[[noreturn]] void Refuse(const std::string& name, std::size_t index, const std::string& what) {
-  throw FormatError(name + ", line " + std::to_string(index + 1) + ": " + what);
-}
-
 void SkipBlanks(std::string_view text, std::size_t& pos) {
   while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) ++pos;
 }
@@ -40,17 +36,20 @@ std::optional<std::uint32_t> ParseBudgetLine(std::string_view line) {
 
 RoomTextFile ParseRoomTextFile(const std::vector<std::string>& lines, const std::string& name) {
   if (lines.size() < 2)
-    throw FormatError(name + ": a room text file needs string lines and a last line \"" +
-                      std::string(kBudgetPrefix) + "N bytes.\"");
+    ThrowFormatError(name, "a room text file needs string lines and a last line \"" +
+                               std::string(kBudgetPrefix) + "N bytes.\"");
   RoomTextFile file;
   const std::size_t last = lines.size() - 1;
   const auto budget = ParseBudgetLine(lines[last]);
-  if (!budget) Refuse(name, last, "expected \"" + std::string(kBudgetPrefix) + "N bytes.\"");
+  if (!budget)
+    ThrowFormatError(LineLabel(name, last),
+                     "expected \"" + std::string(kBudgetPrefix) + "N bytes.\"");
   file.budget = *budget;
   for (std::size_t i = 0; i < last; ++i) {
     std::string_view line = lines[i];
     while (!line.empty() && line.back() == ' ') line.remove_suffix(1);
-    if (line.size() < 2) Refuse(name, i, "a string line needs its two enclosing characters");
+    if (line.size() < 2)
+      ThrowFormatError(LineLabel(name, i), "a string line needs its two enclosing characters");
     file.strings.emplace_back(line.substr(1, line.size() - 2));
   }
   return file;

@@ -11,10 +11,6 @@ namespace {
 constexpr std::uint32_t kShiftLimit = 0x56;
 constexpr std::uint32_t kShift = 0x24;
 
-[[noreturn]] void Refuse(const std::string& name, std::size_t index, const std::string& what) {
-  throw FormatError(name + ", line " + std::to_string(index + 1) + ": " + what);
-}
-
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -58,9 +54,12 @@ std::string ShownCharacter(std::uint8_t c) {
 // One entry line, or an error naming it.
 Entry ReadEntry(const std::string& line, std::size_t index, const std::string& name) {
   if (line.size() < 3 || HexByte(line, 0) < 0 || line[2] != '=')
-    Refuse(name, index, "expected two hexadecimal digits, \"=\" and one character");
+    ThrowFormatError(LineLabel(name, index),
+                     "expected two hexadecimal digits, \"=\" and one character");
   const int character = EntryCharacter(line);
-  if (character < 0) Refuse(name, index, "an entry holds exactly one 8-bit character after \"=\"");
+  if (character < 0)
+    ThrowFormatError(LineLabel(name, index),
+                     "an entry holds exactly one 8-bit character after \"=\"");
   return {static_cast<std::uint8_t>(HexByte(line, 0)), static_cast<std::uint8_t>(character)};
 }
 
@@ -74,7 +73,7 @@ TextTableEntries ParseTextTable(const std::vector<std::string>& lines, const std
     if (entries[entry.byte]) {
       char hex[4];
       std::snprintf(hex, sizeof hex, "%02X", entry.byte);
-      Refuse(name, i, "the byte " + std::string(hex) + " is named twice");
+      ThrowFormatError(LineLabel(name, i), "the byte " + std::string(hex) + " is named twice");
     }
     entries[entry.byte] = entry.character;
   }
@@ -97,8 +96,8 @@ ByteBuffer EncodingTable(const std::vector<std::string>& lines, const std::strin
     if (IsComment(lines[i])) continue;
     const Entry entry = ReadEntry(lines[i], i, name);
     if (given[entry.character])
-      Refuse(name, i,
-             "the character '" + ShownCharacter(entry.character) + "' is given for two bytes");
+      ThrowFormatError(LineLabel(name, i), "the character '" + ShownCharacter(entry.character) +
+                                               "' is given for two bytes");
     given[entry.character] = true;
     table[entry.character] = entry.byte;
   }

@@ -10,10 +10,6 @@ namespace tessary {
 
 namespace {
 
-[[noreturn]] void Refuse(const std::string& name, const std::string& what) {
-  throw FormatError(name + ": " + what);
-}
-
 void SetPixelSize(TimImage& image, std::uint16_t w) {
   switch (image.mode) {
     case TimPixelMode::Clut4:
@@ -60,33 +56,35 @@ std::vector<PaletteEntry> PaletteOf(const std::vector<std::uint16_t>& clut) {
 }  // namespace
 
 TimImage ReadTimImage(std::span<const std::uint8_t> tim, const std::string& name, bool withRows) {
-  if (tim.size() < tim::kHeaderSize) Refuse(name, "too short to hold a TIM header");
+  if (tim.size() < tim::kHeaderSize) ThrowFormatError(name, "too short to hold a TIM header");
   const std::uint32_t flags = LoadU32(tim.data() + 4);
   if (LoadU32(tim.data()) != tim::kId || (flags & tim::kReservedFlags) != 0)
-    Refuse(name, "not a TIM image");
+    ThrowFormatError(name, "not a TIM image");
   if ((flags & tim::kModeMask) > 3)
-    Refuse(name, "TIM pixel mode " + std::to_string(flags & tim::kModeMask) + " is not supported");
+    ThrowFormatError(
+        name, "TIM pixel mode " + std::to_string(flags & tim::kModeMask) + " is not supported");
   TimImage image;
   image.mode = static_cast<TimPixelMode>(flags & tim::kModeMask);
   std::uint64_t at = tim::kHeaderSize;
   if ((flags & tim::kHasClutFlag) != 0) {
-    if (!FitsIn(tim.size(), at, tim::kBlockHeaderSize)) Refuse(name, "the CLUT block is cut short");
+    if (!FitsIn(tim.size(), at, tim::kBlockHeaderSize))
+      ThrowFormatError(name, "the CLUT block is cut short");
     const std::uint32_t length = LoadU32(tim.data() + at);
     if (length < tim::kBlockHeaderSize || !FitsIn(tim.size(), at, length))
-      Refuse(name,
-             "the CLUT block's length (" + std::to_string(length) + ") does not fit the file");
+      ThrowFormatError(
+          name, "the CLUT block's length (" + std::to_string(length) + ") does not fit the file");
     image.clut.resize((length - tim::kBlockHeaderSize) / 2);
     for (std::size_t i = 0; i < image.clut.size(); ++i)
       image.clut[i] = LoadU16(tim.data() + at + tim::kBlockHeaderSize + 2 * i);
     at += length;
   }
   if (!FitsIn(tim.size(), at, tim::kBlockHeaderSize))
-    Refuse(name, "the image block header is cut short");
+    ThrowFormatError(name, "the image block header is cut short");
   SetPixelSize(image, LoadU16(tim.data() + at + tim::kBlockWidth));
   image.height = LoadU16(tim.data() + at + tim::kBlockHeight);
   image.pixelOffset = at + tim::kBlockHeaderSize;
   if (withRows && !FitsIn(tim.size(), image.pixelOffset, image.rowBytes * image.height))
-    Refuse(name, "the pixel rows end past the end of the file");
+    ThrowFormatError(name, "the pixel rows end past the end of the file");
   return image;
 }
 
