@@ -10,29 +10,11 @@
 
 namespace tessary {
 
-enum class FileType : int {
-  None = 0,  // no choice made
-  Grm = 1,
-  Tim = 2,
-  Stim = 3,
-  Res = 4,
-  ProjectList = 5,
-  Log = 6,
-  Ard = 7,
-  Rdt = 8,
-};
+// In the open dialog's order, from 1; None (0) is no choice.
+enum class FileType : int { None, Grm, Tim, Stim, Res, ProjectList, Log, Ard, Rdt };
 
-enum class Format : std::uint8_t {
-  NoFiles = 0,  // nothing queued yet
-  Log = 1,
-  Grm = 2,
-  Res = 3,
-  Ard = 4,
-  Rdt = 5,
-  Tim = 6,
-  Stim = 7,
-  ProjectList = 8,
-  None = 9,  // no format in force while a log is read
-};
+// NoFiles (0): nothing queued yet; None (9): no format in force while a log is
+// read.
+enum class Format : std::uint8_t { NoFiles, Log, Grm, Res, Ard, Rdt, Tim, Stim, ProjectList, None };
 
 }  // namespace tessary

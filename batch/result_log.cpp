@@ -52,10 +52,6 @@ std::optional<std::uint32_t> ScanHex(std::string_view text, std::size_t& pos) {
 
 }  // namespace
 
-std::string LogLineLabel(std::string_view logName, std::size_t index) {
-  return LineLabel(std::string(logName), index) + ": ";
-}
-
 std::string FormatLine(std::string_view key) {
   return Join(logline::kFormat, key);
 }

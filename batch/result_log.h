@@ -44,9 +44,6 @@ class LogLineError final : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// "LOGNAME, line N: " for the 0-based line index `index`.
-std::string LogLineLabel(std::string_view logName, std::size_t index);
-
 std::string FormatLine(std::string_view key);
 std::string SourceLine(std::string_view path);
 std::string ArchiveTargetLine(std::string_view entryPath);

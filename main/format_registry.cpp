@@ -11,7 +11,7 @@
 #include "formathandlers/tim/tim_scanner.h"
 #include "formathandlers/tim/tim_to_bmp.h"
 #include "main/insert_from_log.h"
-#include "main/verify_steps.h"
+#include "main/verify.h"
 
 namespace tessary {
 
@@ -27,8 +27,7 @@ void ExtractRdtStrings(ProcessContext& ctx, const std::string& path) {
 
 // In the order of the open dialog's filter list.
 constexpr std::array<FormatRow, kFileTypeCount> kRows = {{
-    {.type = FileType::Grm,
-     .key = "GRM",
+    {.key = "GRM",
      .index = Format::Grm,
      .filterText = "Grimhold 3 data (*.dat)",
      .pattern = "*.dat",
@@ -39,11 +38,9 @@ constexpr std::array<FormatRow, kFileTypeCount> kRows = {{
      .needsCodeTable = false,
      .insertsThroughSourcePath = false,
      .onlyReadsSource = true,
-     .appliesLogs = false,
      .verify = &kArchiveVerify,
      .operation = {"Unpack", "archive", "archives", ""}},
-    {.type = FileType::Tim,
-     .key = "TIM",
+    {.key = "TIM",
      .index = Format::Tim,
      .filterText = "TIM Image (*.tim)",
      .pattern = "*.tim",
@@ -54,11 +51,9 @@ constexpr std::array<FormatRow, kFileTypeCount> kRows = {{
      .needsCodeTable = false,
      .insertsThroughSourcePath = false,
      .onlyReadsSource = false,
-     .appliesLogs = false,
      .verify = &kBitmapVerify,
      .operation = {"Convert", "TIM image", "TIM images", " to bitmaps"}},
-    {.type = FileType::Stim,
-     .key = "STIM",
+    {.key = "STIM",
      .index = Format::Stim,
      .filterText = "TIM Search in.. (*.*)",
      .pattern = "*.*",
@@ -69,11 +64,9 @@ constexpr std::array<FormatRow, kFileTypeCount> kRows = {{
      .needsCodeTable = false,
      .insertsThroughSourcePath = false,
      .onlyReadsSource = false,
-     .appliesLogs = false,
      .verify = &kSearchVerify,
      .operation = {"Search", "file", "files", " for TIM images"}},
-    {.type = FileType::Res,
-     .key = "RES",
+    {.key = "RES",
      .index = Format::Res,
      .filterText = "Resource files (*.res)",
      .pattern = "*.res",
@@ -84,11 +77,9 @@ constexpr std::array<FormatRow, kFileTypeCount> kRows = {{
      .needsCodeTable = false,
      .insertsThroughSourcePath = true,
      .onlyReadsSource = false,
-     .appliesLogs = false,
      .verify = &kResVerify,
      .operation = {"Extract the text sections of", "description", "descriptions", ""}},
-    {.type = FileType::ProjectList,
-     .key = "",
+    {.key = "",
      .index = Format::ProjectList,
      .filterText = "Project list files (*.lst)",
      .pattern = "*.lst",
@@ -99,11 +90,9 @@ constexpr std::array<FormatRow, kFileTypeCount> kRows = {{
      .needsCodeTable = false,
      .insertsThroughSourcePath = false,
      .onlyReadsSource = false,
-     .appliesLogs = true,
      .verify = nullptr,
      .operation = {"Apply", "result log", "result logs", " of the project list"}},
-    {.type = FileType::Log,
-     .key = "",
+    {.key = "",
      .index = Format::Log,
      .filterText = "Log files (*.log)",
      .pattern = "*.log",
@@ -114,11 +103,9 @@ constexpr std::array<FormatRow, kFileTypeCount> kRows = {{
      .needsCodeTable = false,
      .insertsThroughSourcePath = false,
      .onlyReadsSource = false,
-     .appliesLogs = true,
      .verify = nullptr,
      .operation = {"Apply", "result log", "result logs", ""}},
-    {.type = FileType::Ard,
-     .key = "ARD",
+    {.key = "ARD",
      .index = Format::Ard,
      .filterText = "ARD PS-X Files (*.ard)",
      .pattern = "*.ard",
@@ -129,11 +116,9 @@ constexpr std::array<FormatRow, kFileTypeCount> kRows = {{
      .needsCodeTable = true,
      .insertsThroughSourcePath = false,
      .onlyReadsSource = false,
-     .appliesLogs = false,
      .verify = nullptr,
      .operation = {"Extract the strings of", "ARD file", "ARD files", ""}},
-    {.type = FileType::Rdt,
-     .key = "RDT",
+    {.key = "RDT",
      .index = Format::Rdt,
      .filterText = "RDT PC Files (*.rdt)",
      .pattern = "*.rdt",
@@ -144,19 +129,9 @@ constexpr std::array<FormatRow, kFileTypeCount> kRows = {{
      .needsCodeTable = true,
      .insertsThroughSourcePath = false,
      .onlyReadsSource = false,
-     .appliesLogs = false,
      .verify = &kRoomVerify,
      .operation = {"Extract the strings of", "RDT file", "RDT files", ""}},
 }};
-
-// Every row stands at the position its file type names.
-constexpr bool RowsInChoiceOrder() {
-  for (std::size_t k = 0; k < kRows.size(); ++k) {
-    if (static_cast<std::size_t>(kRows[k].type) != k + 1) return false;
-  }
-  return true;
-}
-static_assert(RowsInChoiceOrder());
 
 bool SameIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -176,7 +151,11 @@ const std::array<FormatRow, kFileTypeCount>& FormatRegistry() {
 
 FileType FileTypeAt(int position) {
   if (position < 0 || position >= kFileTypeCount) return FileType::None;
-  return kRows[static_cast<std::size_t>(position)].type;
+  return static_cast<FileType>(position + 1);
+}
+
+FileType TypeOfRow(const FormatRow& row) {
+  return FileTypeAt(static_cast<int>(&row - kRows.data()));
 }
 
 const FormatRow* RowOfChoice(FileType choice) {
@@ -194,12 +173,12 @@ const FormatRow* RowOfIndex(Format index) {
 
 bool IsLogQueue(Format index) {
   const FormatRow* row = RowOfIndex(index);
-  return row != nullptr && row->appliesLogs;
+  return row != nullptr && row->process == InsertFromLog;
 }
 
 FileType ChoiceOfCliKey(std::string_view key) {
   for (const FormatRow& row : kRows) {
-    if (SameIgnoringCase(row.cliKey, key)) return row.type;
+    if (SameIgnoringCase(row.cliKey, key)) return TypeOfRow(row);
   }
   return FileType::None;
 }
@@ -212,7 +191,7 @@ FileType ChoiceOfFileName(std::string_view path) {
   for (const FormatRow& row : kRows) {
     const std::string_view pattern = row.pattern;  // "*.dat"
     if (hasExtension && pattern != "*.*" && SameIgnoringCase(pattern.substr(1), path.substr(dot)))
-      return row.type;
+      return TypeOfRow(row);
   }
   return FileType::Stim;
 }

@@ -23,7 +23,7 @@ using ExtractionHandler = void (*)(ProcessContext& ctx, const std::string& path)
 using InsertionHandler = std::size_t (*)(ProcessContext& ctx, const std::string& path,
                                          std::size_t index);
 
-struct VerifySteps;  // how the round-trip check handles a format (main/verify_steps.h)
+struct VerifySteps;  // how the round-trip check handles a format (main/verify.h)
 
 // What a queue of one file type will get, as the window names it: verb, the
 // queued thing in singular and plural, and the rest ("Search", "file", "files",
@@ -33,7 +33,6 @@ struct Operation {
 };
 
 struct FormatRow {
-  FileType type;                // the open dialog's 1-based choice: the row's position
   std::string_view key;         // written after "#Format: "; empty for logs and lists
   Format index;                 // the format index
   std::string_view filterText;  // the open dialog's entry
@@ -50,9 +49,6 @@ struct FormatRow {
   // The insertion handler only reads the source: a read-only source is opened
   // for reading, still held alone against writers.
   bool onlyReadsSource;
-  // A queue of this type replays result logs (a dry run is possible, nothing
-  // is extracted).
-  bool appliesLogs;
   // How the round-trip check prepares, replays and compares; null where there
   // is nothing to check (logs, lists, ARD files).
   const VerifySteps* verify;
@@ -69,7 +65,9 @@ const FormatRow* RowOfChoice(FileType choice);
 const FormatRow* RowOfIndex(Format index);
 // The file type of the open dialog's 0-based filter position; None outside.
 FileType FileTypeAt(int position);
-// True for queues of result logs and project lists.
+// The file type of a row of the registry.
+FileType TypeOfRow(const FormatRow& row);
+// True for queues of result logs and project lists: their handler applies logs.
 bool IsLogQueue(Format index);
 // The file type of a tessary-cli key (letter case ignored); None when unknown.
 FileType ChoiceOfCliKey(std::string_view key);

@@ -96,7 +96,7 @@ std::size_t ExamineLine(ProcessContext& ctx, std::size_t i) {
   } catch (const LogLineError&) {
     throw;
   } catch (const std::exception& error) {
-    throw LogLineError(LogLineLabel(logName, i) + error.what());
+    throw LogLineError(LineLabel(logName, i) + ": " + error.what());
   }
 }
 

@@ -1,16 +1,26 @@
 #include "main/verify.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
 #include "batch/result_log.h"
+#include "formathandlers/archive/decompress.h"
+#include "formathandlers/archive/xor_stream.h"
+#include "formathandlers/text/code_table.h"
+#include "formathandlers/text/res_description.h"
+#include "formathandlers/text/res_text.h"
+#include "formathandlers/text/text_table.h"
+#include "formathandlers/tim/tim_bitmap.h"
 #include "main/batch_driver.h"
 #include "main/file_queue.h"
 #include "main/format_registry.h"
-#include "main/verify_steps.h"
 #include "misc/errors.h"
+#include "misc/output_file.h"
 #include "misc/paths.h"
+#include "misc/text_lines.h"
 
 namespace tessary {
 
@@ -69,62 +79,255 @@ class Workspace final {
   std::string path_;
 };
 
-void RunInner(ProcessContext& inner, InnerFrontEnd& frontEnd, FileType choice,
-              const std::string& file, const std::string& directory) {
-  frontEnd.directory = directory;
-  inner.Queue.clear();
-  AddFilesToQueue(inner, choice, {file});
-  if (BProcessClick(inner) == BatchOutcome::CodeTableCancelled)
-    throw FormatError("a code table is needed to verify " + FileNameOf(file));
+void CopyFile(const std::string& from, const std::string& to) {
+  SaveBytes(to, LoadBytes(from));
+}
+
+std::string Hex(std::uint64_t value) {
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(value));
+  return text;
+}
+
+}  // namespace
+
+// One input under check: its folders in the workspace, the file insertion
+// would patch with its copy, and the inner batches that extract and replay.
+class RoundTripCheck final {
+ public:
+  RoundTripCheck(ProcessContext& outer, const Workspace& workspace, std::string input,
+                 std::string n, const std::optional<std::string>& codeTable)
+      : input(std::move(input)),
+        outputDirectory(outer.OutputDirectory),
+        frontEnd_(outer, codeTable),
+        inner_(frontEnd_, frontEnd_),
+        workspace_(workspace),
+        n_(std::move(n)) {}
+  // A new folder of the workspace, one per input.
+  std::string Folder(const std::string& name) const { return workspace_.Folder(name + "/" + n_); }
+  // Runs an inner batch of `file` into `directory`.
+  void Run(FileType choice, const std::string& file, const std::string& directory) {
+    frontEnd_.directory = directory;
+    inner_.Queue.clear();
+    AddFilesToQueue(inner_, choice, {file});
+    if (BProcessClick(inner_) == BatchOutcome::CodeTableCancelled)
+      throw FormatError("a code table is needed to verify " + FileNameOf(file));
+  }
+
+  std::string input, outputDirectory;
+  std::string original;  // the file insertion would patch
+  std::string copy;      // its copy in the workspace
+  std::string queued;    // what the check extracts: the copy of the input
+  std::string extracted, inserted, log;
+
+ private:
+  InnerFrontEnd frontEnd_;
+  ProcessContext inner_;
+  const Workspace& workspace_;
+  std::string n_;
+};
+
+struct VerifySteps {
+  void (*copyInput)(RoundTripCheck& check);  // sets original, copy and queued
+  // Before the extraction, and before the replay; null: nothing to do.
+  void (*beforeExtract)(RoundTripCheck& check);
+  void (*beforeReplay)(RoundTripCheck& check);
+  // "identical.", "identical but for ...", or where the result first differs.
+  std::string (*compare)(RoundTripCheck& check);
+};
+
+namespace {
+
+void CopyPlain(RoundTripCheck& check) {
+  check.original = check.input;
+  check.copy = check.queued = JoinPath(check.Folder("sources"), FileNameOf(check.input));
+  CopyFile(check.input, check.copy);
+}
+
+// A description's game file is copied too, with a description that names the
+// copy.
+void CopyResInput(RoundTripCheck& check) {
+  TextLines description;
+  description.LoadFromFile(check.input);
+  const ResDescription parsed = ParseResDescription(description.Lines(), FileNameOf(check.input));
+  const std::string folder = check.Folder("sources");
+  check.original = parsed.gamePath;
+  check.copy = JoinPath(folder, "game-" + FileNameOf(parsed.gamePath));
+  CopyFile(parsed.gamePath, check.copy);
+  description.Set(0, description.Get(0).substr(0, res::kPathLabel) + check.copy);
+  check.queued = JoinPath(folder, FileNameOf(check.input));
+  description.SaveToFile(check.queued);
+}
+
+// The tables an extraction needs: from the output directory, else from beside
+// the input.
+void CopyArchiveTables(RoundTripCheck& check) {
+  for (const char* name : {kXorTableName, kDecodeTableName}) {
+    for (const std::string& directory : {check.outputDirectory, ParentOf(check.input)}) {
+      const std::string candidate = JoinPath(directory, name);
+      if (FileExists(candidate)) {
+        CopyFile(candidate, JoinPath(check.extracted, name));
+        break;
+      }
+    }
+  }
+}
+
+// RES text files name the encoding table on their first line: the inverse of
+// each description's decoding table, made here.
+void UseInvertedTables(RoundTripCheck& check) {
+  TextLines log;
+  log.LoadFromFile(check.log);
+  std::string description;
+  for (const std::string& line : log.Lines()) {
+    if (auto source = ValueAfter(line, logline::kSource)) description = std::move(*source);
+    const auto textPath = ValueAfter(line, logline::kTextTarget);
+    if (!textPath) continue;
+    TextLines lines;
+    lines.LoadFromFile(description);
+    const ResDescription parsed = ParseResDescription(lines.Lines(), FileNameOf(description));
+    ByteBuffer decoding;
+    LoadCodeTable(decoding, parsed.tablePath);
+    const std::string encoding = JoinPath(check.extracted, "encode.tbl");
+    SaveBytes(encoding, InvertTable(TableEntries(decoding), true).encoding);
+    TextLines text;
+    text.LoadFromFile(*textPath);
+    text.Set(0, std::string(kUseTablePrefix) + encoding);
+    text.SaveToFile(*textPath);
+  }
+}
+
+std::vector<std::string> ArchiveTargets(const std::string& logPath) {
+  TextLines log;
+  log.LoadFromFile(logPath);
+  std::vector<std::string> targets;
+  for (const std::string& line : log.Lines()) {
+    if (auto path = ValueAfter(line, logline::kArchiveTarget)) targets.push_back(std::move(*path));
+  }
+  return targets;
+}
+
+// A rebuilt archive draws new scramble seeds: its entries, extracted again,
+// are compared with the first extraction's.
+std::string CompareArchive(RoundTripCheck& check) {
+  const std::string again = check.Folder("check");
+  for (const char* table : {kXorTableName, kDecodeTableName}) {
+    if (FileExists(JoinPath(check.extracted, table)))
+      CopyFile(JoinPath(check.extracted, table), JoinPath(again, table));
+  }
+  check.Run(FileType::Grm, JoinPath(check.inserted, FileNameOf(check.input)), again);
+  const auto before = ArchiveTargets(check.log);
+  const auto after = ArchiveTargets(JoinPath(again, std::string(kResultLogName)));
+  if (before.size() != after.size()) return "the rebuilt archive has another number of entries.";
+  for (std::size_t e = 0; e < before.size(); ++e) {
+    if (const auto at = FirstDifference(before[e], after[e]))
+      return "entry " + FileNameOf(before[e]) + " differs at offset " + Hex(*at) + ".";
+  }
+  return "identical.";
+}
+
+std::string DiffersAt(std::uint64_t at, const std::string& where = {}) {
+  return "differs at offset " + Hex(at) + where + ".";
+}
+
+std::string CompareFile(RoundTripCheck& check) {
+  const auto at = FirstDifference(check.original, check.copy);
+  return at ? DiffersAt(*at) : "identical.";
+}
+
+std::string CompareTim(RoundTripCheck& check) {
+  const auto at = FirstDifference(check.original, check.copy);
+  if (!at) return "identical.";
+  if (DiffersOnlyInStpBits(LoadBytes(check.original), LoadBytes(check.copy)))
+    return "identical but for the STP bits of its 16-bit pixels.";
+  return DiffersAt(*at);
+}
+
+// A difference names the found image that holds it.
+std::string CompareSearched(RoundTripCheck& check) {
+  const auto at = FirstDifference(check.original, check.copy);
+  if (!at) return "identical.";
+  TextLines log;
+  log.LoadFromFile(check.log);
+  const std::string holder = TimTargetHolding(log.Lines(), *at);
+  return DiffersAt(*at, holder.empty() ? "" : " (in " + holder + ")");
 }
 
 // Extracts one input, replays its unedited log onto copies and compares.
-std::string VerifyOne(ProcessContext& ctx, const FormatRow& row, const std::string& input,
-                      const Workspace& workspace, const std::string& n,
-                      const std::optional<std::string>& codeTable) {
+std::string VerifyOne(RoundTripCheck& check, const FormatRow& row) {
   const VerifySteps& steps = *row.verify;
-  InnerFrontEnd frontEnd(ctx, codeTable);
-  ProcessContext inner(frontEnd, frontEnd);
-  VerifyCase check;
-  check.input = input;
-  check.outputDirectory = ctx.OutputDirectory;
-  check.runBatch = [&](FileType choice, const std::string& file, const std::string& directory) {
-    RunInner(inner, frontEnd, choice, file, directory);
-  };
-  check.newFolder = [&](const std::string& name) { return workspace.Folder(name + "/" + n); };
-  check.subject = steps.copyInput(input, check.newFolder("sources"));
-  check.extracted = check.newFolder("extract");
+  steps.copyInput(check);
+  check.extracted = check.Folder("extract");
   check.log = JoinPath(check.extracted, std::string(kResultLogName));
   if (steps.beforeExtract != nullptr) steps.beforeExtract(check);
-  check.runBatch(row.type, check.subject.queued, check.extracted);
+  check.Run(TypeOfRow(row), check.queued, check.extracted);
   if (steps.beforeReplay != nullptr) steps.beforeReplay(check);
-  check.inserted = check.newFolder("insert");
-  check.runBatch(FileType::Log, check.log, check.inserted);
+  check.inserted = check.Folder("insert");
+  check.Run(FileType::Log, check.log, check.inserted);
   return steps.compare(check);
 }
 
 }  // namespace
 
+const VerifySteps kArchiveVerify{CopyPlain, CopyArchiveTables, nullptr, CompareArchive};
+const VerifySteps kBitmapVerify{CopyPlain, nullptr, nullptr, CompareTim};
+const VerifySteps kSearchVerify{CopyPlain, nullptr, nullptr, CompareSearched};
+const VerifySteps kResVerify{CopyResInput, nullptr, UseInvertedTables, CompareFile};
+const VerifySteps kRoomVerify{CopyPlain, nullptr, nullptr, CompareFile};
+
+std::optional<std::uint64_t> FirstDifference(const std::string& a, const std::string& b) {
+  const ByteBuffer x = LoadBytes(a), y = LoadBytes(b);
+  const auto [p, q] = std::mismatch(x.begin(), x.end(), y.begin(), y.end());
+  if (p == x.end() && q == y.end()) return std::nullopt;
+  return static_cast<std::uint64_t>(p - x.begin());
+}
+
+std::string TimTargetHolding(const std::vector<std::string>& log, std::uint64_t offset) {
+  for (const std::string& line : log) {
+    if (!ValueAfter(line, logline::kTimTarget)) continue;
+    const auto target = ParseTimTarget(line);
+    if (target && offset >= target->offset && offset - target->offset < target->length)
+      return FileNameOf(target->path);
+  }
+  return {};
+}
+
+bool DiffersOnlyInStpBits(const ByteBuffer& original, const ByteBuffer& copy) {
+  if (original.size() != copy.size()) return false;
+  try {
+    const TimImage image = ReadTimImage(original, "TIM", true);
+    if (image.mode != TimPixelMode::Direct16) return false;
+    for (std::size_t i = 0; i < original.size(); ++i) {
+      const std::uint8_t diff = original[i] ^ copy[i];
+      const bool stp = i >= image.pixelOffset && (i - image.pixelOffset) % 2 == 1 && diff == 0x80;
+      if (diff != 0 && !stp) return false;
+    }
+    return true;
+  } catch (const FormatError&) {
+    return false;
+  }
+}
+
 bool VerifyRoundTrip(ProcessContext& ctx, FileType choice, const std::vector<std::string>& files,
                      const std::optional<std::string>& codeTable) {
   const FormatRow* row = RowOfChoice(choice);
-  if (row == nullptr || row->appliesLogs)
+  if (row == nullptr || IsLogQueue(row->index))
     throw FormatError("verify takes the inputs of an extraction, not logs or project lists");
   const Workspace workspace(ctx.OutputDirectory);
   bool allRoundTrip = true;
   for (std::size_t i = 0; i < files.size(); ++i) {
-    const std::string& input = files[i];
-    ctx.Status.SetCurrentMessage("Verifying " + FileNameOf(input) + " ...");
+    const std::string name = FileNameOf(files[i]);
+    ctx.Status.SetCurrentMessage("Verifying " + name + " ...");
     ctx.Status.PumpEvents();
     if (row->verify == nullptr) {
-      ctx.Status.AppendResult(FileNameOf(input) + ": " + std::string(row->key) +
+      ctx.Status.AppendResult(name + ": " + std::string(row->key) +
                               " files have no insertion; nothing to verify.");
       continue;
     }
-    const std::string verdict =
-        VerifyOne(ctx, *row, input, workspace, std::to_string(i), codeTable);
+    RoundTripCheck check(ctx, workspace, files[i], std::to_string(i), codeTable);
+    const std::string verdict = VerifyOne(check, *row);
     if (verdict.rfind("identical", 0) != 0) allRoundTrip = false;
-    ctx.Status.AppendResult(FileNameOf(input) + ": " + verdict);
+    ctx.Status.AppendResult(name + ": " + verdict);
   }
   return allRoundTrip;
 }

@@ -13,6 +13,16 @@
 
 namespace tessary {
 
+// What the check does differently per format: how an input is copied, what the
+// extraction and the replay need first, how the result is compared. The
+// registry names these for the formats that can be checked.
+struct VerifySteps;
+extern const VerifySteps kArchiveVerify;  // GRM: rebuilt archives are extracted again
+extern const VerifySteps kBitmapVerify;   // TIM: STP bits may be lost
+extern const VerifySteps kSearchVerify;   // STIM: a difference names its image
+extern const VerifySteps kResVerify;      // RES: the game file, through inverted tables
+extern const VerifySteps kRoomVerify;     // RDT
+
 // Where two files first differ; nullopt when they are identical.
 std::optional<std::uint64_t> FirstDifference(const std::string& a, const std::string& b);
 

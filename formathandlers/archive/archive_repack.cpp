@@ -88,7 +88,7 @@ std::vector<RepackEntry> PlanEntries(ProcessContext& ctx, const ByteBuffer& area
                                      const std::string& sourceName, std::size_t first) {
   const std::vector<EntryRecord> records = ReadEntryRecords(area, sourceName);
   if (ctx.LogLines.Count() < first + records.size())
-    throw LogLineError(LogLineLabel(FileNameOf(ctx.LogPath), first - 1) + sourceName + " has " +
+    throw LogLineError(LineLabel(FileNameOf(ctx.LogPath), first - 1) + ": " + sourceName + " has " +
                        std::to_string(records.size()) + " entries, but only " +
                        std::to_string(ctx.LogLines.Count() - first) +
                        " lines follow its source line");
