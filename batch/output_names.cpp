@@ -1,20 +1,13 @@
 #include "batch/output_names.h"
 
-#include <algorithm>
+#include "misc/paths.h"
 
 namespace tessary {
 
 namespace {
 
-std::string FoldCase(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(), [](char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-  });
-  return text;
-}
-
-}  // namespace
-
+// "dir/NAME.EXT" with " (n)" inserted before the extension of the file name
+// ("dir/NAME (n).EXT"), or appended when the name has no extension.
 std::string NumberedPath(const std::string& path, int n) {
   const auto nameStart = path.find_last_of("/\\");
   const auto dot = path.rfind('.');
@@ -24,15 +17,17 @@ std::string NumberedPath(const std::string& path, int n) {
   return path.substr(0, cut) + " (" + std::to_string(n) + ")" + path.substr(cut);
 }
 
+}  // namespace
+
 bool OutputNames::Claimed(const std::string& path) const {
-  return claimed_.count(FoldCase(path)) > 0;
+  return claimed_.count(AsciiLowerCase(path)) > 0;
 }
 
 std::string OutputNames::Claim(const std::string& path) {
-  if (claimed_.insert(FoldCase(path)).second) return path;
+  if (claimed_.insert(AsciiLowerCase(path)).second) return path;
   for (int n = 2;; ++n) {
     std::string candidate = NumberedPath(path, n);
-    if (claimed_.insert(FoldCase(candidate)).second) return candidate;
+    if (claimed_.insert(AsciiLowerCase(candidate)).second) return candidate;
   }
 }
 

@@ -26,8 +26,4 @@ class OutputNames final {
   std::unordered_set<std::string> claimed_;
 };
 
-// "dir/NAME.EXT" with " (n)" inserted before the extension of the file name
-// ("dir/NAME (n).EXT"), or appended when the name has no extension.
-std::string NumberedPath(const std::string& path, int n);
-
 }  // namespace tessary

@@ -73,11 +73,6 @@ void SaveResultLog(ProcessContext& ctx) {
   ctx.ResultLog.SaveToFile(logPath);
 }
 
-void DispatchHandler(ProcessContext& ctx, Format formatIndex, const std::string& path) {
-  const FormatRow* row = RowOfIndex(formatIndex);
-  if (row != nullptr) row->process(ctx, path);
-}
-
 void ShowComplete(ProcessContext& ctx) {
   ctx.UserDialogs.ShowInformation(kOperationComplete, kProcessStatusCaption);
 }
@@ -138,7 +133,10 @@ void RunFileStep(ProcessContext& ctx, const std::function<void()>& work) {
 }
 
 void ProcessFile(ProcessContext& ctx, Format formatIndex, const std::string& path) {
-  RunFileStep(ctx, [&] { DispatchHandler(ctx, formatIndex, path); });
+  const FormatRow* row = RowOfIndex(formatIndex);
+  RunFileStep(ctx, [&] {
+    if (row != nullptr) row->process(ctx, path);
+  });
 }
 
 }  // namespace tessary

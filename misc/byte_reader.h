@@ -45,17 +45,12 @@ class ByteReader final {
   ByteReader(std::span<const std::uint8_t> bytes, std::string name)
       : bytes_(bytes), name_(std::move(name)) {}
 
-  std::size_t Size() const { return bytes_.size(); }
   bool Has(std::uint64_t offset, std::uint64_t length) const {
     return FitsIn(bytes_.size(), offset, length);
   }
   std::uint8_t U8(std::uint64_t offset) const { return *At(offset, 1); }
   std::uint16_t U16(std::uint64_t offset) const { return LoadU16(At(offset, 2)); }
   std::uint32_t U32(std::uint64_t offset) const { return LoadU32(At(offset, 4)); }
-  std::span<const std::uint8_t> Bytes(std::uint64_t offset, std::uint64_t length) const {
-    return {At(offset, length), static_cast<std::size_t>(length)};
-  }
-  const std::string& Name() const { return name_; }
 
  private:
   const std::uint8_t* At(std::uint64_t offset, std::uint64_t length) const;

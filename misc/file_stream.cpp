@@ -40,15 +40,9 @@ FileStream FileStream::CreateNew(const std::string& path, const std::string& sho
   return FileStream(path, shownPath, Access::CreateNew);
 }
 
-FileStream::FileStream(FileStream&& other) noexcept
-    : path_(std::move(other.path_)),
-      shownPath_(std::move(other.shownPath_)),
-      position_(other.position_) {
-#ifdef _WIN32
-  handle_ = std::exchange(other.handle_, nullptr);
-#else
-  fd_ = std::exchange(other.fd_, -1);
-#endif
+// A stream made empty (no handle) and then given the other's handle.
+FileStream::FileStream(FileStream&& other) noexcept {
+  *this = std::move(other);
 }
 
 FileStream& FileStream::operator=(FileStream&& other) noexcept {

@@ -21,6 +21,9 @@ namespace tessary {
 
 namespace {
 
+// How renaming the temporary file to the final name ended.
+enum class Renamed { Done, Exists, Failed };
+
 #ifdef _WIN32
 
 int ProcessId() {
@@ -43,12 +46,11 @@ void CheckFinalNameFree(const std::string& path) {
   if (!plain) ThrowCannotCreate(path);
 }
 
-bool RenameOver(const std::string& from, const std::string& to) {
-  return MoveFileExW(NativePath(from).c_str(), NativePath(to).c_str(), MOVEFILE_REPLACE_EXISTING) !=
-         0;
+Renamed RenameOver(const std::string& from, const std::string& to) {
+  const bool moved =
+      MoveFileExW(NativePath(from).c_str(), NativePath(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+  return moved ? Renamed::Done : Renamed::Failed;
 }
-
-enum class Renamed { Done, Exists, Failed };
 
 Renamed RenameIfAbsent(const std::string& from, const std::string& to) {
   if (MoveFileExW(NativePath(from).c_str(), NativePath(to).c_str(), 0) != 0) return Renamed::Done;
@@ -77,11 +79,9 @@ void CheckFinalNameFree(const std::string& path) {
   if (!free) ThrowCannotCreate(path);
 }
 
-bool RenameOver(const std::string& from, const std::string& to) {
-  return ::rename(from.c_str(), to.c_str()) == 0;
+Renamed RenameOver(const std::string& from, const std::string& to) {
+  return ::rename(from.c_str(), to.c_str()) == 0 ? Renamed::Done : Renamed::Failed;
 }
-
-enum class Renamed { Done, Exists, Failed };
 
 // One call where the system has it (Linux), else a link and an unlink.
 Renamed RenameIfAbsent(const std::string& from, const std::string& to) {
@@ -143,19 +143,12 @@ OutputFile::~OutputFile() {
 
 bool OutputFile::Commit() {
   stream_.Close();
-  if (mode_ == Mode::KeepExisting) {
-    const Renamed renamed = RenameIfAbsent(temporaryPath_, finalPath_);
-    if (renamed == Renamed::Exists) return false;
-    if (renamed == Renamed::Done) {
-      committed_ = true;
-      return true;
-    }
-  } else if (RenameOver(temporaryPath_, finalPath_)) {
-    committed_ = true;
-    return true;
-  }
+  const Renamed renamed = mode_ == Mode::KeepExisting ? RenameIfAbsent(temporaryPath_, finalPath_)
+                                                      : RenameOver(temporaryPath_, finalPath_);
+  if (renamed == Renamed::Exists) return false;
+  committed_ = true;  // renamed, or removed here: no temporary file is left behind
+  if (renamed == Renamed::Done) return true;
   RemoveQuietly(temporaryPath_);
-  committed_ = true;  // nothing left to remove
   ThrowCannotCreate(finalPath_);
 }
 

@@ -43,7 +43,6 @@ class OutputFile final {
   bool Commit();
   // Another final name, in the same directory, to be replaced.
   void Retarget(std::string finalPath);
-  const std::string& FinalPath() const { return finalPath_; }
 
  private:
   std::string finalPath_;

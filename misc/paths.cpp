@@ -34,14 +34,20 @@ std::string FileNameOf(std::string_view path) {
 namespace {
 
 bool IsDeviceName(std::string_view stem) {
-  std::string upper(stem);
-  for (char& c : upper) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-  if (upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "NUL") return true;
-  return upper.size() == 4 && (upper.rfind("COM", 0) == 0 || upper.rfind("LPT", 0) == 0) &&
-         upper[3] >= '1' && upper[3] <= '9';
+  const std::string name = AsciiLowerCase(std::string(stem));
+  if (name == "con" || name == "prn" || name == "aux" || name == "nul") return true;
+  return name.size() == 4 && (name.rfind("com", 0) == 0 || name.rfind("lpt", 0) == 0) &&
+         name[3] >= '1' && name[3] <= '9';
 }
 
 }  // namespace
+
+std::string AsciiLowerCase(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
 
 std::string SafeFileName(std::string_view name) {
   const auto dot = name.find('.');

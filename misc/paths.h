@@ -28,6 +28,10 @@ std::string FileNameOf(std::string_view path);
 // on every platform, so that logs written on one replay on the other.
 std::string SafeFileName(std::string_view name);
 
+// The text with the ASCII capitals A-Z made small and every other byte kept,
+// for names that are compared or written without regard to letter case.
+std::string AsciiLowerCase(std::string text);
+
 // The directory part of a path ("" when it has none).
 std::string ParentOf(std::string_view path);
 // The file name cut before its first "."; empty when it has no dot (output

@@ -62,25 +62,17 @@ bool LeavesOutputDirectory(const std::string& name) {
 }
 
 struct ArchiveRun {
-  ArchiveRun(ProcessContext& context, std::span<const std::uint8_t> archiveBytes,
-             const std::string& path, const XorTable& xorTable)
-      : ctx(context),
-        bytes(archiveBytes),
-        archiveName(FileNameOf(path)),
-        base(BaseBeforeFirstDot(path)),
-        table(xorTable) {}
-
   ProcessContext& ctx;
   std::span<const std::uint8_t> bytes;
   std::string archiveName;
   std::string base;
+  std::string directory;  // the archive's, where the tables may also be
   XorTable table;
   std::uint16_t repeatCounter = 0;
-  std::string directory;                 // the archive's, where the tables may also be
-  std::optional<ByteBuffer> dictionary;  // "decodetable.tbl", read at the first compressed entry
-  std::set<std::string> folders;         // extension folders made already
-  ByteBuffer stored;                     // reused across entries
-  ByteBuffer unpacked;
+  std::optional<ByteBuffer> dictionary{};  // "decodetable.tbl", read at the first compressed entry
+  std::set<std::string> folders{};         // extension folders made already
+  ByteBuffer stored{};                     // reused across entries
+  ByteBuffer unpacked{};
 };
 
 // The entry's extension folder, made at its first entry of the archive.
@@ -188,8 +180,8 @@ void ExtractArchive(ProcessContext& ctx, const std::string& path) {
   const XorTable table =
       XorTable::Load(LocateTable(kXorTableName, ctx.OutputDirectory, {directory}));
   const MappedFile archive(path);
-  ArchiveRun run(ctx, archive.Bytes(), path, table);
-  run.directory = directory;
+  ArchiveRun run(ctx, archive.Bytes(), FileNameOf(path), BaseBeforeFirstDot(path), directory,
+                 table);
   const std::vector<EntryRecord> records = ReadEntryRecords(run.bytes, run.archiveName);
   const std::vector<DataBlock> blocks = ReadAllBlocks(run, records);
 

@@ -58,17 +58,9 @@ void ConvertRow(const Bitmap& source, std::span<const std::uint8_t> from, std::u
 }  // namespace
 
 std::size_t RowBytesOf(std::uint32_t width, PixelDepth depth) {
-  switch (depth) {
-    case PixelDepth::Indexed4:
-      return (static_cast<std::size_t>(width) + 1) / 2;
-    case PixelDepth::Indexed8:
-      return width;
-    case PixelDepth::Direct15:
-      return static_cast<std::size_t>(width) * 2;
-    case PixelDepth::Direct24:
-      break;
-  }
-  return static_cast<std::size_t>(width) * 3;
+  // The depth's number of bits a pixel, but a whole word for 15 bits.
+  const std::size_t bits = depth == PixelDepth::Direct15 ? 16 : static_cast<std::size_t>(depth);
+  return (static_cast<std::size_t>(width) * bits + 7) / 8;
 }
 
 Bitmap::Bitmap(std::uint32_t width, std::uint32_t height, PixelDepth depth)

@@ -41,6 +41,15 @@ spng_ihdr Header(spng_ctx* ctx, const std::string& name) {
   return ihdr;
 }
 
+// The image's rows decoded to `format`.
+ByteBuffer DecodedRows(spng_ctx* ctx, spng_format format, const std::string& name) {
+  std::size_t size = 0;
+  Check(spng_decoded_image_size(ctx, format, &size), name);
+  ByteBuffer rows(size);
+  Check(spng_decode_image(ctx, rows.data(), rows.size(), format, 0), name);
+  return rows;
+}
+
 // Palette PNG rows hold 1, 2, 4 or 8 bits per index, the leftmost pixel in the
 // high bits; they become one index per byte.
 void UnpackIndices(const ByteBuffer& packed, std::uint32_t depth, Bitmap& bitmap) {
@@ -62,19 +71,12 @@ Bitmap DecodeIndexed(spng_ctx* ctx, const spng_ihdr& ihdr, const std::string& na
   Check(spng_get_plte(ctx, &plte), name);
   for (std::uint32_t i = 0; i < plte.n_entries; ++i)
     bitmap.palette.push_back({plte.entries[i].red, plte.entries[i].green, plte.entries[i].blue});
-  std::size_t size = 0;
-  Check(spng_decoded_image_size(ctx, SPNG_FMT_PNG, &size), name);
-  ByteBuffer packed(size);
-  Check(spng_decode_image(ctx, packed.data(), packed.size(), SPNG_FMT_PNG, 0), name);
-  UnpackIndices(packed, ihdr.bit_depth, bitmap);
+  UnpackIndices(DecodedRows(ctx, SPNG_FMT_PNG, name), ihdr.bit_depth, bitmap);
   return bitmap;
 }
 
 Bitmap DecodeDirect(spng_ctx* ctx, const spng_ihdr& ihdr, const std::string& name) {
-  std::size_t size = 0;
-  Check(spng_decoded_image_size(ctx, SPNG_FMT_RGBA8, &size), name);
-  ByteBuffer rgba(size);
-  Check(spng_decode_image(ctx, rgba.data(), rgba.size(), SPNG_FMT_RGBA8, 0), name);
+  const ByteBuffer rgba = DecodedRows(ctx, SPNG_FMT_RGBA8, name);
   Bitmap bitmap(ihdr.width, ihdr.height, PixelDepth::Direct24);
   for (std::uint32_t y = 0; y < ihdr.height; ++y) {
     const std::uint8_t* in = rgba.data() + static_cast<std::size_t>(y) * ihdr.width * 4;

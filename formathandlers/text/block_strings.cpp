@@ -40,14 +40,11 @@ TextLines StringLines(ProcessContext& ctx, std::span<const std::uint8_t> file, c
   for (std::size_t j = 0; j < n; ++j) {
     lines.Add(DecodedLine(file, text.strings[j], table));
     total += text.strings[j].length;
-    if (j + 1 == n) break;
     ctx.Status.AppendResult("String " + std::to_string(j) + " extracted.");
     ctx.Status.StepBar(Bar::Progress);
-    ctx.Status.PumpEvents();
+    if (j + 1 < n) ctx.Status.PumpEvents();
   }
   if (withBudget) lines.Add(BudgetLine(total));
-  ctx.Status.AppendResult("String " + std::to_string(n - 1) + " extracted.");
-  ctx.Status.StepBar(Bar::Progress);
   return lines;
 }
 

@@ -1,5 +1,6 @@
 #include "formathandlers/text/res_description.h"
 
+#include <charconv>
 #include <tuple>
 
 #include "misc/errors.h"
@@ -12,26 +13,16 @@ bool IsSpace(char c) {
   return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r';
 }
 
+// "0x" and hexadecimal digits at `pos`, which is moved past them; nullopt
+// when there are no digits or their value needs more than 32 bits.
 std::optional<std::uint32_t> ScanHex(std::string_view text, std::size_t& pos) {
   if (text.substr(pos, 2) != "0x") return std::nullopt;
-  pos += 2;
-  const std::size_t start = pos;
-  std::uint64_t value = 0;
-  for (; pos < text.size(); ++pos) {
-    const char c = text[pos];
-    int digit = -1;
-    if (c >= '0' && c <= '9')
-      digit = c - '0';
-    else if (c >= 'a' && c <= 'f')
-      digit = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F')
-      digit = c - 'A' + 10;
-    if (digit < 0) break;
-    value = value * 16 + static_cast<std::uint64_t>(digit);
-    if (value > 0xFFFFFFFFu) return std::nullopt;
-  }
-  if (pos == start) return std::nullopt;
-  return static_cast<std::uint32_t>(value);
+  std::uint32_t value = 0;
+  const char* end = text.data() + text.size();
+  const auto [next, error] = std::from_chars(text.data() + pos + 2, end, value, 16);
+  if (error != std::errc()) return std::nullopt;
+  pos = static_cast<std::size_t>(next - text.data());
+  return value;
 }
 
 std::optional<std::int64_t> ParseDecimal(std::string_view text) {

@@ -45,10 +45,9 @@ StringSpan FinalString(std::span<const std::uint8_t> file, std::uint64_t start) 
   return {start, end - start};
 }
 
-}  // namespace
-
-std::uint64_t ArdRoomStart(std::span<const std::uint8_t> file, const std::string& name) {
-  const ByteReader reader(file, name);
+// S for an ARD container: the start of directory entry 8, each entry starting
+// on the next 2048-byte boundary after the one before.
+std::uint64_t ArdRoomStart(const ByteReader& reader, const std::string& name) {
   if (!reader.Has(room::kArdCountOffset, 4))
     ThrowFormatError(name, "too short to hold the entry count");
   const std::uint32_t count = reader.U32(room::kArdCountOffset);
@@ -69,11 +68,13 @@ std::uint64_t ArdRoomStart(std::span<const std::uint8_t> file, const std::string
   return start;
 }
 
+}  // namespace
+
 RoomText ReadRoomText(std::span<const std::uint8_t> file, bool ardContainer,
                       const std::string& name) {
   const ByteReader reader(file, name);
   RoomText text;
-  text.roomStart = ardContainer ? ArdRoomStart(file, name) : 0;
+  text.roomStart = ardContainer ? ArdRoomStart(reader, name) : 0;
   if (!reader.Has(text.roomStart + room::kTextOffsetField, 4))
     ThrowFormatError(name, "the room data is too short to hold the text-block offset at 0x3C");
   text.textOffset = reader.U32(text.roomStart + room::kTextOffsetField);

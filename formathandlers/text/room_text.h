@@ -48,8 +48,4 @@ struct RoomText {
 RoomText ReadRoomText(std::span<const std::uint8_t> file, bool ardContainer,
                       const std::string& name);
 
-// S for an ARD container: the start of directory entry 8, each entry starting
-// on the next 2048-byte boundary after the one before.
-std::uint64_t ArdRoomStart(std::span<const std::uint8_t> file, const std::string& name);
-
 }  // namespace tessary

@@ -1,5 +1,7 @@
 #include "formathandlers/text/room_text_file.h"
 
+#include <charconv>
+
 #include "misc/errors.h"
 
 namespace tessary {
@@ -21,17 +23,13 @@ std::optional<std::uint32_t> ParseBudgetLine(std::string_view line) {
   std::size_t pos = kBudgetPrefix.size();
   SkipBlanks(line, pos);
   if (pos < line.size() && line[pos] == '+') ++pos;
-  const std::size_t digits = pos;
-  std::uint64_t value = 0;
-  while (pos < line.size() && line[pos] >= '0' && line[pos] <= '9') {
-    value = value * 10 + static_cast<std::uint64_t>(line[pos] - '0');
-    if (value > 0x7FFFFFFF) return std::nullopt;
-    ++pos;
-  }
-  if (pos == digits) return std::nullopt;
+  std::uint32_t value = 0;
+  const auto [next, error] = std::from_chars(line.data() + pos, line.data() + line.size(), value);
+  if (error != std::errc() || value > 0x7FFFFFFF) return std::nullopt;
+  pos = static_cast<std::size_t>(next - line.data());
   SkipBlanks(line, pos);
   if (line.substr(pos, kBudgetSuffix.size()) != kBudgetSuffix) return std::nullopt;
-  return static_cast<std::uint32_t>(value);
+  return value;
 }
 
 RoomTextFile ParseRoomTextFile(const std::vector<std::string>& lines, const std::string& name) {

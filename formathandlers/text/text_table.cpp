@@ -1,5 +1,6 @@
 #include "formathandlers/text/text_table.h"
 
+#include <charconv>
 #include <cstdio>
 
 #include "misc/errors.h"
@@ -10,13 +11,6 @@ namespace {
 
 constexpr std::uint32_t kShiftLimit = 0x56;
 constexpr std::uint32_t kShift = 0x24;
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 bool IsComment(const std::string& line) {
   return line.find_first_not_of(" \t") == std::string::npos || line[0] == '#' || line[0] == ';';
@@ -29,8 +23,10 @@ struct Entry {
 
 // The byte two hexadecimal digits at `at` give, or -1.
 int HexByte(const std::string& line, std::size_t at) {
-  const int high = HexValue(line[at]), low = HexValue(line[at + 1]);
-  return high < 0 || low < 0 ? -1 : high * 16 + low;
+  unsigned value = 0;
+  const char* first = line.data() + at;
+  const auto [next, error] = std::from_chars(first, first + 2, value, 16);
+  return error == std::errc() && next == first + 2 ? static_cast<int>(value) : -1;
 }
 
 // The character after "=": one 8-bit character, or "\xHH" for one that cannot
@@ -42,13 +38,17 @@ int EntryCharacter(const std::string& line) {
   return -1;
 }
 
+// Two upper-case hexadecimal digits.
+std::string HexDigits(std::uint8_t byte) {
+  char text[4];
+  std::snprintf(text, sizeof text, "%02X", byte);
+  return text;
+}
+
 // A character as text tables write it: itself, or "\xHH" for a control
 // character, so that messages and lists never break a line.
 std::string ShownCharacter(std::uint8_t c) {
-  if (c >= 0x20) return std::string(1, static_cast<char>(c));
-  char text[8];
-  std::snprintf(text, sizeof text, "\\x%02X", c);
-  return text;
+  return c >= 0x20 ? std::string(1, static_cast<char>(c)) : "\\x" + HexDigits(c);
 }
 
 // One entry line, or an error naming it.
@@ -70,11 +70,8 @@ TextTableEntries ParseTextTable(const std::vector<std::string>& lines, const std
   for (std::size_t i = 0; i < lines.size(); ++i) {
     if (IsComment(lines[i])) continue;
     const Entry entry = ReadEntry(lines[i], i, name);
-    if (entries[entry.byte]) {
-      char hex[4];
-      std::snprintf(hex, sizeof hex, "%02X", entry.byte);
-      ThrowFormatError(LineLabel(name, i), "the byte " + std::string(hex) + " is named twice");
-    }
+    if (entries[entry.byte])
+      ThrowFormatError(LineLabel(name, i), "the byte " + HexDigits(entry.byte) + " is named twice");
     entries[entry.byte] = entry.character;
   }
   return entries;
@@ -110,9 +107,7 @@ std::vector<std::string> ExportTextTable(CodeTableEntries table) {
     if (table[b] == b) continue;
     // Control characters (a line break above all) are written as "\xHH", so
     // that the file stays one entry a line and reads back as it was.
-    char hex[4];
-    std::snprintf(hex, sizeof hex, "%02X", static_cast<unsigned>(b));
-    lines.push_back(std::string(hex) + "=" + ShownCharacter(table[b]));
+    lines.push_back(HexDigits(static_cast<std::uint8_t>(b)) + "=" + ShownCharacter(table[b]));
   }
   return lines;
 }
@@ -130,11 +125,7 @@ InvertedTable InvertTable(CodeTableEntries decoding, bool shifted) {
     if (reaching.empty()) inverted.missing.push_back(static_cast<std::uint8_t>(c));
     if (reaching.size() < 2) continue;
     std::string line = "'" + ShownCharacter(static_cast<std::uint8_t>(c)) + "':";
-    for (const std::uint8_t g : reaching) {
-      char hex[8];
-      std::snprintf(hex, sizeof hex, " 0x%02X", g);
-      line += hex;
-    }
+    for (const std::uint8_t g : reaching) line += " 0x" + HexDigits(g);
     inverted.shared.push_back(line);
   }
   return inverted;

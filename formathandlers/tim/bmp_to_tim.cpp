@@ -25,20 +25,6 @@ std::string HexColour(const PaletteEntry& c) {
   return text;
 }
 
-// The CLUT colours the indices of the mode can select, as the bitmap shows
-// them.
-std::vector<PaletteEntry> SelectableColours(const TimImage& image) {
-  const std::size_t count = image.mode == TimPixelMode::Clut4 ? 16 : 256;
-  std::vector<PaletteEntry> colours;
-  for (std::size_t i = 0; i < image.clut.size() && i < count; ++i) {
-    const std::uint16_t v = image.clut[i];
-    colours.push_back({static_cast<std::uint8_t>((v & 0x1F) << 3),
-                       static_cast<std::uint8_t>(((v >> 5) & 0x1F) << 3),
-                       static_cast<std::uint8_t>(((v >> 10) & 0x1F) << 3)});
-  }
-  return colours;
-}
-
 // The CLUT index of every pixel: the bitmap's own index, or for a truecolour
 // bitmap the first CLUT entry of exactly its colour.
 void IndicesOfRow(const Bitmap& bitmap, std::uint32_t y, const std::vector<PaletteEntry>& colours,
@@ -65,7 +51,8 @@ void IndicesOfRow(const Bitmap& bitmap, std::uint32_t y, const std::vector<Palet
 void IndexedRows(const Bitmap& bitmap, const TimImage& image, const std::string& name,
                  ByteBuffer& out) {
   const bool four = image.mode == TimPixelMode::Clut4;
-  const auto colours = SelectableColours(image);
+  // The CLUT colours the indices of the mode can select, as the bitmap shows them.
+  const auto colours = ClutPalette(image.clut, four ? 16 : 256);
   std::vector<std::uint8_t> indices(bitmap.Width());
   for (std::uint32_t y = 0; y < bitmap.Height(); ++y) {
     IndicesOfRow(bitmap, y, colours, four ? 16 : 256, name, indices);

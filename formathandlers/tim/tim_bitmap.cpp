@@ -10,47 +10,18 @@ namespace tessary {
 
 namespace {
 
+// The bitmap depth of each pixel mode, in the order of TimPixelMode.
+constexpr PixelDepth kDepthOfMode[] = {PixelDepth::Indexed4, PixelDepth::Indexed8,
+                                       PixelDepth::Direct15, PixelDepth::Direct24};
+// The pixels of one unit of the image block's width field, in the same order.
+constexpr unsigned kPixelsPerWidthUnit[] = {4, 2, 1, 1};
+
+// The pixel width (which wraps at 65536 in the indexed modes) and the row size
+// of the image block's width field `w`.
 void SetPixelSize(TimImage& image, std::uint16_t w) {
-  switch (image.mode) {
-    case TimPixelMode::Clut4:
-      image.pixelWidth = static_cast<std::uint16_t>(w * 4u);
-      image.rowBytes = image.pixelWidth / 2;
-      break;
-    case TimPixelMode::Clut8:
-      image.pixelWidth = static_cast<std::uint16_t>(w * 2u);
-      image.rowBytes = image.pixelWidth;
-      break;
-    case TimPixelMode::Direct16:
-      image.pixelWidth = w;
-      image.rowBytes = std::uint64_t{w} * 2;
-      break;
-    case TimPixelMode::Direct24:
-      image.pixelWidth = w;
-      image.rowBytes = std::uint64_t{w} * 3;
-      break;
-  }
-}
-
-PixelDepth DepthOf(TimPixelMode mode) {
-  switch (mode) {
-    case TimPixelMode::Clut4:
-      return PixelDepth::Indexed4;
-    case TimPixelMode::Clut8:
-      return PixelDepth::Indexed8;
-    case TimPixelMode::Direct16:
-      return PixelDepth::Direct15;
-    case TimPixelMode::Direct24:
-      break;
-  }
-  return PixelDepth::Direct24;
-}
-
-std::vector<PaletteEntry> PaletteOf(const std::vector<std::uint16_t>& clut) {
-  ByteBuffer buffer(clut.size() * 2);
-  for (std::size_t i = 0; i < clut.size(); ++i) StoreU16(buffer.data() + 2 * i, clut[i]);
-  ExpandClut(buffer);
-  SwapRedBlue24(buffer);
-  return BuildPalette(buffer.size() / 3, buffer);
+  const auto mode = static_cast<int>(image.mode);
+  image.pixelWidth = static_cast<std::uint16_t>(w * kPixelsPerWidthUnit[mode]);
+  image.rowBytes = RowBytesOf(image.pixelWidth, kDepthOfMode[mode]);
 }
 
 }  // namespace
@@ -90,8 +61,8 @@ TimImage ReadTimImage(std::span<const std::uint8_t> tim, const std::string& name
 
 Bitmap LoadTimBitmap(std::span<const std::uint8_t> tim, const std::string& name) {
   const TimImage image = ReadTimImage(tim, name, true);
-  Bitmap bitmap(image.pixelWidth, image.height, DepthOf(image.mode));
-  if (bitmap.Indexed()) bitmap.palette = PaletteOf(image.clut);
+  Bitmap bitmap(image.pixelWidth, image.height, kDepthOfMode[static_cast<int>(image.mode)]);
+  if (bitmap.Indexed()) bitmap.palette = ClutPalette(image.clut, image.clut.size());
   for (std::uint32_t y = 0; y < image.height; ++y) {
     const auto row = bitmap.Row(y);
     const auto* from = tim.data() + image.pixelOffset + y * image.rowBytes;
@@ -111,6 +82,15 @@ Bitmap LoadTimBitmap(std::span<const std::uint8_t> tim, const std::string& name)
     }
   }
   return bitmap;
+}
+
+std::vector<PaletteEntry> ClutPalette(std::span<const std::uint16_t> clut, std::size_t most) {
+  std::vector<PaletteEntry> palette;
+  for (const std::uint16_t v : clut.first(std::min(most, clut.size())))
+    palette.push_back({static_cast<std::uint8_t>((v & 0x1F) << 3),
+                       static_cast<std::uint8_t>(((v >> 5) & 0x1F) << 3),
+                       static_cast<std::uint8_t>(((v >> 10) & 0x1F) << 3)});
+  return palette;
 }
 
 void ExpandClut(ByteBuffer& buffer) {

@@ -33,6 +33,10 @@ TimImage ReadTimImage(std::span<const std::uint8_t> tim, const std::string& name
 // palette, every entry in file order), 2 as 15 bits, 3 as 24 bits.
 Bitmap LoadTimBitmap(std::span<const std::uint8_t> tim, const std::string& name);
 
+// The colours of the first `most` CLUT words: each 5-bit component shifted
+// left by 3, the STP bit dropped.
+std::vector<PaletteEntry> ClutPalette(std::span<const std::uint16_t> clut, std::size_t most);
+
 // Colour words become (blue, green, red) triples, each 5-bit component
 // shifted left by 3; the STP bit is dropped; an odd last byte is ignored.
 void ExpandClut(ByteBuffer& buffer);

@@ -6,17 +6,6 @@ namespace tessary {
 
 namespace {
 
-// A block header read from `bytes`, the bytes at the block's offset `at`.
-TimBlock ReadBlock(std::span<const std::uint8_t> bytes, std::uint64_t at) {
-  const std::uint8_t* p = bytes.data();
-  return {at,
-          LoadU32(p + tim::kBlockLength),
-          LoadU16(p + tim::kBlockDx),
-          LoadU16(p + tim::kBlockDy),
-          LoadU16(p + tim::kBlockWidth),
-          LoadU16(p + tim::kBlockHeight)};
-}
-
 struct Layout {
   TimProbe outcome = TimProbe::Rejected;
   TimHeader header;
@@ -30,17 +19,16 @@ Layout ReadLayout(TimSource& source, std::uint64_t offset) {
   if (!FitsIn(size, offset, tim::kHeaderSize + 4)) return layout;
   const auto head = source.Peek(offset);
   if (LoadU32(head.data()) != tim::kId) return layout;
-  h.flags = LoadU32(head.data() + 4);
-  if ((h.flags & tim::kReservedFlags) != 0) return layout;
-  h.mode = h.flags & tim::kModeMask;
+  const std::uint32_t flags = LoadU32(head.data() + 4);
+  if ((flags & tim::kReservedFlags) != 0) return layout;
+  h.mode = flags & tim::kModeMask;
   const std::uint32_t clutLength = LoadU32(head.data() + tim::kHeaderSize);
   std::uint64_t p = offset + tim::kHeaderSize;
   h.totalLength = tim::kHeaderSize;
-  if ((h.flags & tim::kHasClutFlag) != 0) {
+  if ((flags & tim::kHasClutFlag) != 0) {
     // A CLUT block must hold its header and at least one byte more; shorter
     // lengths would place the image block inside or before the candidate.
     if (clutLength <= tim::kBlockHeaderSize) return layout;
-    if (FitsIn(size, p, tim::kBlockHeaderSize)) h.clut = ReadBlock(source.Peek(p), p);
     h.totalLength += clutLength;
     p += clutLength;
   }
@@ -48,14 +36,15 @@ Layout ReadLayout(TimSource& source, std::uint64_t offset) {
     layout.outcome = TimProbe::EndOfScan;
     return layout;
   }
-  h.image = ReadBlock(source.Peek(p), p);
-  h.totalLength += h.image.length;
-  const auto rowBytes = TimRowBytes(h.mode, h.image.width);
+  const auto image = source.Peek(p);
+  const std::uint32_t imageLength = LoadU32(image.data() + tim::kBlockLength);
+  h.totalLength += imageLength;
+  const auto rowBytes = TimRowBytes(h.mode, LoadU16(image.data() + tim::kBlockWidth));
   if (!rowBytes) return layout;
   h.rowBytes = *rowBytes;
-  const std::uint32_t pixelBytes = static_cast<std::uint32_t>(*rowBytes) * h.image.height;
-  if (pixelBytes != h.image.length - static_cast<std::uint32_t>(tim::kBlockHeaderSize))
-    return layout;
+  const std::uint32_t pixelBytes =
+      static_cast<std::uint32_t>(*rowBytes) * LoadU16(image.data() + tim::kBlockHeight);
+  if (pixelBytes != imageLength - static_cast<std::uint32_t>(tim::kBlockHeaderSize)) return layout;
   if (!FitsIn(size, offset, h.totalLength)) return layout;
   layout.outcome = TimProbe::Accepted;
   return layout;

@@ -21,8 +21,6 @@ inline constexpr std::uint32_t kHasClutFlag = 0x8;
 inline constexpr std::uint32_t kReservedFlags = ~std::uint32_t{0xF};
 // Offsets inside a block header.
 inline constexpr std::uint64_t kBlockLength = 0;
-inline constexpr std::uint64_t kBlockDx = 4;
-inline constexpr std::uint64_t kBlockDy = 6;
 inline constexpr std::uint64_t kBlockWidth = 8;
 inline constexpr std::uint64_t kBlockHeight = 10;
 }  // namespace tim
@@ -32,17 +30,8 @@ inline constexpr std::uint64_t kBlockHeight = 10;
 // mode 3 W*3. nullopt for the unsupported modes 4..7.
 std::optional<std::uint16_t> TimRowBytes(std::uint32_t mode, std::uint16_t width);
 
-struct TimBlock {
-  std::uint64_t offset = 0;  // of the block header in the data
-  std::uint32_t length = 0;  // header included
-  std::uint16_t dx = 0, dy = 0, width = 0, height = 0;
-};
-
 struct TimHeader {
-  std::uint32_t flags = 0;
   std::uint32_t mode = 0;
-  std::optional<TimBlock> clut;
-  TimBlock image;
   std::uint16_t rowBytes = 0;
   std::uint64_t totalLength = 0;  // 8 + CLUT block length + image block length
 };

@@ -1,7 +1,5 @@
 #include "formathandlers/tim/tim_to_bmp.h"
 
-#include <algorithm>
-
 #include "batch/result_log.h"
 #include "formathandlers/image/bmp_codec.h"
 #include "formathandlers/image/png_codec.h"
@@ -11,17 +9,6 @@
 #include "misc/paths.h"
 
 namespace tessary {
-
-namespace {
-
-std::string LowerCase(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(), [](char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-  });
-  return text;
-}
-
-}  // namespace
 
 void TimToBmp(ProcessContext& ctx, const std::string& path) {
   const std::string name = FileNameOf(path);
@@ -38,8 +25,8 @@ void TimToBmp(ProcessContext& ctx, const std::string& path) {
   // PNG when asked for; an image without pixels, which a PNG cannot hold, stays
   // a BMP (insertion takes either by its content).
   const bool png = ctx.BitmapsAsPng && bitmap.Width() > 0 && bitmap.Height() > 0;
-  const std::string bmpPath =
-      ctx.ClaimOutput(ctx.OutputPath(LowerCase(NameWithExtension(path, png ? ".png" : ".bmp"))));
+  const std::string bmpPath = ctx.ClaimOutput(
+      ctx.OutputPath(AsciiLowerCase(NameWithExtension(path, png ? ".png" : ".bmp"))));
   SaveBytes(bmpPath, png ? EncodePng(bitmap, FileNameOf(bmpPath)) : EncodeBmp(bitmap));
   ctx.ResultLog.Add(BitmapTargetLine(bmpPath));
   ctx.Status.AppendResult(name + " converted.");

@@ -83,10 +83,6 @@ void InstallInterruptHandler() {
   std::signal(SIGINT, OnInterrupt);
 }
 
-bool InterruptRequested() {
-  return g_interrupted != 0;
-}
-
 bool StderrIsTerminal() {
 #ifdef _WIN32
   return _isatty(_fileno(stderr)) != 0;
@@ -122,7 +118,7 @@ void CliOutputs::BarChanged(Bar bar, int maximum, int position) {
 }
 
 void CliOutputs::PumpEvents() {
-  if (ctx_ != nullptr && InterruptRequested() && !ctx_->StopRequested()) ctx_->RequestStop();
+  if (ctx_ != nullptr && g_interrupted != 0 && !ctx_->StopRequested()) ctx_->RequestStop();
   if (g_pendingLength.load() > 0) {
     ClearLine();
     FlushResults();

@@ -1,7 +1,6 @@
 // Status outputs and dialogs of the headless front end.
 #pragma once
 
-#include <chrono>
 #include <optional>
 #include <string>
 
@@ -10,7 +9,9 @@
 
 namespace tessary {
 
-class CliOutputs final : public StatusOutputs {
+// Shows the status text, the Progress bar and the result lines; the window's
+// other outputs have nothing to show here.
+class CliOutputs final : public SilentStatusOutputs {
  public:
   // showProgress: draw the status line and bar on stderr (a terminal, no -q).
   explicit CliOutputs(bool showProgress);
@@ -18,12 +19,7 @@ class CliOutputs final : public StatusOutputs {
 
   void StatusTextChanged(const std::string& text) override { message_ = text; }
   void ResultAppended(const std::string& line) override;
-  void ResultsCleared() override {}
-  void ExtractedChanged(int, const std::string&) override {}
   void BarChanged(Bar bar, int maximum, int position) override;
-  void StopEnabledChanged(bool) override {}
-  void SaveLogEnabledChanged(bool) override {}
-  void FocusResults() override {}
   // Draws the status line and turns a Ctrl-C into a Stop request.
   void PumpEvents() override;
   // Removes the status line from the terminal.
@@ -67,7 +63,6 @@ void InstallInterruptHandler();
 // Writes the result lines that wait (the CLI writes them at each event pump
 // and at the end of a run).
 void FlushResults();
-bool InterruptRequested();
 bool StderrIsTerminal();
 
 }  // namespace tessary

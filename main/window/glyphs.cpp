@@ -114,6 +114,11 @@ void DrawExit(QPainter& p, const Colours& c) {
   p.drawPolygon(arrow);
 }
 
+// The drawing of every glyph, in the order of the Glyph enumeration.
+using Drawing = void (*)(QPainter&, const Colours&);
+constexpr Drawing kDrawings[] = {DrawAddFiles, DrawSaveList, DrawRemoveFiles, DrawProcess,
+                                 DrawExit};
+
 // The glyph drawn at `scale` times 16 pixels: vector shapes, so every device
 // pixel ratio gets a sharp picture of its own.
 QPixmap Draw(Glyph glyph, const Colours& colours, qreal scale) {
@@ -123,23 +128,7 @@ QPixmap Draw(Glyph glyph, const Colours& colours, qreal scale) {
   QPainter p(&pixmap);
   p.setRenderHint(QPainter::Antialiasing);
   p.scale(scale, scale);
-  switch (glyph) {
-    case Glyph::AddFiles:
-      DrawAddFiles(p, colours);
-      break;
-    case Glyph::SaveList:
-      DrawSaveList(p, colours);
-      break;
-    case Glyph::RemoveFiles:
-      DrawRemoveFiles(p, colours);
-      break;
-    case Glyph::Process:
-      DrawProcess(p, colours);
-      break;
-    case Glyph::Exit:
-      DrawExit(p, colours);
-      break;
-  }
+  kDrawings[static_cast<int>(glyph)](p, colours);
   return pixmap;
 }
 

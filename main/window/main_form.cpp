@@ -35,10 +35,6 @@ constexpr int kToolBarHeight = 26;
 constexpr int kLogListHeight = 189;
 constexpr int kGroupHeight = 66;
 
-QString Q(const std::string& text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 QFont WindowFont() {
   if (QFontDatabase::families().contains("MS Sans Serif")) return QFont("MS Sans Serif", 8);
   QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
@@ -46,13 +42,15 @@ QFont WindowFont() {
   return font;
 }
 
-}  // namespace
-
+// Qt's Fusion style with its button-face palette, so that the window looks the
+// same on every desktop. Called before the window's controls are made.
 void UseWindowStyle() {
   if (QApplication::style()->name().compare("fusion", Qt::CaseInsensitive) != 0)
     QApplication::setStyle(QStyleFactory::create("Fusion"));
   QApplication::setPalette(QApplication::style()->standardPalette());
 }
+
+}  // namespace
 
 TMainForm::TMainForm(WindowDialogs& dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -101,6 +99,7 @@ void TMainForm::FormCreate() {
   RefreshQueue();
 }
 
+// Frees the context (its lists and code table) before the controls go.
 void TMainForm::FormDestroy() {
   context_.reset();
 }
@@ -177,12 +176,13 @@ void TMainForm::SetQueueCommandsEnabled(bool enabled) {
 void TMainForm::RefreshQueue() {
   LogList->clear();
   for (const auto& path : context_->Queue) {
-    auto* item = new QListWidgetItem(Q(path), LogList);
-    item->setToolTip(Q(path));
+    auto* item = new QListWidgetItem(QString::fromStdString(path), LogList);
+    item->setToolTip(QString::fromStdString(path));
   }
   const std::string operation = OperationText(context_->FormatIndex, context_->Queue.size());
-  LogList->setToolTip(Q(operation));
-  BProcess->setToolTip(Q(operation.empty() ? "Process the queue" : operation) + " (F5)");
+  LogList->setToolTip(QString::fromStdString(operation));
+  BProcess->setToolTip(QString::fromStdString(operation.empty() ? "Process the queue" : operation) +
+                       " (F5)");
 }
 
 void TMainForm::BAddLogClick() {
@@ -231,26 +231,25 @@ void TMainForm::BProcessClick() {
   RunLikeABatch([this] {
     const BatchOutcome outcome = RunBatch(*context_);
     if (outcome != BatchOutcome::DirectoryCancelled && outcome != BatchOutcome::EmptyQueue)
-      WindowSettings::SetOutputDirectory(Q(context_->OutputDirectory));
+      WindowSettings::SetOutputDirectory(QString::fromStdString(context_->OutputDirectory));
   });
 }
 
 void TMainForm::RunLikeABatch(const std::function<void()>& work) {
   if (batchRunning_) return;
-  batchRunning_ = true;
-  BAddLog->setEnabled(false);
-  SetQueueCommandsEnabled(false);
+  const auto setRunning = [this](bool running) {
+    batchRunning_ = running;
+    BAddLog->setEnabled(!running);
+    SetQueueCommandsEnabled(!running && !context_->Queue.empty());
+  };
+  setRunning(true);
   try {
     work();
   } catch (...) {
-    batchRunning_ = false;
-    BAddLog->setEnabled(true);
-    SetQueueCommandsEnabled(!context_->Queue.empty());
+    setRunning(false);
     throw;
   }
-  batchRunning_ = false;
-  BAddLog->setEnabled(true);
-  SetQueueCommandsEnabled(!context_->Queue.empty());
+  setRunning(false);
   if (closeRequested_) close();
 }
 
@@ -282,11 +281,11 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 void TMainForm::StatusTextChanged(const std::string& text) {
-  CurrentMessage->setText(Q(text));
+  CurrentMessage->setText(QString::fromStdString(text));
 }
 
 void TMainForm::ResultAppended(const std::string& line) {
-  Results->append(Q(line).toHtmlEscaped());
+  Results->append(QString::fromStdString(line).toHtmlEscaped());
 }
 
 void TMainForm::ResultsCleared() {
@@ -294,7 +293,7 @@ void TMainForm::ResultsCleared() {
 }
 
 void TMainForm::ExtractedChanged(int, const std::string& caption) {
-  Extracted->setText(Q(caption));
+  Extracted->setText(QString::fromStdString(caption));
 }
 
 // A bar with maximum 0 (the Total bar of a one-file batch) is shown empty:

@@ -27,7 +27,6 @@ class TMainForm final : public QWidget, public StatusOutputs {
   ~TMainForm() override;
 
   ProcessContext& Context() { return *context_; }
-  bool BatchRunning() const { return batchRunning_; }
 
   // Controls, named as the users' documentation names them.
   QWidget* ToolBar1 = nullptr;
@@ -92,9 +91,5 @@ class TMainForm final : public QWidget, public StatusOutputs {
   bool batchRunning_ = false;
   bool closeRequested_ = false;
 };
-
-// Qt's Fusion style with its button-face palette, so that the window looks the
-// same on every desktop. Called before the window's controls are made.
-void UseWindowStyle();
 
 }  // namespace tessary

@@ -14,9 +14,6 @@ namespace tessary {
 
 namespace {
 
-QString Q(const std::string& text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 std::string S(const QString& text) {
   return QDir::toNativeSeparators(text).toUtf8().toStdString();
 }
@@ -50,11 +47,11 @@ class DirectoryChooser final : public QFileDialog {
 };
 
 // A save dialog; the default extension follows the chosen filter ("txt" for
-// "Text files (*.txt)"). `folder` is where it opens and, after a choice, the
-// chosen file's folder.
+// "Text files (*.txt)"). With `folder`, it opens in that remembered folder and
+// a choice remembers the chosen file's folder.
 std::optional<std::string> SaveAs(QWidget* owner, const QString& title, const QStringList& filters,
-                                  QString* folder) {
-  QFileDialog dialog(owner, title, folder != nullptr ? *folder : QString());
+                                  std::optional<DialogFolder> folder) {
+  QFileDialog dialog(owner, title, folder ? WindowSettings::Folder(*folder) : QString());
   dialog.setNameFilters(filters);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   const auto suffixOf = [](const QString& filter) {
@@ -65,7 +62,7 @@ std::optional<std::string> SaveAs(QWidget* owner, const QString& title, const QS
   QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
                    [&](const QString& filter) { dialog.setDefaultSuffix(suffixOf(filter)); });
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  if (folder != nullptr) *folder = dialog.directory().absolutePath();
+  if (folder) WindowSettings::SetFolder(*folder, dialog.directory().absolutePath());
   return S(dialog.selectedFiles().front());
 }
 
@@ -81,12 +78,12 @@ QStringList FileTypeFilters() {
 
 std::optional<FileChoice> QtDialogs::SelectFiles(FileType fileType) {
   const QStringList filters = FileTypeFilters();
-  QFileDialog dialog(owner_, "Select file...", WindowSettings::AddFolder());
+  QFileDialog dialog(owner_, "Select file...", WindowSettings::Folder(DialogFolder::Add));
   dialog.setFileMode(QFileDialog::ExistingFiles);
   dialog.setNameFilters(filters);
   dialog.selectNameFilter(filters.value(static_cast<int>(fileType) - 1, filters.front()));
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-  WindowSettings::SetAddFolder(dialog.directory().absolutePath());
+  WindowSettings::SetFolder(DialogFolder::Add, dialog.directory().absolutePath());
   FileChoice choice;
   choice.fileType = FileTypeAt(static_cast<int>(filters.indexOf(dialog.selectedNameFilter())));
   for (const QString& file : dialog.selectedFiles()) choice.files.push_back(S(file));
@@ -94,36 +91,36 @@ std::optional<FileChoice> QtDialogs::SelectFiles(FileType fileType) {
 }
 
 std::optional<std::string> QtDialogs::SaveProjectListAs() {
-  QString folder = WindowSettings::ProjectListFolder();
-  auto path = SaveAs(owner_, "Select file...", {"Project list files (*.lst)"}, &folder);
-  if (path) WindowSettings::SetProjectListFolder(folder);
-  return path;
+  return SaveAs(owner_, "Select file...", {"Project list files (*.lst)"},
+                DialogFolder::ProjectList);
 }
 
 std::optional<std::string> QtDialogs::SaveResultsAs() {
-  return SaveAs(owner_, "Select target...", {"Text files (*.txt)", "Rich Text (*.rtf)"}, nullptr);
+  return SaveAs(owner_, "Select target...", {"Text files (*.txt)", "Rich Text (*.rtf)"},
+                std::nullopt);
 }
 
 std::optional<std::string> QtDialogs::ChooseDirectory(const std::string& start) {
-  DirectoryChooser dialog(owner_, Q(start));
+  DirectoryChooser dialog(owner_, QString::fromStdString(start));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return S(dialog.selectedFiles().front());
 }
 
 std::optional<std::string> QtDialogs::ChooseCodeTable() {
-  const QString file = QFileDialog::getOpenFileName(
-      owner_, "Select code table...", WindowSettings::CodeTableFolder(), "Code Tables (*.tbl)");
+  const QString file = QFileDialog::getOpenFileName(owner_, "Select code table...",
+                                                    WindowSettings::Folder(DialogFolder::CodeTable),
+                                                    "Code Tables (*.tbl)");
   if (file.isEmpty()) return std::nullopt;
-  WindowSettings::SetCodeTableFolder(QFileInfo(file).absolutePath());
+  WindowSettings::SetFolder(DialogFolder::CodeTable, QFileInfo(file).absolutePath());
   return S(file);
 }
 
 void QtDialogs::ShowInformation(const std::string& text, const std::string& caption) {
-  QMessageBox::information(owner_, Q(caption), Q(text));
+  QMessageBox::information(owner_, QString::fromStdString(caption), QString::fromStdString(text));
 }
 
 void QtDialogs::ShowError(const std::string& text) {
-  QMessageBox::critical(owner_, "Tessary", Q(text));
+  QMessageBox::critical(owner_, "Tessary", QString::fromStdString(text));
 }
 
 }  // namespace tessary

@@ -15,13 +15,17 @@ void Store(const char* key, const QVariant& value) {
   QSettings().setValue(key, value);
 }
 
+// The key of each dialog's folder, in the order of DialogFolder.
+constexpr const char* kFolderKeys[] = {"dialogs/addFolder", "dialogs/codeTableFolder",
+                                       "dialogs/projectListFolder"};
+
 }  // namespace
 
-QString WindowSettings::AddFolder() {
-  return Text("dialogs/addFolder");
+QString WindowSettings::Folder(DialogFolder dialog) {
+  return Text(kFolderKeys[static_cast<int>(dialog)]);
 }
-void WindowSettings::SetAddFolder(const QString& folder) {
-  Store("dialogs/addFolder", folder);
+void WindowSettings::SetFolder(DialogFolder dialog, const QString& folder) {
+  Store(kFolderKeys[static_cast<int>(dialog)], folder);
 }
 
 FileType WindowSettings::AddFileType() {
@@ -40,13 +44,6 @@ void WindowSettings::SetOutputDirectory(const QString& directory) {
   Store("batch/outputDirectory", directory);
 }
 
-QString WindowSettings::CodeTableFolder() {
-  return Text("dialogs/codeTableFolder");
-}
-void WindowSettings::SetCodeTableFolder(const QString& folder) {
-  Store("dialogs/codeTableFolder", folder);
-}
-
 bool WindowSettings::BitmapsAsPng() {
   return QSettings().value("options/bitmapsAsPng").toBool();
 }
@@ -59,13 +56,6 @@ bool WindowSettings::KeepStp() {
 }
 void WindowSettings::SetKeepStp(bool on) {
   Store("options/keepStp", on);
-}
-
-QString WindowSettings::ProjectListFolder() {
-  return Text("dialogs/projectListFolder");
-}
-void WindowSettings::SetProjectListFolder(const QString& folder) {
-  Store("dialogs/projectListFolder", folder);
 }
 
 }  // namespace tessary

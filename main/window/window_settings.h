@@ -9,24 +9,23 @@
 
 namespace tessary {
 
+// The dialogs that open where the user last left them.
+enum class DialogFolder { Add, CodeTable, ProjectList };
+
 class WindowSettings final {
  public:
-  static QString AddFolder();
-  static void SetAddFolder(const QString& folder);
+  static QString Folder(DialogFolder dialog);
+  static void SetFolder(DialogFolder dialog, const QString& folder);
   // The add dialog's file type (the first when none is stored).
   static FileType AddFileType();
   static void SetAddFileType(FileType fileType);
   static QString OutputDirectory();
   static void SetOutputDirectory(const QString& directory);
-  static QString CodeTableFolder();
-  static void SetCodeTableFolder(const QString& folder);
   // The additions of the queue's menu: PNG instead of BMP, STP bits kept.
   static bool BitmapsAsPng();
   static void SetBitmapsAsPng(bool on);
   static bool KeepStp();
   static void SetKeepStp(bool on);
-  static QString ProjectListFolder();
-  static void SetProjectListFolder(const QString& folder);
 };
 
 }  // namespace tessary
