@@ -22,6 +22,7 @@ say() { printf '\033[1m== %s\033[0m\n' "$*" >&2; }
 fail() { printf '\033[1;31m== FAILED: %s\033[0m\n' "$*" >&2; exit 1; }
 # same FILE... PAIRS: every pair of files holds the same bytes, else the run fails.
 same() {
+  [ $(($# % 2)) -eq 0 ] || fail "same takes pairs of files"
   while [ $# -ge 2 ]; do
     cmp -s "$1" "$2" || fail "$1 and $2 differ"
     shift 2

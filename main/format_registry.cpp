@@ -133,6 +133,16 @@ constexpr std::array<FormatRow, kFileTypeCount> kRows = {{
      .operation = {"Extract the strings of", "RDT file", "RDT files", ""}},
 }};
 
+// Every file type stands at the row of its own format index.
+constexpr bool RowOf(FileType type, Format index) {
+  return kRows[static_cast<std::size_t>(type) - 1].index == index;
+}
+static_assert(RowOf(FileType::Grm, Format::Grm) && RowOf(FileType::Tim, Format::Tim) &&
+              RowOf(FileType::Stim, Format::Stim) && RowOf(FileType::Res, Format::Res) &&
+              RowOf(FileType::ProjectList, Format::ProjectList) &&
+              RowOf(FileType::Log, Format::Log) && RowOf(FileType::Ard, Format::Ard) &&
+              RowOf(FileType::Rdt, Format::Rdt));
+
 bool SameIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
@@ -152,6 +162,10 @@ const std::array<FormatRow, kFileTypeCount>& FormatRegistry() {
 FileType FileTypeAt(int position) {
   if (position < 0 || position >= kFileTypeCount) return FileType::None;
   return static_cast<FileType>(position + 1);
+}
+
+int PositionOf(FileType type) {
+  return RowOfChoice(type) != nullptr ? static_cast<int>(type) - 1 : -1;
 }
 
 FileType TypeOfRow(const FormatRow& row) {

@@ -65,7 +65,9 @@ const FormatRow* RowOfChoice(FileType choice);
 const FormatRow* RowOfIndex(Format index);
 // The file type of the open dialog's 0-based filter position; None outside.
 FileType FileTypeAt(int position);
-// The file type of a row of the registry.
+// The open dialog's 0-based filter position of a file type; -1 for None.
+int PositionOf(FileType type);
+// The file type of `row`, which must be a row of FormatRegistry().
 FileType TypeOfRow(const FormatRow& row);
 // True for queues of result logs and project lists: their handler applies logs.
 bool IsLogQueue(Format index);

@@ -81,7 +81,7 @@ std::optional<FileChoice> QtDialogs::SelectFiles(FileType fileType) {
   QFileDialog dialog(owner_, "Select file...", WindowSettings::Folder(DialogFolder::Add));
   dialog.setFileMode(QFileDialog::ExistingFiles);
   dialog.setNameFilters(filters);
-  dialog.selectNameFilter(filters.value(static_cast<int>(fileType) - 1, filters.front()));
+  dialog.selectNameFilter(filters.value(PositionOf(fileType), filters.front()));
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   WindowSettings::SetFolder(DialogFolder::Add, dialog.directory().absolutePath());
   FileChoice choice;

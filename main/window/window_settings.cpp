@@ -34,7 +34,7 @@ FileType WindowSettings::AddFileType() {
   return type != FileType::None ? type : FileType::Grm;
 }
 void WindowSettings::SetAddFileType(FileType fileType) {
-  Store("dialogs/fileType", static_cast<int>(fileType));
+  Store("dialogs/fileType", PositionOf(fileType) + 1);
 }
 
 QString WindowSettings::OutputDirectory() {

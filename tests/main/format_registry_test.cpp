@@ -37,6 +37,13 @@ TEST(FormatRegistryTest, RowsFollowTheOpenDialogsOrder) {
   EXPECT_EQ(ChoiceOfCliKey("bogus"), FileType::None);
   EXPECT_EQ(RowOfIndex(Format::None), nullptr);
   EXPECT_EQ(RowOfChoice(FileType::None), nullptr);
+  EXPECT_EQ(RowOfChoice(static_cast<FileType>(9)), nullptr);
+  EXPECT_EQ(FileTypeAt(-1), FileType::None);
+  EXPECT_EQ(FileTypeAt(8), FileType::None);
+  EXPECT_EQ(PositionOf(FileTypeAt(6)), 6);
+  EXPECT_EQ(TypeOfRow(FormatRegistry()[3]), FileType::Res);
+  EXPECT_TRUE(IsLogQueue(Format::Log) && IsLogQueue(Format::ProjectList));
+  EXPECT_FALSE(IsLogQueue(Format::Grm) || IsLogQueue(Format::None));
 }
 
 }  // namespace
