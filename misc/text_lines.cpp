@@ -20,7 +20,10 @@ void TextLines::Set(std::size_t index, std::string line) {
 
 void TextLines::LoadFromFile(const std::string& path) {
   const ByteBuffer bytes = LoadBytes(path);
-  lines_ = SplitLines({reinterpret_cast<const char*>(bytes.data()), bytes.size()});
+  std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  // Editors that save UTF-8 often put a byte-order mark first; it is no text.
+  if (text.starts_with(kUtf8ByteOrderMark)) text.remove_prefix(kUtf8ByteOrderMark.size());
+  lines_ = SplitLines(text);
 }
 
 void TextLines::SaveToFile(const std::string& path) const {

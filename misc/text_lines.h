@@ -1,8 +1,9 @@
 // Ordered lists of 8-bit text lines, loaded from and saved to whole text files.
 //
 // Reading: CR LF, a lone CR and a lone LF each end a line; a last line without
-// an ending is kept. Writing: every line, the last included, ends with CR LF.
-// Bytes are never re-encoded.
+// an ending is kept; a UTF-8 byte-order mark at the start of a file is skipped.
+// Writing: every line, the last included, ends with CR LF. Bytes are never
+// re-encoded.
 #pragma once
 
 #include <cstddef>
@@ -11,6 +12,8 @@
 #include <vector>
 
 namespace tessary {
+
+inline constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
 class TextLines final {
  public:

@@ -37,6 +37,10 @@ TEST(TextLinesTest, WritesCrLfAfterEveryLineAndKeepsBytes) {
   TextLines back;
   back.LoadFromFile(dir.File("x.txt"));
   EXPECT_EQ(back.Lines(), lines.Lines());
+  // A UTF-8 byte-order mark at the start is skipped; anywhere else it is text.
+  WriteFile(dir.File("bom.txt"), "\xEF\xBB\xBF(Hi)\r\n\xEF\xBB\xBF(Yo)\r\n");
+  back.LoadFromFile(dir.File("bom.txt"));
+  EXPECT_EQ(back.Lines(), (std::vector<std::string>{"(Hi)", "\xEF\xBB\xBF(Yo)"}));
 }
 
 TEST(TextLinesTest, IndexPastTheEndNamesTheIndex) {

@@ -151,8 +151,8 @@ TEST_F(ResTextTest, AnUneditedRoundTripWithTheEncodingTableLeavesTheGameFileIden
   ASSERT_EQ(Run(FileType::Res, {dir.File("GAME.res")}, "out"), BatchOutcome::Completed) << Error();
   // The user replaces the decoding table's path by the encoding table's.
   const std::string text = ReadFile(dir.File("out/GAME.txt"));
-  WriteFile(dir.File("out/GAME.txt"),
-            "Table:  " + dir.File("enc.tbl") + text.substr(text.find("\r\n")));
+  WriteFile(dir.File("out/GAME.txt"),  // with a UTF-8 byte-order mark, which is skipped
+            "\xEF\xBB\xBFTable:  " + dir.File("enc.tbl") + text.substr(text.find("\r\n")));
   ASSERT_EQ(Run(FileType::Log, {dir.File("out/result.log")}, "ins"), BatchOutcome::Completed)
       << Error();
   EXPECT_EQ(h.ctx.Status.Results(), (std::vector<std::string>{"Section 0 inserted."}));

@@ -147,8 +147,11 @@ TEST_F(RoomTextTest, AnUneditedRoundTripLeavesTheRoomByteIdentical) {
   const Bytes room = BuildRoom({"Good_morning", "", "x", "It's{you}", "End\xFE\x07"}, 0x50, 9);
   Put("ROOM.RDT", room);
   ASSERT_EQ(Run(FileType::Rdt, {dir.File("ROOM.RDT")}), BatchOutcome::Completed) << Error();
-  WriteFile(dir.File("out/result.log"),
-            "#CodeTable: " + dir.File("t.tbl") + "\r\n" + ReadFile(dir.File("out/result.log")));
+  // Saved by editors that put a UTF-8 byte-order mark first: it is skipped.
+  const std::string bom = "\xEF\xBB\xBF";
+  WriteFile(dir.File("out/result.log"), bom + "#CodeTable: " + dir.File("t.tbl") + "\r\n" +
+                                            ReadFile(dir.File("out/result.log")));
+  WriteFile(dir.File("out/ROOM.txt"), bom + ReadFile(dir.File("out/ROOM.txt")));
   ASSERT_EQ(Run(FileType::Log, {dir.File("out/result.log")}, "ins"), BatchOutcome::Completed)
       << Error();
   EXPECT_EQ(Results(), (std::vector<std::string>{"File ROOM.txt inserted."}));
