@@ -13,6 +13,11 @@ namespace tessary {
 
 namespace {
 
+void WarnShared(const InvertedTable& inverted, const char* which) {
+  for (const std::string& shared : inverted.shared)
+    std::cerr << "reached by several codes (" << which << " is used): " << shared << '\n';
+}
+
 int Import(const TableCommands& c) {
   TextLines text;
   text.LoadFromFile(c.input);
@@ -21,7 +26,11 @@ int Import(const TableCommands& c) {
   const ByteBuffer decoding = DecodingTable(ParseTextTable(text.Lines(), name));
   const ByteBuffer encoding = c.encode.empty() ? ByteBuffer() : EncodingTable(text.Lines(), name);
   SaveBytes(c.output, decoding);
-  if (!c.encode.empty()) SaveBytes(c.encode, encoding);
+  if (c.encode.empty()) return kExitCompleted;
+  SaveBytes(c.encode, encoding);
+  // Codes the text does not list decode to themselves and may share a
+  // character with a listed one.
+  WarnShared(InvertTable(TableEntries(decoding), false), "the one listed");
   return kExitCompleted;
 }
 
@@ -37,8 +46,7 @@ int Invert(const TableCommands& c) {
   LoadCodeTable(raw, c.input);
   const InvertedTable inverted = InvertTable(TableEntries(raw), c.shifted);
   SaveBytes(c.output, inverted.encoding);
-  for (const std::string& shared : inverted.shared)
-    std::cerr << "reached by several codes (the lowest is used): " << shared << '\n';
+  WarnShared(inverted, "the lowest");
   if (!inverted.missing.empty()) {
     std::cerr << "reached by no code (kept as they are):";
     for (const std::uint8_t c : inverted.missing) std::fprintf(stderr, " 0x%02X", c);

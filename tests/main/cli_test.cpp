@@ -30,10 +30,11 @@ struct CliRun {
   std::string out;
 };
 
-// Runs tessary-cli with the arguments, stdout captured, stderr discarded.
-CliRun RunCli(const std::string& arguments) {
-  std::string command =
-      std::string("\"") + TESSARY_CLI_PATH + "\" " + arguments + " 2>" + NULL_DEVICE;
+// Runs tessary-cli with the arguments, stdout captured, stderr discarded (or,
+// with `errors`, captured after stdout).
+CliRun RunCli(const std::string& arguments, bool errors = false) {
+  std::string command = std::string("\"") + TESSARY_CLI_PATH + "\" " + arguments +
+                        (errors ? " 2>&1" : std::string(" 2>") + NULL_DEVICE);
 #ifdef _WIN32
   // cmd.exe strips the first and the last quote of a command line that starts
   // with one: an extra pair keeps the program's quotes.
@@ -111,6 +112,13 @@ TEST(CliTest, TableCommandsDryRunsAndVerify) {
                 .status,
             1);
   EXPECT_FALSE(std::filesystem::exists(dir.File("x.tbl")));  // nothing written
+  // 0x41 is listed as 'B'; 0x42, not listed, decodes to itself: 'B' too.
+  WriteFile(dir.File("shared.tbl"), std::string("41=B\r\n"));
+  EXPECT_NE(RunCli("table import " + Quoted(dir.File("shared.tbl")) + " -o " +
+                       Quoted(dir.File("s.tbl")) + " --encode " + Quoted(dir.File("e.tbl")),
+                   true)
+                .out.find("'B': 0x41 0x42"),
+            std::string::npos);
 
   WriteFile(dir.File("a.bin"), std::string("no images"));
   const std::string out = " -o " + Quoted(dir.File("o"));
