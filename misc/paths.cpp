@@ -49,7 +49,17 @@ std::string AsciiLowerCase(std::string text) {
   return text;
 }
 
-std::string SafeFileName(std::string_view name) {
+std::string PrintableText(std::string text) {
+  for (char& c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) c = '_';
+  }
+  return text;
+}
+
+std::string SafeFileName(std::string_view printed) {
+  const std::string printable = PrintableText(std::string(printed));
+  const std::string_view name = printable;
   const auto dot = name.find('.');
   const std::string_view stem = name.substr(0, dot);
   if (!IsDeviceName(stem)) return std::string(name);

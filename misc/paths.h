@@ -24,9 +24,15 @@ std::string JoinPath(std::string_view directory, std::string_view name);
 std::string FileNameOf(std::string_view path);
 // A file or folder name that Windows does not take for a device: CON, PRN,
 // AUX, NUL, COM1..COM9 and LPT1..LPT9 (in any letter case, with or without an
-// extension) get "_" after that part ("CON.txt" becomes "CON_.txt"). The same
-// on every platform, so that logs written on one replay on the other.
+// extension) get "_" after that part ("CON.txt" becomes "CON_.txt"); control
+// characters become "_" (see PrintableText). The same on every platform, so
+// that logs written on one replay on the other.
 std::string SafeFileName(std::string_view name);
+
+// The text with every control character (below 0x20, and 0x7F) made "_", so
+// that a name from a game file or a command line cannot break a log line or
+// send escape sequences to a terminal.
+std::string PrintableText(std::string text);
 
 // The text with the ASCII capitals A-Z made small and every other byte kept,
 // for names that are compared or written without regard to letter case.

@@ -32,17 +32,6 @@ std::string ExtensionFolder(const std::string& name) {
   return ext;
 }
 
-// The entry name as file names, result lines and log lines use it: control
-// characters (below 0x20, and 0x7F) become "_", so that every target line stays
-// one line. The archive's own record keeps the name.
-std::string PrintableName(std::string name) {
-  for (char& c : name) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) c = '_';
-  }
-  return name;
-}
-
 // The part of NAME after its last '\' or ':'.
 std::string FinalComponent(const std::string& name) {
   const auto cut = name.find_last_of("\\:");
@@ -161,7 +150,9 @@ std::span<const std::uint8_t> EntryContent(ArchiveRun& run, const EntryRecord& r
 void ExtractEntry(ArchiveRun& run, const EntryRecord& record, const DataBlock& block, std::size_t e,
                   std::size_t count) {
   ProcessContext& ctx = run.ctx;
-  const std::string name = PrintableName(record.name);
+  // File names, result lines and log lines use the printable name; the
+  // archive's own record keeps the name.
+  const std::string name = PrintableText(record.name);
   const std::string path = WriteEntryFile(run, name, EntryContent(run, record, block, e));
 
   const bool compressed = block.unpackedSize > record.storedSize;
@@ -180,8 +171,8 @@ void ExtractArchive(ProcessContext& ctx, const std::string& path) {
   const XorTable table =
       XorTable::Load(LocateTable(kXorTableName, ctx.OutputDirectory, {directory}));
   const MappedFile archive(path);
-  ArchiveRun run(ctx, archive.Bytes(), FileNameOf(path), BaseBeforeFirstDot(path), directory,
-                 table);
+  ArchiveRun run{ctx,  archive.Bytes(), FileNameOf(path), BaseBeforeFirstDot(path), directory,
+                 table};
   const std::vector<EntryRecord> records = ReadEntryRecords(run.bytes, run.archiveName);
   const std::vector<DataBlock> blocks = ReadAllBlocks(run, records);
 

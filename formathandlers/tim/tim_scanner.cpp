@@ -26,7 +26,7 @@ void WriteFoundImage(ProcessContext& ctx, const std::string& base, FileStream& s
   const int n = ctx.Status.ExtractedTag();
   ctx.Status.SetExtractedTag(n + 1);
   const std::string outPath =
-      ctx.ClaimOutput(ctx.OutputPath(base + "_" + std::to_string(n) + ".tim"));
+      ctx.ClaimOutput(ctx.OutputPath(SafeFileName(base + "_" + std::to_string(n) + ".tim")));
   OutputFile out(outPath);
   source.Seek(found.offset);
   out.Stream().CopyFrom(source, found.length);

@@ -1,6 +1,7 @@
 #include "main/cli/cli_outputs.h"
 
 #include "main/cli/cli_front_end.h"
+#include "misc/paths.h"
 
 #include <atomic>
 #include <csignal>
@@ -108,7 +109,7 @@ CliOutputs::CliOutputs(bool showProgress)
     : showProgress_(showProgress), escapes_(showProgress && EnableEscapes()) {}
 
 void CliOutputs::ResultAppended(const std::string& line) {
-  AppendPending(line);
+  AppendPending(PrintableText(line));
 }
 
 void CliOutputs::BarChanged(Bar bar, int maximum, int position) {
@@ -125,7 +126,7 @@ void CliOutputs::PumpEvents() {
   }
   if (!showProgress_) return;
   const int filled = progressMax_ > 0 ? progressPos_ * kBarWidth / progressMax_ : 0;
-  std::string text = message_.substr(0, kMessageWidth);
+  std::string text = PrintableText(message_.substr(0, kMessageWidth));
   text += " [" + std::string(filled, '#') + std::string(kBarWidth - filled, ' ') + "]";
   if (escapes_)
     std::cerr << '\r' << text << "\033[K" << std::flush;
@@ -150,7 +151,7 @@ void CliDialogs::ShowPendingInformation() {
 }
 
 void CliDialogs::ShowError(const std::string& text) {
-  std::cerr << text << '\n';
+  std::cerr << PrintableText(text) << '\n';
 }
 
 }  // namespace tessary

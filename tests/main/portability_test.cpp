@@ -67,6 +67,16 @@ TEST_F(PortabilityTest, NamesWindowsTakesForDevicesGetAnUnderscore) {
   EXPECT_EQ(SafeFileName("COM0.txt"), "COM0.txt");
   EXPECT_EQ(SafeFileName("CONSOLE.txt"), "CONSOLE.txt");
   EXPECT_EQ(NameWithExtension("dir/AUX.res", ".txt"), "AUX_.txt");
+  // Control characters of input names never reach output names or terminals.
+  EXPECT_EQ(NameWithExtension("dir/a\x1B[31m\x7F.tim", ".bmp"), "a_[31m_.bmp");
+  EXPECT_EQ(PrintableText("x\ty\r\n"), "x_y__");
+#ifndef _WIN32  // Windows file names cannot hold control characters
+  const Bytes tim = testing::BuildTim({});
+  WriteFile(dir.File("SCENE\x1B[2J.BIN"), tim);
+  ASSERT_EQ(RunClean(FileType::Stim, {dir.File("SCENE\x1B[2J.BIN")}, "found"),
+            BatchOutcome::Completed);
+  EXPECT_EQ(h.ctx.Status.Results().front(), "SCENE_[2J_0.tim extracted.");
+#endif
 
   WriteFile(dir.File("XorTable.tbl"), testing::SyntheticXorTable());
   const std::string archive = dir.File("ROOM.DAT");
