@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
+#include <system_error>
 
 #include "batch/result_log.h"
 #include "formathandlers/text/code_table.h"
 #include "formathandlers/text/res_description.h"
 #include "formathandlers/text/room_text.h"
+#include "formathandlers/text/text_table.h"
 #include "misc/byte_reader.h"
 #include "misc/errors.h"
 #include "misc/mapped_file.h"
@@ -93,6 +96,22 @@ std::string EncodingTablePath(const std::vector<std::string>& text, const std::s
   return first.size() > kTableLabel ? first.substr(kTableLabel) : std::string();
 }
 
+// Text left with the description's own decoding table on its first line would
+// be written back through the decoding table, changing every byte it maps;
+// only a table that is its own inverse may stand there.
+void RefuseDecodingTable(const std::string& tablePath, const ResDescription& description,
+                         CodeTableEntries table, const std::string& textName) {
+  std::error_code error;
+  if (!std::filesystem::equivalent(NativePath(tablePath), NativePath(description.tablePath), error))
+    return;
+  const ByteBuffer inverse = InvertTable(table, true).encoding;
+  if (std::equal(inverse.begin(), inverse.end(), table.begin())) return;
+  ThrowFormatError(textName, "\"" + std::string(kUseTablePrefix) +
+                                 "\" names the decoding table; name the encoding table "
+                                 "instead (tessary-cli table invert DECODE.tbl -o ENCODE.tbl "
+                                 "--shifted makes one)");
+}
+
 struct SectionRun {
   std::size_t first = 0;  // index of the first string line
   std::size_t count = 0;
@@ -133,9 +152,10 @@ SectionPlan PlanSection(FileStream& game, const ResSection& section, std::size_t
   const auto refuse = [&](const std::string& who, const std::string& what) {
     ThrowFormatError(who + ": section " + std::to_string(k), what);
   };
-  SectionPlan plan{&section, ByteBuffer(section.tableLength), {}, 0};
+  // Checked against the file before anything is allocated for it.
   if (!FitsIn(game.Size(), section.tableOffset, section.tableLength))
     refuse(gameName, "the pointer table ends past the end of the file");
+  SectionPlan plan{&section, ByteBuffer(section.tableLength), {}, 0};
   game.Seek(section.tableOffset);
   game.ReadExact(plan.pointerTable);
   const SectionRun run = FindRun(text, k, textName);
@@ -221,8 +241,10 @@ std::size_t InsertResText(ProcessContext& ctx, const std::string& path, std::siz
   const std::string textName = FileNameOf(textPath);
   const ResDescription description =
       ParseResDescription(descriptionLines.Lines(), FileNameOf(path));
-  LoadCodeTable(ctx.CodeTable, EncodingTablePath(text.Lines(), textName));
+  const std::string tablePath = EncodingTablePath(text.Lines(), textName);
+  LoadCodeTable(ctx.CodeTable, tablePath);
   const CodeTableEntries table = TableEntries(ctx.CodeTable);
+  RefuseDecodingTable(tablePath, description, table, textName);
 
   FileStream game = ctx.DryRun ? FileStream::OpenRead(description.gamePath)
                                : FileStream::OpenReadWrite(description.gamePath);

@@ -8,6 +8,7 @@
 #include "misc/paths.h"
 #include "tests/archive_builder.h"
 #include "tests/test_support.h"
+#include "tests/text_builder.h"
 
 #ifdef _WIN32
 #define popen _popen
@@ -31,9 +32,9 @@ struct CliRun {
 };
 
 // Runs tessary-cli with the arguments, stdout captured, stderr discarded (or,
-// with `errors`, captured after stdout).
-CliRun RunCli(const std::string& arguments, bool errors = false) {
-  std::string command = std::string("\"") + TESSARY_CLI_PATH + "\" " + arguments +
+// with `errors`, captured after stdout); `before` is shell text put first.
+CliRun RunCli(const std::string& arguments, bool errors = false, const std::string& before = "") {
+  std::string command = before + "\"" + TESSARY_CLI_PATH + "\" " + arguments +
                         (errors ? " 2>&1" : std::string(" 2>") + NULL_DEVICE);
 #ifdef _WIN32
   // cmd.exe strips the first and the last quote of a command line that starts
@@ -144,6 +145,31 @@ TEST(CliTest, HelpListsTheKeysVersionAndErrorsExitWithOne) {
   EXPECT_EQ(RunCli("-f lst -q" + out + " " + Quoted(dir.File("missing.lst"))).status, 1);
   EXPECT_EQ(RunCli("-f log -q" + out + " " + Quoted(dir.File("missing.log"))).status, 1);
 }
+
+#if !defined(_WIN32) && !defined(__SANITIZE_ADDRESS__)
+// A RES pointer table longer than its game file is refused before anything is
+// allocated for it: at 300 MB of address space, not with "std::bad_alloc".
+TEST(CliTest, AnImpossibleResPointerTableIsRefusedAtSmallMemory) {
+  TempDir dir;
+  WriteFile(dir.File("GAME.BIN"), testing::BuildGame({"aaaa", "bbbb"}));
+  WriteFile(dir.File("enc.tbl"), testing::IdentityTable());
+  WriteFile(dir.File("dec.tbl"), testing::IdentityTable());
+  WriteFile(dir.File("GAME.res"), "Game:    " + dir.File("GAME.BIN") +
+                                      "\r\nTable:   " + dir.File("dec.tbl") +
+                                      "\r\n[Text]\r\nRange = 0x40 : 0x48\r\nTable = 0x10 : "
+                                      "0xFFFFFFFF\r\nFinal = 1\r\n[End]\r\n");
+  WriteFile(dir.File("GAME.txt"),
+            "#Use Table: " + dir.File("enc.tbl") + "\r\n[Section 0]\r\nAA\r\n[End Section]\r\n");
+  WriteFile(dir.File("r.log"), "#Format: RES\r\n#Source: " + dir.File("GAME.res") +
+                                   "\r\n#Target: " + dir.File("GAME.txt") + "\r\n");
+  const CliRun run =
+      RunCli("-q -f log -o " + Quoted(dir.File("o")) + " " + Quoted(dir.File("r.log")), true,
+             "ulimit -v 300000; exec ");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("the pointer table ends past the end of the file"), std::string::npos)
+      << run.out;
+}
+#endif
 
 #ifndef _WIN32
 // The first temporary file in `directory` whose name starts with `prefix`.

@@ -221,5 +221,29 @@ TEST_F(ResTextTest, TextsThatCannotBeWrittenAreRefusedBeforeAnyWrite) {
   }
 }
 
+// Text left naming the decoding table, and a pointer table no file can hold,
+// are refused before anything is allocated or written.
+TEST_F(ResTextTest, TheDecodingTableAndAnImpossiblePointerTableAreRefused) {
+  const Bytes game = BuildGame({"aaaa", "bbbb"});
+  WriteFile(dir.File("GAME.BIN"), game);
+  Description(SectionLines(kBase + 8, 2, 1));
+  ASSERT_EQ(Run(FileType::Res, {dir.File("GAME.res")}, "out"), BatchOutcome::Completed) << Error();
+  EXPECT_EQ(Run(FileType::Log, {dir.File("out/result.log")}, "ins"), BatchOutcome::Failed);
+  EXPECT_NE(Error().find("GAME.txt: \"#Use Table: \" names the decoding table; name the "
+                         "encoding table instead (tessary-cli table invert"),
+            std::string::npos)
+      << Error();
+
+  WriteFile(dir.File("out/GAME.txt"), "#Use Table: " + dir.File("enc.tbl") + "\r\n" +
+                                          "[Section 0]\r\nAA\r\nBB\r\n[End Section]\r\n");
+  Description("[Text]\r\nRange = " + Hex(kBase) + " : " + Hex(kBase + 8) +
+              "\r\nTable = " + Hex(kTable) + " : 0xFFFFFFFF\r\nFinal = 1\r\n[End]\r\n");
+  EXPECT_EQ(Run(FileType::Log, {dir.File("out/result.log")}, "ins"), BatchOutcome::Failed);
+  EXPECT_EQ(Error(),
+            "result.log, line 3: GAME.BIN: section 0: the pointer table ends past the end "
+            "of the file.");
+  EXPECT_EQ(ReadFile(dir.File("GAME.BIN")), Text(game));
+}
+
 }  // namespace
 }  // namespace tessary
