@@ -15,11 +15,18 @@ void StatusPanel::SetCurrentMessage(const std::string& text) {
 
 void StatusPanel::AppendResult(const std::string& line) {
   results_.push_back(line + resultSuffix_);
+  ++outcomes_;
   outputs_.ResultAppended(results_.back());
+}
+
+void StatusPanel::AppendRefusal(const std::string& line) {
+  ++refusals_;
+  AppendResult(line);
 }
 
 void StatusPanel::ClearResults() {
   results_.clear();
+  refusals_ = outcomes_ = 0;
   outputs_.ResultsCleared();
 }
 

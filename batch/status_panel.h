@@ -27,6 +27,16 @@ class StatusPanel final {
   const std::string& CurrentMessage() const { return message_; }
 
   void AppendResult(const std::string& line);
+  // A result line that reports something refused or skipped ("... wrong size
+  // by N bytes.", "... skiped."), counted so that a front end can say that
+  // the batch did not do all it was given.
+  void AppendRefusal(const std::string& line);
+  // Something skipped that gets no result line (a bitmap that is not there).
+  void NoteSilentSkip() { ++refusals_, ++outcomes_; }
+  // Since the results were last cleared: what was refused or skipped, and
+  // every outcome (result lines and silent skips).
+  int Refusals() const { return refusals_; }
+  int Outcomes() const { return outcomes_; }
   // Text added to every result line from now on (" (dry run)"); empty: none.
   void SetResultSuffix(std::string suffix) { resultSuffix_ = std::move(suffix); }
   void ClearResults();
@@ -62,6 +72,8 @@ class StatusPanel final {
   std::string message_;
   std::vector<std::string> results_;
   std::string resultSuffix_;
+  int refusals_ = 0;
+  int outcomes_ = 0;
   int extractedTag_ = 0;
   std::string extractedCaption_ = "Extracted: 0";
   BarState progress_;

@@ -39,8 +39,10 @@ FileStream OpenSource(const ProcessContext& ctx, const std::string& path, const 
 }
 
 // A "#Source:" line at `index`: opens the source and runs the insertion
-// handler of the format in force. Returns the next line to examine.
-std::size_t ApplySource(ProcessContext& ctx, const std::string& sourcePath, std::size_t index) {
+// handler of the format in force, and says so in `applied`. Returns the next
+// line to examine.
+std::size_t ApplySource(ProcessContext& ctx, const std::string& sourcePath, std::size_t index,
+                        bool& applied) {
   const FormatRow* row = RowOfIndex(ctx.LogFormat);
   ctx.SourceStream.reset();
   ctx.SourceStream = OpenSource(ctx, sourcePath, row);
@@ -52,6 +54,7 @@ std::size_t ApplySource(ProcessContext& ctx, const std::string& sourcePath, std:
                                  ? sourcePath
                                  : ctx.OutputPath(SafeFileName(FileNameOf(sourcePath)));
   const std::size_t next = row->insert(ctx, target, index + 1);
+  applied = true;
   return std::max(next, index + 1);  // the walk always moves forward
 }
 
@@ -61,7 +64,7 @@ int LogPercent(std::size_t index, std::size_t count) {
 }
 
 // Examines line i and returns the next line to examine.
-std::size_t ExamineLine(ProcessContext& ctx, std::size_t i) {
+std::size_t ExamineLine(ProcessContext& ctx, std::size_t i, bool& applied) {
   const std::string& text = ctx.TakeLogLine(i);
   const LogLine line = ReadLogLine(text);
   // Values are cut from a directive by position: an indented keyword would
@@ -79,7 +82,7 @@ std::size_t ExamineLine(ProcessContext& ctx, std::size_t i) {
       LoadCodeTable(ctx.CodeTable, line.value);
       break;
     case Directive::Source:
-      return ApplySource(ctx, line.value, i);
+      return ApplySource(ctx, line.value, i, applied);
     case Directive::Target:
     case Directive::Comment:
       break;
@@ -114,13 +117,14 @@ void InsertFromLog(ProcessContext& ctx, const std::string& path) {
   ctx.LogFormat = Format::None;
 
   SourceStreamGuard guard(ctx);
+  bool applied = false;
   std::size_t i = 0;
   while (i < ctx.LogLines.Count()) {
     ctx.Status.SetCurrentMessage(status);
     ctx.Status.SetBarPosition(Bar::Total, LogPercent(i, ctx.LogLines.Count()));
     std::size_t next = i + 1;
     try {
-      next = ExamineLine(ctx, i);
+      next = ExamineLine(ctx, i, applied);
     } catch (...) {
       RethrowAtLine(logName, ctx.LogLineInUse());
     }
@@ -129,6 +133,10 @@ void InsertFromLog(ProcessContext& ctx, const std::string& path) {
     ctx.Status.PumpEvents();
     i = next;
   }
+  // A log with no section of a format that inserts (a lower-case key, a file
+  // that is no log) must not pass for one that was applied.
+  if (!applied && !ctx.StopRequested())
+    ctx.Status.AppendRefusal(logName + ": nothing in it was applied.");
 }
 
 }  // namespace tessary

@@ -165,8 +165,8 @@ std::size_t InsertBlockStrings(ProcessContext& ctx, const std::string&, std::siz
   std::uint64_t need = 0;
   for (const ByteBuffer& bytes : encoded) need += bytes.size();
   if (need > text.budget) {
-    ctx.Status.AppendResult("File " + textName + "wrong size by " +
-                            std::to_string(need - text.budget) + " bytes.");
+    ctx.Status.AppendRefusal("File " + textName + "wrong size by " +
+                             std::to_string(need - text.budget) + " bytes.");
     return index + 1;
   }
   CheckPlan(block, encoded, text.budget, room.Size(), textName);

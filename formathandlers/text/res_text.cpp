@@ -253,8 +253,8 @@ std::size_t InsertResText(ProcessContext& ctx, const std::string& path, std::siz
     plans.push_back(PlanSection(game, description.sections[k], k, text.Lines(), textName));
   for (std::size_t k = 0; k < plans.size(); ++k) {
     if (plans[k].excess > 0) {
-      ctx.Status.AppendResult("Section " + std::to_string(k) + "wrong size by " +
-                              std::to_string(plans[k].excess) + " bytes.");
+      ctx.Status.AppendRefusal("Section " + std::to_string(k) + "wrong size by " +
+                               std::to_string(plans[k].excess) + " bytes.");
     } else if (!plans[k].lines.empty()) {
       if (!ctx.DryRun) WriteSection(game, plans[k], table);
       ctx.Status.AppendResult("Section " + std::to_string(k) + " inserted.");

@@ -108,7 +108,10 @@ ByteBuffer TimPixelsFromBitmap(const Bitmap& bitmap, const TimImage& image,
 std::size_t BmpToTim(ProcessContext& ctx, const std::string&, std::size_t index) {
   const std::string& line = ctx.TakeLogLine(index);
   const std::string bitmapPath = BitmapTargetPath(line);
-  if (bitmapPath.empty() || !PathExists(bitmapPath)) return index + 1;
+  if (bitmapPath.empty() || !PathExists(bitmapPath)) {
+    ctx.Status.NoteSilentSkip();  // no result line for a missing bitmap
+    return index + 1;
+  }
   const std::string bitmapName = FileNameOf(bitmapPath);
   ctx.Status.SetBarPosition(Bar::Progress, 0);
   ctx.Status.SetBarMaximum(Bar::Progress, 100);

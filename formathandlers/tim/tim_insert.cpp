@@ -45,7 +45,7 @@ std::size_t InsertTims(ProcessContext& ctx, const std::string& path, std::size_t
       WriteTimBack(ctx.SourceStream.value(), *target, ctx.DryRun);
       ctx.Status.AppendResult(name + " inserted.");
     } else {
-      ctx.Status.AppendResult(name + " skiped.");
+      ctx.Status.AppendRefusal(name + " skiped.");
     }
     ctx.Status.PumpEvents();
   }

@@ -22,7 +22,8 @@ namespace tessary {
 
 namespace {
 
-// The --help footer: one line per file type of the registry.
+// The --help footer: one line per file type of the registry, then the exit
+// statuses.
 std::string KeyHelp() {
   std::string help = "KEY (case-insensitive):\n";
   for (const FormatRow& row : FormatRegistry()) {
@@ -30,7 +31,9 @@ std::string KeyHelp() {
     key.resize(6, ' ');
     help += "  " + key + std::string(row.cliHelp) + "\n";
   }
-  return help;
+  return help +
+         "Exit status: 0 done, 1 an error ended the batch, 2 usage, 3 done but something was "
+         "refused or skipped (counted on the last line), 130 stopped.\n";
 }
 
 struct Options {
@@ -105,7 +108,10 @@ int RunBatchWith(const Options& options, FileType choice) {
       return kExitStopped;
     default:
       dialogs.ShowPendingInformation();
-      return kExitCompleted;
+      if (ctx.Status.Refusals() == 0) return kExitCompleted;
+      std::cerr << ctx.Status.Refusals() << " of " << ctx.Status.Outcomes()
+                << " refused or skipped.\n";
+      return kExitRefused;
   }
 }
 

@@ -11,6 +11,7 @@ namespace tessary {
 inline constexpr int kExitCompleted = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
+inline constexpr int kExitRefused = 3;  // ran to its end, but refused or skipped something
 inline constexpr int kExitStopped = 130;
 
 int RunCli(int argc, char** argv);

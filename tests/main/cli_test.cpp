@@ -73,12 +73,20 @@ TEST(CliTest, StimBatchWritesFourHeaderLinesWithAbsolutePaths) {
   EXPECT_EQ(log, "#Format: STIM\r\n#Source: " + a + "\r\n#Format: STIM\r\n#Source: " + b + "\r\n");
 }
 
-TEST(CliTest, LogBatchWritesNoResultLog) {
+// A log that applies nothing, or skips a file, ends with status 3 and a count.
+TEST(CliTest, LogBatchWritesNoResultLogAndCountsRefusals) {
   TempDir dir;
   WriteFile(dir.File("r.log"), std::string("# nothing to apply\r\n"));
   const CliRun run =
-      RunCli("-f log -q -o " + Quoted(dir.File("o")) + " " + Quoted(dir.File("r.log")));
-  EXPECT_EQ(run.status, 0);
+      RunCli("-f log -q -o " + Quoted(dir.File("o")) + " " + Quoted(dir.File("r.log")), true);
+  EXPECT_EQ(run.status, 3);
+  EXPECT_NE(run.out.find("r.log: nothing in it was applied.\n"), std::string::npos);
+  EXPECT_NE(run.out.find("1 of 1 refused or skipped.\n"), std::string::npos) << run.out;
+  WriteFile(dir.File("s.log"), "#Format: STIM\r\n#Source: " + dir.File("r.log") +
+                                   "\r\n#Target TIM: 00000000:00000002 " + dir.File("gone.tim") +
+                                   "\r\n");
+  EXPECT_EQ(
+      RunCli("-f log -q -o " + Quoted(dir.File("o")) + " " + Quoted(dir.File("s.log"))).status, 3);
   EXPECT_TRUE(std::filesystem::is_directory(dir.File("o")));
   EXPECT_FALSE(std::filesystem::exists(dir.File("o/result.log")));
 }

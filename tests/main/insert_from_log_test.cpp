@@ -123,7 +123,10 @@ TEST_F(InsertFromLogTest, KeywordsAndKeysAreCaseSensitive) {
   Apply({"#format: STIM", "#Source: " + source, TimLine(0, 2, a), "#Format: stim",
          "#Source: " + source, TimLine(0, 2, a), "#FORMAT: STIM", "#source: " + source,
          TimLine(0, 2, a)});
-  EXPECT_TRUE(h.ctx.Status.Results().empty());
+  // Nothing applied is said, and counted as refused.
+  EXPECT_EQ(h.ctx.Status.Results(),
+            (std::vector<std::string>{"r.log: nothing in it was applied."}));
+  EXPECT_EQ(h.ctx.Status.Refusals(), 1);
   EXPECT_EQ(ReadFile(source), std::string(32, '.'));
   EXPECT_EQ(h.ctx.LogFormat, Format::None);
 }

@@ -199,6 +199,7 @@ TEST_F(ResTextTest, TooMuchTextOrNegativeSpaceIsReportedAndThatSectionIsKept) {
       << Error();
   EXPECT_EQ(h.ctx.Status.Results(), (std::vector<std::string>{"Section 0wrong size by 1 bytes.",
                                                               "Section 1wrong size by 1 bytes."}));
+  EXPECT_EQ(h.ctx.Status.Refusals(), 2);  // counted, for the CLI's exit status
   EXPECT_EQ(ReadFile(dir.File("GAME.BIN")), Text(game));
 }
 

@@ -188,6 +188,7 @@ TEST_F(RoomTextTest, TooMuchTextIsReportedAndWritesNothing) {
   h.ctx.CodeTable = table;
   ASSERT_EQ(Insert("(aaaa)\r\n(bbbb)\r\n#Block CRC: 7 bytes.\r\n"), BatchOutcome::Completed);
   EXPECT_EQ(Results(), (std::vector<std::string>{"File ROOM.txtwrong size by 1 bytes."}));
+  EXPECT_EQ(h.ctx.Status.Refusals(), 1);  // counted, for the CLI's exit status
   // Unpaired markers count as the characters they write.
   ASSERT_EQ(Insert("(a]}a)\r\n(b{[)\r\n#Block CRC: 4 bytes.\r\n"), BatchOutcome::Completed);
   EXPECT_EQ(Results(), (std::vector<std::string>{"File ROOM.txtwrong size by 1 bytes."}));
