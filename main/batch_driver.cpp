@@ -1,12 +1,14 @@
 #include "main/batch_driver.h"
 
 #include <filesystem>
+#include <set>
 #include <system_error>
 
 #include "batch/result_log.h"
 #include "formathandlers/text/code_table.h"
 #include "main/format_registry.h"
 #include "misc/errors.h"
+#include "misc/file_identity.h"
 #include "misc/paths.h"
 
 namespace tessary {
@@ -31,15 +33,29 @@ void ResetStatusOutputs(StatusPanel& status) {
   status.SetBarPosition(Bar::Total, 0);
 }
 
+// True when the file at `path` was queued before in this batch, by this path
+// or another (a link, "./x"): it is processed once, so that an unedited second
+// copy of its outputs cannot overwrite the user's edits when the log is
+// replayed.
+bool RepeatsAnInput(std::set<FileIdentity>& seen, const std::string& path) {
+  const auto identity = IdentityOf(path);
+  return identity && !seen.insert(*identity).second;
+}
+
 // Runs the queued files in order; the queue length is read again before every
 // file. Returns false when the user stopped the batch before its end.
 bool ProcessQueue(ProcessContext& ctx) {
   const std::string key(FormatKeyOfChoice(ctx.FileTypeChoice));
+  std::set<FileIdentity> seen;
   for (std::size_t i = 0; i < ctx.Queue.size(); ++i) {
     const std::string path = ctx.Queue[i];
-    ctx.ResultLog.Add(FormatLine(key));
-    ctx.ResultLog.Add(SourceLine(path));
-    ctx.ProcessFileCallback(ctx, ctx.FormatIndex, path);
+    if (RepeatsAnInput(seen, path)) {
+      ctx.Status.AppendResult(FileNameOf(path) + ": already in this batch, processed once.");
+    } else {
+      ctx.ResultLog.Add(FormatLine(key));
+      ctx.ResultLog.Add(SourceLine(path));
+      ctx.ProcessFileCallback(ctx, ctx.FormatIndex, path);
+    }
     ctx.Status.StepBar(Bar::Total);
     ctx.Status.FlushEvents();
     if (ctx.StopRequested() && (i + 1 < ctx.Queue.size() || ctx.WorkCutShort())) {

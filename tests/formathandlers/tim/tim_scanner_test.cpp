@@ -280,6 +280,27 @@ TEST_F(TimBatchTest, SameNamedInputsGetTheirOwnOutputsAndRoundTripIntoTheirOwnSo
   EXPECT_EQ(ReadFile(b), std::string(8, '\0') + std::string(editedB.begin(), editedB.end()));
 }
 
+// The same file queued twice, under two path forms, is searched once: an
+// unedited second copy of its images cannot undo the edit on replay.
+TEST_F(TimBatchTest, AnInputGivenTwiceIsProcessedOnceAndItsEditIsKept) {
+  const Bytes tim = BuildTim({.mode = 2, .clutEntries = 0, .width = 2, .height = 1});
+  const std::string path = Put("SCENE.BIN", Concat({kGap, tim}));
+  const std::string again = JoinPath(JoinPath(dir.Path(), "."), "SCENE.BIN");
+  ASSERT_EQ(RunClean(FileType::Stim, {path, again}, "found"), BatchOutcome::Completed);
+  EXPECT_EQ(h.ctx.Status.Results(),
+            (std::vector<std::string>{"SCENE_0.tim extracted.", "1 TIM's found.",
+                                      "SCENE.BIN: already in this batch, processed once."}));
+  Bytes edited = tim;
+  edited.back() = 0xEE;
+  testing::WriteFile(dir.File("found/SCENE_0.tim"), edited);
+  ASSERT_EQ(RunClean(FileType::Log, {dir.File("found/result.log"), dir.File("found/result.log")},
+                     "inserted"),
+            BatchOutcome::Completed);
+  EXPECT_EQ(ReadFile(path),
+            std::string(kGap.begin(), kGap.end()) + ReadFile(dir.File("found/SCENE_0.tim")));
+  EXPECT_EQ(h.ctx.Status.Results().back(), "result.log: already in this batch, processed once.");
+}
+
 // Offsets in the log have eight hexadecimal digits: images at or beyond 4 GiB
 // are left out, and counted. The file is sparse: its holes take no disk.
 TEST_F(TimBatchTest, ImagesAtOrBeyondFourGibAreLeftOutAndCounted) {
