@@ -115,7 +115,31 @@ int RunBatchWith(const Options& options, FileType choice) {
   }
 }
 
+// The folders of a path that do not exist yet are removed again, once empty,
+// when the object goes: verify needs them only for its workspace.
+class FoldersMadeFor final {
+ public:
+  explicit FoldersMadeFor(const std::string& path) {
+    std::error_code error;
+    for (auto folder = NativePath(AbsolutePath(path));
+         !folder.empty() && folder.has_relative_path(); folder = folder.parent_path()) {
+      if (std::filesystem::exists(folder, error)) break;
+      made_.push_back(folder);
+    }
+  }
+  ~FoldersMadeFor() {
+    std::error_code error;
+    for (const auto& folder : made_) std::filesystem::remove(folder, error);  // empty ones only
+  }
+  FoldersMadeFor(const FoldersMadeFor&) = delete;
+  FoldersMadeFor& operator=(const FoldersMadeFor&) = delete;
+
+ private:
+  std::vector<std::filesystem::path> made_;  // deepest first
+};
+
 int RunVerify(const Options& options, FileType choice) {
+  const FoldersMadeFor made(options.outputDirectory);
   const Session session = PrepareSession(options, true);
   CliOutputs outputs(!options.quiet && StderrIsTerminal());
   CliDialogs dialogs(session.directory, session.table);

@@ -135,6 +135,7 @@ TEST(CliTest, TableCommandsDryRunsAndVerify) {
   const CliRun verify = RunCli("verify -q -f stim" + out + " " + Quoted(dir.File("a.bin")));
   EXPECT_EQ(verify.status, 0);
   EXPECT_EQ(verify.out, "a.bin: identical.\n");
+  EXPECT_FALSE(std::filesystem::exists(dir.File("o")));  // made for the check, removed
 }
 
 TEST(CliTest, HelpListsTheKeysVersionAndErrorsExitWithOne) {
