@@ -1,12 +1,14 @@
 #include "main/batch_driver.h"
 
 #include <filesystem>
+#include <optional>
 #include <set>
 #include <system_error>
 
 #include "batch/result_log.h"
 #include "formathandlers/text/code_table.h"
 #include "main/format_registry.h"
+#include "misc/directory_lock.h"
 #include "misc/errors.h"
 #include "misc/file_identity.h"
 #include "misc/paths.h"
@@ -113,6 +115,10 @@ BatchOutcome BProcessClick(ProcessContext& ctx) {
   }
   ctx.OutputDirectory = *chosen;
   MakeCurrentDirectory(ctx.OutputDirectory);
+  // Two batches writing into one directory would cross their outputs and
+  // logs; a dry run writes nothing there.
+  std::optional<DirectoryLock> lock;
+  if (!ctx.DryRun) lock.emplace(ctx.OutputDirectory);
   ctx.Status.SetBarPosition(Bar::Total, 0);
   ctx.Status.SetBarMaximum(Bar::Total, static_cast<int>(ctx.Queue.size()) - 1);
 

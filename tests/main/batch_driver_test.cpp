@@ -58,6 +58,27 @@ TEST_F(BatchDriverTest, WritesHeaderLinesPerFileAndSavesTheLog) {
   EXPECT_EQ(h.recorder.focusCount, 3);
 }
 
+// A second batch into a directory that a running batch holds is refused at
+// once; a lock file left by a batch that no longer runs does not block.
+TEST_F(BatchDriverTest, OneBatchAtATimeInAnOutputDirectory) {
+  WriteFile(OutFile(".tessary.lock"), std::string());  // stale: nobody holds it
+  Harness second;
+  second.recorder.directoryReply = dir.File("out");
+  onFile = [&](ProcessContext&, const std::string&) {
+    AddFilesToQueue(second.ctx, FileType::Stim, {"/d/b.bin"});
+    second.ctx.ProcessFileCallback = [](ProcessContext&, Format, const std::string&) {};
+    EXPECT_EQ(RunBatch(second.ctx), BatchOutcome::Failed);
+  };
+  AddFilesToQueue(h.ctx, FileType::Stim, {"/d/a.bin"});
+  EXPECT_EQ(RunBatch(h.ctx), BatchOutcome::Completed);
+  ASSERT_EQ(second.recorder.errors.size(), 1u);
+  EXPECT_EQ(second.recorder.errors.front(),
+            "Another batch is writing into " + dir.File("out") +
+                "; wait for it to end or choose another output directory.");
+  EXPECT_FALSE(std::filesystem::exists(OutFile(".tessary.lock")));
+  EXPECT_EQ(RunBatch(second.ctx), BatchOutcome::Completed);  // free again
+}
+
 TEST_F(BatchDriverTest, ResetsTheStatusOutputsAtTheEnd) {
   AddFilesToQueue(h.ctx, FileType::Stim, {"/d/only.bin"});
   BProcessClick(h.ctx);
