@@ -1,5 +1,9 @@
 #include "batch/process_context.h"
 
+#include <filesystem>
+#include <stdexcept>
+
+#include "misc/errors.h"
 #include "misc/paths.h"
 
 namespace tessary {
@@ -11,6 +15,21 @@ ProcessContext::ProcessContext(StatusOutputs& outputs, Dialogs& dialogs)
 
 std::string ProcessContext::OutputPath(std::string_view name) const {
   return JoinPath(OutputDirectory, name);
+}
+
+std::string ProcessContext::FromOutputDirectory(const std::string& path) const {
+  if (path.empty() || OutputDirectory.empty()) return path;
+  // operator/ keeps an absolute path and joins a relative one.
+  return PathText(NativePath(OutputDirectory) / NativePath(path));
+}
+
+FileStream& ProcessContext::Source() const {
+  if (SourceStream == nullptr) throw std::logic_error("no source is open");
+  return *SourceStream;
+}
+
+std::string ProcessContext::LogLineLabel() const {
+  return LineLabel(FileNameOf(LogPath), logLineInUse_);
 }
 
 void ProcessContext::RequestStop() {

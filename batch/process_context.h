@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "batch/format_index.h"
+#include "batch/insertion_plan.h"
 #include "batch/output_names.h"
 #include "batch/random_generator.h"
 #include "batch/status_outputs.h"
@@ -40,8 +41,11 @@ class ProcessContext final {
   TextLines LogLines;
   // The loaded code table, kept across batches.
   ByteBuffer CodeTable;
-  // During insertion, the source file of the current "#Source:" line.
-  std::optional<FileStream> SourceStream;
+  // During insertion, the source file of the current "#Source:" line, held
+  // open by Plan; null between sections.
+  FileStream* SourceStream = nullptr;
+  // *SourceStream; a handler that needs one outside a section is a fault.
+  FileStream& Source() const;
   std::string SourcePath;
   // The path of the log InsertFromLog is applying.
   std::string LogPath;
@@ -63,6 +67,9 @@ class ProcessContext final {
   // The queue of input paths (the window's list of files).
   std::vector<std::string> Queue;
 
+  // What the logs of this batch will write, planned before the first write.
+  InsertionPlan Plan;
+
   StatusPanel Status;
   Dialogs& UserDialogs;
   RandomGenerator Random;
@@ -75,9 +82,15 @@ class ProcessContext final {
     return LogLines.Get(index);
   }
   std::size_t LogLineInUse() const { return logLineInUse_; }
+  // "LOG, line N" of the line last taken.
+  std::string LogLineLabel() const;
 
   // OutputDirectory + separator + name.
   std::string OutputPath(std::string_view name) const;
+  // A path written in a log or a text file, as the batch resolves it: a
+  // relative one is taken from the output directory, whether or not that
+  // directory exists yet (so a dry run finds what the real run will find).
+  std::string FromOutputDirectory(const std::string& path) const;
   // Claims an output path for this batch (see OutputNames): the path to write
   // and to log, distinct from every other output of the batch.
   std::string ClaimOutput(const std::string& path) { return ClaimedOutputs.Claim(path); }

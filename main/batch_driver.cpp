@@ -8,6 +8,7 @@
 #include "batch/result_log.h"
 #include "formathandlers/text/code_table.h"
 #include "main/format_registry.h"
+#include "main/insert_from_log.h"
 #include "misc/directory_lock.h"
 #include "misc/errors.h"
 #include "misc/file_identity.h"
@@ -52,7 +53,12 @@ bool ProcessQueue(ProcessContext& ctx) {
   for (std::size_t i = 0; i < ctx.Queue.size(); ++i) {
     const std::string path = ctx.Queue[i];
     if (RepeatsAnInput(seen, path)) {
-      ctx.Status.AppendResult(FileNameOf(path) + ": already in this batch, processed once.");
+      const std::string repeat = FileNameOf(path) + ": already in this batch, processed once.";
+      // The lines of logs come when their writes are made: this one in its place.
+      if (IsLogQueue(ctx.FormatIndex))
+        ctx.Plan.AddResult(repeat);
+      else
+        ctx.Status.AppendResult(repeat);
     } else {
       ctx.ResultLog.Add(FormatLine(key));
       ctx.ResultLog.Add(SourceLine(path));
@@ -95,6 +101,19 @@ void ShowComplete(ProcessContext& ctx) {
   ctx.UserDialogs.ShowInformation(kOperationComplete, kProcessStatusCaption);
 }
 
+// The plan of a batch of logs holds its sources open; they are closed however
+// the batch ends.
+class PlanRelease final {
+ public:
+  explicit PlanRelease(InsertionPlan& plan) : plan_(plan) { plan_.Clear(); }
+  ~PlanRelease() { plan_.Clear(); }
+  PlanRelease(const PlanRelease&) = delete;
+  PlanRelease& operator=(const PlanRelease&) = delete;
+
+ private:
+  InsertionPlan& plan_;
+};
+
 }  // namespace
 
 BatchOutcome BProcessClick(ProcessContext& ctx) {
@@ -102,6 +121,7 @@ BatchOutcome BProcessClick(ProcessContext& ctx) {
   if (!ctx.ProcessFileCallback) ctx.ProcessFileCallback = ProcessFile;
   ctx.ClearStopRequest();
   ctx.ClaimedOutputs.Clear();
+  const PlanRelease release(ctx.Plan);
   ctx.Status.SetResultSuffix(ctx.DryRun ? " (dry run)" : "");
   ctx.Status.ClearResults();
   ctx.ResultLog.Clear();
@@ -130,6 +150,9 @@ BatchOutcome BProcessClick(ProcessContext& ctx) {
   }
 
   const bool finished = ProcessQueue(ctx);
+  // Logs are planned whole first; their writes follow only when the whole
+  // batch could be planned, and not after a Stop.
+  if (finished && IsLogQueue(ctx.FormatIndex)) WritePlannedInsertions(ctx);
   ResetStatusOutputs(ctx.Status);
   SaveResultLog(ctx);
   ShowComplete(ctx);

@@ -13,11 +13,11 @@ namespace tessary {
 
 namespace {
 
-// Closes the source file however the log ends, so that no lock outlives it.
+// Forgets the section's source however the log ends; the plan holds it.
 class SourceStreamGuard final {
  public:
   explicit SourceStreamGuard(ProcessContext& ctx) : ctx_(ctx) {}
-  ~SourceStreamGuard() { ctx_.SourceStream.reset(); }
+  ~SourceStreamGuard() { ctx_.SourceStream = nullptr; }
   SourceStreamGuard(const SourceStreamGuard&) = delete;
   SourceStreamGuard& operator=(const SourceStreamGuard&) = delete;
 
@@ -25,31 +25,25 @@ class SourceStreamGuard final {
   ProcessContext& ctx_;
 };
 
-// Sources are opened for reading and writing, held alone. One whose handler
-// only reads it may be read-only (files copied from a disc usually are): it is
-// then opened for reading, still held alone against writers.
-FileStream OpenSource(const ProcessContext& ctx, const std::string& path, const FormatRow* row) {
-  if (ctx.DryRun) return FileStream::OpenRead(path);  // a dry run never writes
-  try {
-    return FileStream::OpenReadWrite(path);
-  } catch (const FileError&) {
-    if (row == nullptr || !row->onlyReadsSource) throw;
-    return FileStream::OpenReadExclusive(path);
-  }
-}
-
 // A "#Source:" line at `index`: opens the source and runs the insertion
 // handler of the format in force, and says so in `applied`. Returns the next
 // line to examine.
 std::size_t ApplySource(ProcessContext& ctx, const std::string& sourcePath, std::size_t index,
                         bool& applied) {
   const FormatRow* row = RowOfIndex(ctx.LogFormat);
-  ctx.SourceStream.reset();
-  ctx.SourceStream = OpenSource(ctx, sourcePath, row);
+  ctx.SourceStream = nullptr;
   ctx.SourcePath = sourcePath;
+  // Sources are held for writing from the plan to the last write, in a dry
+  // run too, so that it fails where the real run would. The one of a handler
+  // that opens what it writes itself (RES descriptions) is only read.
+  if (row == nullptr || !row->insertsThroughSourcePath)
+    ctx.SourceStream = &ctx.Plan.HoldSource(sourcePath, row != nullptr && row->onlyReadsSource
+                                                            ? SourceAccess::ReadOrNothing
+                                                            : SourceAccess::Write);
+  else if (!FileExists(sourcePath))
+    ThrowCannotOpen(sourcePath);
   ctx.Status.SetCurrentMessage("Processing " + FileNameOf(sourcePath) + "...");
   if (row == nullptr || row->insert == nullptr) return index + 1;
-  if (row->insertsThroughSourcePath) ctx.SourceStream.reset();
   const std::string target = row->insertsThroughSourcePath
                                  ? sourcePath
                                  : ctx.OutputPath(SafeFileName(FileNameOf(sourcePath)));
@@ -79,10 +73,10 @@ std::size_t ExamineLine(ProcessContext& ctx, std::size_t i, bool& applied) {
       ctx.LogFormat = FormatIndexOfKey(FirstWord(line.value));
       break;
     case Directive::CodeTable:
-      LoadCodeTable(ctx.CodeTable, line.value);
+      LoadCodeTable(ctx.CodeTable, ctx.FromOutputDirectory(line.value));
       break;
     case Directive::Source:
-      return ApplySource(ctx, line.value, i, applied);
+      return ApplySource(ctx, ctx.FromOutputDirectory(line.value), i, applied);
     case Directive::Target:
     case Directive::Comment:
       break;
@@ -90,25 +84,28 @@ std::size_t ExamineLine(ProcessContext& ctx, std::size_t i, bool& applied) {
   return i + 1;
 }
 
-// Every error raised while a line is applied names the log and the line last
-// taken (the source line, or the target line its handler was at), unless it
-// already names a line.
-[[noreturn]] void RethrowAtLine(const std::string& logName, std::size_t i) {
-  try {
-    throw;
-  } catch (const LogLineError&) {
-    throw;
-  } catch (const std::exception& error) {
-    throw LogLineError(LineLabel(logName, i) + ": " + error.what());
+// The line after `from` that starts a new section or sets what the next one
+// uses: where planning goes on after a problem in a section.
+std::size_t NextDirective(const TextLines& lines, std::size_t from) {
+  while (from < lines.Count()) {
+    const Directive directive = ReadLogLine(lines.Get(from)).directive;
+    if (directive != Directive::Target && directive != Directive::Comment) break;
+    ++from;
   }
+  return from;
 }
 
 }  // namespace
 
 void InsertFromLog(ProcessContext& ctx, const std::string& path) {
   ctx.LogLines.Clear();
-  ctx.LogLines.LoadFromFile(path);
   ctx.LogPath = path;
+  try {
+    ctx.LogLines.LoadFromFile(path);
+  } catch (...) {
+    ctx.Plan.AddProblem(std::current_exception(), "");
+    return;
+  }
   const std::string logName = FileNameOf(path);
   const std::string status = "Processing " + logName + "...";
   ctx.Status.SetCurrentMessage(status);
@@ -119,24 +116,33 @@ void InsertFromLog(ProcessContext& ctx, const std::string& path) {
   SourceStreamGuard guard(ctx);
   bool applied = false;
   std::size_t i = 0;
-  while (i < ctx.LogLines.Count()) {
+  while (i < ctx.LogLines.Count() && !ctx.StopRequested()) {
     ctx.Status.SetCurrentMessage(status);
     ctx.Status.SetBarPosition(Bar::Total, LogPercent(i, ctx.LogLines.Count()));
     std::size_t next = i + 1;
     try {
       next = ExamineLine(ctx, i, applied);
     } catch (...) {
-      RethrowAtLine(logName, ctx.LogLineInUse());
+      // Every problem is collected, each naming the log and the line last
+      // taken; planning goes on with the next section.
+      ctx.Plan.AddProblem(std::current_exception(), ctx.LogLineLabel());
+      next = NextDirective(ctx.LogLines, std::max(i, ctx.LogLineInUse()) + 1);
     }
-    ctx.SourceStream.reset();
+    ctx.SourceStream = nullptr;
     ctx.Status.StepBar(Bar::Progress);
     ctx.Status.PumpEvents();
     i = next;
   }
+  if (ctx.StopRequested()) ctx.NoteWorkCutShort();
   // A log with no section of a format that inserts (a lower-case key, a file
   // that is no log) must not pass for one that was applied.
   if (!applied && !ctx.StopRequested())
-    ctx.Status.AppendRefusal(logName + ": nothing in it was applied.");
+    ctx.Plan.AddRefusal(logName + ": nothing in it was applied.");
+}
+
+void WritePlannedInsertions(ProcessContext& ctx) {
+  if (ctx.Plan.HasProblems()) ctx.Plan.ThrowProblems();
+  ctx.Plan.Carry(ctx.Status, ctx.DryRun);
 }
 
 }  // namespace tessary

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 
 #include "batch/result_log.h"
 #include "formathandlers/archive/archive_layout.h"
@@ -71,7 +72,7 @@ RepackEntry PlanEntry(ProcessContext& ctx, const EntryRecord& record, std::size_
   if (!filePath)
     throw FormatError(label + " needs its line \"" + std::string(logline::kArchiveTarget) +
                       "PATH\" here");
-  RepackEntry entry{record, std::move(*filePath)};
+  RepackEntry entry{record, ctx.FromOutputDirectory(*filePath)};
   entry.rebuild = !entry.filePath.empty() && FileExists(entry.filePath);
   if (!entry.rebuild) return entry;
   entry.fileSize = FileStream::OpenRead(entry.filePath).Size();
@@ -92,7 +93,7 @@ std::vector<RepackEntry> PlanEntries(ProcessContext& ctx, const ByteBuffer& area
                        std::to_string(records.size()) + " entries, but only " +
                        std::to_string(ctx.LogLines.Count() - first) +
                        " lines follow its source line");
-  const std::uint64_t sourceSize = ctx.SourceStream->Size();
+  const std::uint64_t sourceSize = ctx.Source().Size();
   std::vector<RepackEntry> plan;
   std::uint64_t length = area.size();
   for (std::size_t e = 0; e < records.size(); ++e) {
@@ -179,48 +180,62 @@ void CarriedBlock(FileStream& source, const EntryRecord& record, ByteBuffer& blo
   source.ReadExact(block);
 }
 
-}  // namespace
+// Everything the rebuild needs, planned before it runs.
+struct RepackJob {
+  XorTable table;
+  ByteBuffer area;
+  std::vector<RepackEntry> entries;
+  std::string outPath;
+  std::string sourceName;
+};
 
-std::size_t RepackArchive(ProcessContext& ctx, const std::string& path, std::size_t index) {
-  const XorTable table = LoadRepackTable(ctx);
-  FileStream& source = ctx.SourceStream.value();
-  const std::string sourceName = FileNameOf(ctx.SourcePath);
-  ByteBuffer area = ReadTableArea(source, sourceName);
-  const std::vector<RepackEntry> plan = PlanEntries(ctx, area, sourceName, index);
-
-  ctx.TakeLogLine(index - 1);  // the rebuilt archive belongs to the source line
-  const std::string outPath = ctx.ClaimOutput(path);
-  if (ctx.DryRun) {
-    for (const RepackEntry& entry : plan) ctx.Status.AppendResult(entry.record.name + " repacked.");
-    return index + plan.size();
-  }
-  ArchiveWriter out(outPath, area.size());
+// Writes the rebuilt archive: carried blocks are read again from the source
+// held by the plan, rebuilt ones from their entry files.
+void WriteArchive(ProcessContext& ctx, FileStream& source, RepackJob& job) {
+  ArchiveWriter out(job.outPath, job.area.size());
   ctx.Status.SetBarPosition(Bar::Progress, 0);
   ctx.Status.SetBarMaximum(Bar::Progress, 100);
-  ctx.Status.SetCurrentMessage("Processing " + FileNameOf(outPath) + " ...");
+  ctx.Status.SetCurrentMessage("Processing " + FileNameOf(job.outPath) + " ...");
   ctx.Status.PumpEvents();
   ByteBuffer block;
-  for (std::size_t e = 0; e < plan.size(); ++e) {
-    const RepackEntry& entry = plan[e];
-    ctx.TakeLogLine(index + e);
+  for (std::size_t e = 0; e < job.entries.size(); ++e) {
+    const RepackEntry& entry = job.entries[e];
     const auto newOffset = static_cast<std::uint32_t>(out.Length() / grm::kOffsetUnit);
     std::uint32_t storedSize = entry.record.storedSize;
     if (entry.rebuild) {
-      ctx.Status.SetCurrentMessage("Xoring " + entry.record.name + " from " + sourceName + " ...");
+      ctx.Status.SetCurrentMessage("Xoring " + entry.record.name + " from " + job.sourceName +
+                                   " ...");
       ctx.Status.PumpEvents();
-      storedSize = RebuiltBlock(ctx, table, entry, block);
+      storedSize = RebuiltBlock(ctx, job.table, entry, block);
     } else {
       CarriedBlock(source, entry.record, block);
     }
     out.AppendBlock(block);
-    StoreU32(area.data() + entry.record.recordOffset + grm::kDataOffsetAt, newOffset);
-    StoreU32(area.data() + entry.record.recordOffset + grm::kStoredSizeAt, storedSize);
-    ctx.Status.AppendResult(entry.record.name + " repacked.");
-    ctx.Status.SetBarPosition(Bar::Progress, static_cast<int>(e * 100 / plan.size()));
+    StoreU32(job.area.data() + entry.record.recordOffset + grm::kDataOffsetAt, newOffset);
+    StoreU32(job.area.data() + entry.record.recordOffset + grm::kStoredSizeAt, storedSize);
+    ctx.Status.SetBarPosition(Bar::Progress, static_cast<int>(e * 100 / job.entries.size()));
     ctx.Status.PumpEvents();
   }
-  out.Finish(area);
-  return index + plan.size();
+  out.Finish(job.area);
+}
+
+}  // namespace
+
+std::size_t RepackArchive(ProcessContext& ctx, const std::string& path, std::size_t index) {
+  FileStream& source = ctx.Source();
+  const std::string sourceName = FileNameOf(ctx.SourcePath);
+  auto job = std::make_shared<RepackJob>(RepackJob{LoadRepackTable(ctx), {}, {}, {}, sourceName});
+  job->area = ReadTableArea(source, sourceName);
+  job->entries = PlanEntries(ctx, job->area, sourceName, index);
+  ctx.TakeLogLine(index - 1);  // the rebuilt archive belongs to the source line
+  job->outPath = ctx.ClaimOutput(path);
+
+  // One step writes the archive; each entry then gets its result line.
+  ctx.Plan.AddWrite(
+      ctx.LogLineLabel(), [&ctx, &source, job] { WriteArchive(ctx, source, *job); }, "");
+  for (const RepackEntry& entry : job->entries)
+    ctx.Plan.AddResult(entry.record.name + " repacked.");
+  return index + job->entries.size();
 }
 
 }  // namespace tessary

@@ -1,5 +1,7 @@
 #include "formathandlers/text/block_strings.h"
 
+#include <memory>
+
 #include "batch/result_log.h"
 #include "formathandlers/text/code_table.h"
 #include "formathandlers/text/room_text.h"
@@ -153,25 +155,32 @@ void ExtractBlockStrings(ProcessContext& ctx, const std::string& path, RoomKind 
 std::size_t InsertBlockStrings(ProcessContext& ctx, const std::string&, std::size_t index) {
   if (index >= ctx.LogLines.Count() || !IsRoomTextTargetLine(ctx.LogLines.Get(index))) return index;
   const std::string& line = ctx.TakeLogLine(index);
-  const std::string textPath = TextTargetPath(line);
+  const std::string textPath = ctx.FromOutputDirectory(TextTargetPath(line));
   const std::string textName = FileNameOf(textPath);
-  FileStream& room = ctx.SourceStream.value();
+  FileStream& room = ctx.Source();
   RoomBlock block = ReadRoomBlock(room, FileNameOf(ctx.SourcePath));
   TextLines lines;
   lines.LoadFromFile(textPath);
   const RoomTextFile text = ParseRoomTextFile(lines.Lines(), textName);
-  const std::vector<ByteBuffer> encoded = EncodeStrings(text, TableEntries(ctx.CodeTable));
+  auto encoded = std::make_shared<const std::vector<ByteBuffer>>(
+      EncodeStrings(text, TableEntries(ctx.CodeTable)));
 
   std::uint64_t need = 0;
-  for (const ByteBuffer& bytes : encoded) need += bytes.size();
+  for (const ByteBuffer& bytes : *encoded) need += bytes.size();
   if (need > text.budget) {
-    ctx.Status.AppendRefusal("File " + textName + "wrong size by " +
-                             std::to_string(need - text.budget) + " bytes.");
+    ctx.Plan.AddRefusal("File " + textName + "wrong size by " + std::to_string(need - text.budget) +
+                        " bytes.");
     return index + 1;
   }
-  CheckPlan(block, encoded, text.budget, room.Size(), textName);
-  if (!ctx.DryRun) WriteStrings(room, block, encoded, text.budget);
-  ctx.Status.AppendResult("File " + textName + " inserted.");
+  CheckPlan(block, *encoded, text.budget, room.Size(), textName);
+  const std::string label = ctx.LogLineLabel();
+  ctx.Plan.Claim(room, {block.textOffset, std::uint64_t{block.TableLength()} + text.budget}, label);
+  ctx.Plan.AddWrite(
+      label,
+      [&room, block = std::move(block), encoded, budget = text.budget]() mutable {
+        WriteStrings(room, block, *encoded, budget);
+      },
+      "File " + textName + " inserted.");
   return index + 1;
 }
 

@@ -136,10 +136,11 @@ SectionRun FindRun(const std::vector<std::string>& text, std::size_t k, const st
 
 // One section as planned before anything is written.
 struct SectionPlan {
-  const ResSection* section = nullptr;
+  ResSection section;       // a copy: the write outlives the description
   ByteBuffer pointerTable;  // L bytes
   std::vector<std::string> lines;
-  std::int64_t excess = 0;  // > 0: does not fit; the section is reported and skipped
+  std::vector<ByteBuffer> encoded;  // the lines as they will be written
+  std::int64_t excess = 0;          // > 0: does not fit; the section is reported and skipped
 };
 
 std::uint16_t FirstPointer(const SectionPlan& plan) {
@@ -155,7 +156,7 @@ SectionPlan PlanSection(FileStream& game, const ResSection& section, std::size_t
   // Checked against the file before anything is allocated for it.
   if (!FitsIn(game.Size(), section.tableOffset, section.tableLength))
     refuse(gameName, "the pointer table ends past the end of the file");
-  SectionPlan plan{&section, ByteBuffer(section.tableLength), {}, 0};
+  SectionPlan plan{section, ByteBuffer(section.tableLength), {}, {}, 0};
   game.Seek(section.tableOffset);
   game.ReadExact(plan.pointerTable);
   const SectionRun run = FindRun(text, k, textName);
@@ -185,30 +186,53 @@ SectionPlan PlanSection(FileStream& game, const ResSection& section, std::size_t
   return plan;
 }
 
-ByteBuffer Encoded(const std::string& line, std::size_t size, CodeTableEntries table) {
-  ByteBuffer bytes(size, 0);
-  std::copy(line.begin(), line.end(), bytes.begin());
-  EncodePlain(bytes, table);
-  return bytes;
+// The section's strings through the encoding table, the last one padded with
+// zeros to the end of the section's text.
+void EncodeSection(SectionPlan& plan, CodeTableEntries table) {
+  const std::uint64_t start = std::uint64_t{plan.section.base} + FirstPointer(plan);
+  std::uint64_t remaining = plan.section.end - start;
+  for (std::size_t i = 0; i < plan.lines.size(); ++i) {
+    const bool last = i + 1 == plan.lines.size();
+    ByteBuffer bytes(last ? static_cast<std::size_t>(remaining) : plan.lines[i].size(), 0);
+    std::copy(plan.lines[i].begin(), plan.lines[i].end(), bytes.begin());
+    EncodePlain(bytes, table);
+    remaining -= bytes.size();
+    plan.encoded.push_back(std::move(bytes));
+  }
 }
 
-void WriteSection(FileStream& game, SectionPlan& plan, CodeTableEntries table) {
-  std::uint64_t position = std::uint64_t{plan.section->base} + FirstPointer(plan);
-  std::uint64_t remaining = plan.section->end - position;
+void WriteSection(FileStream& game, SectionPlan& plan) {
+  std::uint64_t position = std::uint64_t{plan.section.base} + FirstPointer(plan);
   std::uint64_t run = FirstPointer(plan);
-  for (std::size_t i = 0; i + 1 < plan.lines.size(); ++i) {
-    const ByteBuffer bytes = Encoded(plan.lines[i], plan.lines[i].size(), table);
+  for (std::size_t i = 0; i < plan.encoded.size(); ++i) {
     game.Seek(position);
-    game.Write(bytes);
-    position += bytes.size();
-    remaining -= bytes.size();
-    run += bytes.size();
-    StoreU16(plan.pointerTable.data() + 2 * (i + 1), static_cast<std::uint16_t>(run));
+    game.Write(plan.encoded[i]);
+    position += plan.encoded[i].size();
+    run += plan.encoded[i].size();
+    if (i + 1 < plan.encoded.size())
+      StoreU16(plan.pointerTable.data() + 2 * (i + 1), static_cast<std::uint16_t>(run));
   }
-  game.Seek(position);
-  game.Write(Encoded(plan.lines.back(), static_cast<std::size_t>(remaining), table));
-  game.Seek(plan.section->tableOffset);
+  game.Seek(plan.section.tableOffset);
   game.Write(plan.pointerTable);
+}
+
+// Plans the section's write (with the ranges of the game file it claims), or
+// its refusal when its text does not fit.
+void PlanSectionWrite(ProcessContext& ctx, FileStream& game, SectionPlan plan, std::size_t k) {
+  const std::string section = "Section " + std::to_string(k);
+  if (plan.excess > 0) {
+    ctx.Plan.AddRefusal(section + "wrong size by " + std::to_string(plan.excess) + " bytes.");
+    return;
+  }
+  if (plan.lines.empty()) return;
+  EncodeSection(plan, TableEntries(ctx.CodeTable));
+  const std::string label = ctx.LogLineLabel();
+  const std::uint64_t start = std::uint64_t{plan.section.base} + FirstPointer(plan);
+  ctx.Plan.Claim(game, {plan.section.tableOffset, plan.section.tableLength}, label);
+  ctx.Plan.Claim(game, {start, plan.section.end - start}, label);
+  ctx.Plan.AddWrite(
+      label, [&game, plan = std::move(plan)]() mutable { WriteSection(game, plan); },
+      section + " inserted.");
 }
 
 }  // namespace
@@ -234,33 +258,24 @@ void ExtractResText(ProcessContext& ctx, const std::string& path) {
 
 std::size_t InsertResText(ProcessContext& ctx, const std::string& path, std::size_t index) {
   const std::string& line = ctx.TakeLogLine(index);
-  const std::string textPath = TextTargetPath(line);
+  const std::string textPath = ctx.FromOutputDirectory(TextTargetPath(line));
   TextLines descriptionLines, text;
   descriptionLines.LoadFromFile(path);
   text.LoadFromFile(textPath);
   const std::string textName = FileNameOf(textPath);
-  const ResDescription description =
-      ParseResDescription(descriptionLines.Lines(), FileNameOf(path));
-  const std::string tablePath = EncodingTablePath(text.Lines(), textName);
+  ResDescription description = ParseResDescription(descriptionLines.Lines(), FileNameOf(path));
+  description.gamePath = ctx.FromOutputDirectory(description.gamePath);
+  description.tablePath = ctx.FromOutputDirectory(description.tablePath);
+  const std::string tablePath = ctx.FromOutputDirectory(EncodingTablePath(text.Lines(), textName));
   LoadCodeTable(ctx.CodeTable, tablePath);
-  const CodeTableEntries table = TableEntries(ctx.CodeTable);
-  RefuseDecodingTable(tablePath, description, table, textName);
+  RefuseDecodingTable(tablePath, description, TableEntries(ctx.CodeTable), textName);
 
-  FileStream game = ctx.DryRun ? FileStream::OpenRead(description.gamePath)
-                               : FileStream::OpenReadWrite(description.gamePath);
+  FileStream& game = ctx.Plan.HoldSource(description.gamePath, SourceAccess::Write);
   std::vector<SectionPlan> plans;
   for (std::size_t k = 0; k < description.sections.size(); ++k)
     plans.push_back(PlanSection(game, description.sections[k], k, text.Lines(), textName));
-  for (std::size_t k = 0; k < plans.size(); ++k) {
-    if (plans[k].excess > 0) {
-      ctx.Status.AppendRefusal("Section " + std::to_string(k) + "wrong size by " +
-                               std::to_string(plans[k].excess) + " bytes.");
-    } else if (!plans[k].lines.empty()) {
-      if (!ctx.DryRun) WriteSection(game, plans[k], table);
-      ctx.Status.AppendResult("Section " + std::to_string(k) + " inserted.");
-    }
-    ctx.Status.PumpEvents();
-  }
+  for (std::size_t k = 0; k < plans.size(); ++k)
+    PlanSectionWrite(ctx, game, std::move(plans[k]), k);
   return index + 1;
 }
 

@@ -1,6 +1,8 @@
 #include "formathandlers/tim/bmp_to_tim.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <optional>
 
 #include "batch/result_log.h"
@@ -107,18 +109,16 @@ ByteBuffer TimPixelsFromBitmap(const Bitmap& bitmap, const TimImage& image,
 
 std::size_t BmpToTim(ProcessContext& ctx, const std::string&, std::size_t index) {
   const std::string& line = ctx.TakeLogLine(index);
-  const std::string bitmapPath = BitmapTargetPath(line);
+  const std::string bitmapPath = ctx.FromOutputDirectory(BitmapTargetPath(line));
   if (bitmapPath.empty() || !PathExists(bitmapPath)) {
-    ctx.Status.NoteSilentSkip();  // no result line for a missing bitmap
+    ctx.Plan.AddSilentSkip();  // no result line for a missing bitmap
     return index + 1;
   }
   const std::string bitmapName = FileNameOf(bitmapPath);
-  ctx.Status.SetBarPosition(Bar::Progress, 0);
-  ctx.Status.SetBarMaximum(Bar::Progress, 100);
   ctx.Status.SetCurrentMessage("Converting " + bitmapName + " ...");
   ctx.Status.PumpEvents();
 
-  FileStream& tim = ctx.SourceStream.value();
+  FileStream& tim = ctx.Source();
   ByteBuffer timBytes(static_cast<std::size_t>(tim.Size()));
   tim.Seek(0);
   tim.ReadExact(timBytes);
@@ -134,17 +134,22 @@ std::size_t BmpToTim(ProcessContext& ctx, const std::string&, std::size_t index)
   std::span<const std::uint8_t> previous;
   if (ctx.KeepStp && image.pixelOffset <= timBytes.size())
     previous = std::span<const std::uint8_t>(timBytes).subspan(image.pixelOffset);
-  const ByteBuffer pixels =
-      TimPixelsFromBitmap(DecodeImage(bmpBytes, bitmapName), image, bitmapName, previous);
+  auto pixels = std::make_shared<const ByteBuffer>(
+      TimPixelsFromBitmap(DecodeImage(bmpBytes, bitmapName), image, bitmapName, previous));
 
-  if (!ctx.DryRun) {
-    tim.Seek(image.pixelOffset);
-    tim.Write(pixels);
-    tim.Truncate();  // bytes after the pixel data go
-  }
-  ctx.Status.SetBarPosition(Bar::Progress, 100);
-  ctx.Status.AppendResult(bitmapName + " converted.");
-  ctx.Status.PumpEvents();
+  // The pixel data and everything after it, which the write cuts off.
+  const std::uint64_t offset = image.pixelOffset;
+  const std::uint64_t end = std::max<std::uint64_t>(timBytes.size(), offset + pixels->size());
+  const std::string label = ctx.LogLineLabel();
+  ctx.Plan.Claim(tim, {offset, end - offset}, label);
+  ctx.Plan.AddWrite(
+      label,
+      [&tim, offset, pixels] {
+        tim.Seek(offset);
+        tim.Write(*pixels);
+        tim.Truncate();  // bytes after the pixel data go
+      },
+      bitmapName + " converted.");
   return index + 1;
 }
 

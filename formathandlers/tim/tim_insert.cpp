@@ -12,21 +12,46 @@ namespace {
 // The furthest end a log's eight hexadecimal digits can address.
 constexpr std::uint64_t kLogLimit = std::uint64_t{1} << 32;
 
-// Writes one TIM file over its logged extent. The TIM file is checked to hold
-// the logged length before anything is written, so a short file leaves the
-// source untouched.
-void WriteTimBack(FileStream& source, const TimTarget& target, bool dryRun) {
-  FileStream tim = FileStream::OpenRead(target.path);
-  if (target.length > tim.Size()) ThrowStreamReadError(target.path);
-  // A length of 0 copies the whole TIM file.
-  const std::uint64_t length = target.length == 0 ? tim.Size() : target.length;
+// The bytes of the source one target line writes: its logged extent, or the
+// whole TIM file for a length of 0. The TIM file must hold the logged length.
+ByteRange PlannedExtent(const TimTarget& target) {
+  const std::uint64_t size = FileStream::OpenRead(target.path).Size();
+  if (target.length > size) ThrowStreamReadError(target.path);
+  const std::uint64_t length = target.length == 0 ? size : target.length;
   if (target.offset + length > kLogLimit)
     throw FormatError(FileNameOf(target.path) + " at offset " + std::to_string(target.offset) +
                       " with " + std::to_string(length) + " bytes ends past 4 GiB");
-  if (dryRun) return;
-  source.Seek(target.offset);
-  tim.Seek(0);
-  source.CopyFrom(tim, target.length);  // a length of 0 copies the whole TIM file
+  return {target.offset, length};
+}
+
+// Writes the TIM file over the extent planned for it; the file is opened
+// again and must still hold that many bytes.
+void WriteTimBack(FileStream& source, const TimTarget& target, ByteRange extent) {
+  FileStream tim = FileStream::OpenRead(target.path);
+  if (tim.Size() < extent.length) ThrowStreamReadError(target.path);
+  source.Seek(extent.offset);
+  source.CopyFrom(tim, extent.length);
+}
+
+// Plans one target line: a write of its TIM file, or " skiped." when the line
+// cannot be read or its file is gone.
+void PlanTimLine(ProcessContext& ctx, const std::string& line) {
+  const auto target = ParseTimTarget(line);
+  const std::string path = ctx.FromOutputDirectory(target ? target->path : TimTargetPath(line));
+  const std::string name = FileNameOf(path);
+  if (!target || !PathExists(path)) {
+    ctx.Plan.AddRefusal(name + " skiped.");
+    return;
+  }
+  TimTarget resolved = *target;
+  resolved.path = path;
+  const ByteRange extent = PlannedExtent(resolved);
+  FileStream& source = ctx.Source();
+  const std::string label = ctx.LogLineLabel();
+  ctx.Plan.Claim(source, extent, label);
+  ctx.Plan.AddWrite(
+      label, [&source, resolved, extent] { WriteTimBack(source, resolved, extent); },
+      name + " inserted.");
 }
 
 }  // namespace
@@ -39,13 +64,10 @@ std::size_t InsertTims(ProcessContext& ctx, const std::string& path, std::size_t
   while (index < ctx.LogLines.Count() && IsTimTargetLine(ctx.LogLines.Get(index))) {
     const std::string& line = ctx.TakeLogLine(index);
     ++index;
-    const auto target = ParseTimTarget(line);
-    const std::string name = FileNameOf(target ? target->path : TimTargetPath(line));
-    if (target && PathExists(target->path)) {
-      WriteTimBack(ctx.SourceStream.value(), *target, ctx.DryRun);
-      ctx.Status.AppendResult(name + " inserted.");
-    } else {
-      ctx.Status.AppendRefusal(name + " skiped.");
+    try {
+      PlanTimLine(ctx, line);
+    } catch (...) {  // each line is checked on its own: every problem is listed
+      ctx.Plan.AddProblem(std::current_exception(), ctx.LogLineLabel());
     }
     ctx.Status.PumpEvents();
   }

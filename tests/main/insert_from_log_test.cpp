@@ -42,7 +42,12 @@ class InsertFromLogTest : public ::testing::Test {
   }
   void Apply(const std::vector<std::string>& lines) {
     WriteFile(dir.File("r.log"), CrLf(lines));
+    struct Release {
+      InsertionPlan& plan;
+      ~Release() { plan.Clear(); }  // as the batch driver does: no lock outlives it
+    } release{h.ctx.Plan};
     InsertFromLog(h.ctx, dir.File("r.log"));
+    WritePlannedInsertions(h.ctx);
   }
   std::string Tim(const std::string& name, const std::string& bytes) {
     WriteFile(dir.File(name), bytes);
@@ -62,7 +67,7 @@ TEST_F(InsertFromLogTest, ThreeTargetsWithTheSecondMissing) {
       h.ctx.Status.Results(),
       (std::vector<std::string>{"A_0.tim inserted.", "A_1.tim skiped.", "A_2.tim inserted."}));
   EXPECT_EQ(ReadFile(source), "AAAA" + std::string(26, '.') + "CC");
-  EXPECT_FALSE(h.ctx.SourceStream.has_value());
+  EXPECT_FALSE(h.ctx.SourceStream != nullptr);
   EXPECT_EQ(h.ctx.SourcePath, source);
 }
 
@@ -70,14 +75,15 @@ TEST_F(InsertFromLogTest, InsertTimsReturnsTheFirstLineItDidNotTake) {
   const std::string a = Tim("A_0.tim", "AAAA");
   h.ctx.LogLines = TextLines(
       {"#Source: x", TimLine(0, 4, a), "x#Target TIM:00000004:00000004 " + a, "#Format: GRM"});
-  h.ctx.SourceStream = FileStream::OpenReadWrite(source);
+  h.ctx.SourceStream = &h.ctx.Plan.HoldSource(source, SourceAccess::Write);
   EXPECT_EQ(InsertTims(h.ctx, "dir/SRC.BIN", 1), 3u);
   EXPECT_EQ(h.ctx.Status.CurrentMessage(), "Processing SRC.BIN ...");
   EXPECT_EQ(InsertTims(h.ctx, "dir/SRC.BIN", 3), 3u);  // not a target line
   h.ctx.Status.SetCurrentMessage("");
   EXPECT_EQ(InsertTims(h.ctx, "dir/SRC.BIN", 4), 4u);  // at the end: no status text
   EXPECT_EQ(h.ctx.Status.CurrentMessage(), "");
-  h.ctx.SourceStream.reset();
+  h.ctx.Plan.Carry(h.ctx.Status, false);
+  h.ctx.Plan.Clear();
   EXPECT_EQ(ReadFile(source), "AAAAAAAA" + std::string(24, '.'));
 }
 
@@ -94,7 +100,7 @@ TEST_F(InsertFromLogTest, AShortTimFileFailsBeforeWritingAnything) {
             }),
             "r.log, line 3: Stream read error (" + shortTim + ")");
   EXPECT_EQ(ReadFile(source), std::string(32, '.'));
-  EXPECT_FALSE(h.ctx.SourceStream.has_value());  // the lock does not outlive the error
+  EXPECT_FALSE(h.ctx.SourceStream != nullptr);  // the lock does not outlive the error
   FileStream::OpenReadWrite(source);
 }
 
@@ -141,7 +147,9 @@ TEST_F(InsertFromLogTest, MissingSourceIsAnErrorInEveryFormat) {
       EXPECT_EQ(std::string(error.what()), "r.log, line 2: Cannot open file " + missing);
     }
   }
-  EXPECT_THROW(InsertFromLog(h.ctx, dir.File("missing.log")), FileError);
+  InsertFromLog(h.ctx, dir.File("missing.log"));  // collected like every problem
+  EXPECT_THROW(WritePlannedInsertions(h.ctx), FileError);
+  h.ctx.Plan.Clear();
 }
 
 TEST_F(InsertFromLogTest, StatusAndBarsFollowTheLog) {

@@ -239,19 +239,22 @@ TEST_F(ArchiveTest, CompressedDataCutShortNamesTheEntry) {
             "C.DAT: entry 0 (t.txt): 2 chunks to decode but only 1 chunk sizes");
 }
 
-// Repacks `archive` from the log lines of an extraction into `target`.
+// Repacks `archive` from the log lines of an extraction into `target`: the
+// plan, then its write.
 std::size_t Repack(Harness& h, const std::string& archive, const std::string& target,
                    std::size_t first) {
-  h.ctx.SourceStream = FileStream::OpenReadWrite(archive);
+  struct Release {
+    ProcessContext& ctx;
+    ~Release() {
+      ctx.SourceStream = nullptr;
+      ctx.Plan.Clear();
+    }
+  } release{h.ctx};
+  h.ctx.SourceStream = &h.ctx.Plan.HoldSource(archive, SourceAccess::ReadOrNothing);
   h.ctx.SourcePath = archive;
-  try {
-    const std::size_t next = RepackArchive(h.ctx, target, first);
-    h.ctx.SourceStream.reset();
-    return next;
-  } catch (...) {
-    h.ctx.SourceStream.reset();
-    throw;
-  }
+  const std::size_t next = RepackArchive(h.ctx, target, first);
+  h.ctx.Plan.Carry(h.ctx.Status, false);
+  return next;
 }
 
 TEST_F(ArchiveTest, RebuiltBlocksFollowTheRepackLayout) {
