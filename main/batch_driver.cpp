@@ -12,6 +12,7 @@
 #include "misc/directory_lock.h"
 #include "misc/errors.h"
 #include "misc/file_identity.h"
+#include "misc/output_file.h"
 #include "misc/paths.h"
 
 namespace tessary {
@@ -138,7 +139,10 @@ BatchOutcome BProcessClick(ProcessContext& ctx) {
   // Two batches writing into one directory would cross their outputs and
   // logs; a dry run writes nothing there.
   std::optional<DirectoryLock> lock;
-  if (!ctx.DryRun) lock.emplace(ctx.OutputDirectory);
+  if (!ctx.DryRun) {
+    lock.emplace(ctx.OutputDirectory);
+    RemoveStaleTemporaries(ctx.OutputDirectory);  // what killed batches left there
+  }
   ctx.Status.SetBarPosition(Bar::Total, 0);
   ctx.Status.SetBarMaximum(Bar::Total, static_cast<int>(ctx.Queue.size()) - 1);
 

@@ -20,6 +20,7 @@
 #include "misc/errors.h"
 #include "misc/output_file.h"
 #include "misc/paths.h"
+#include "misc/processes.h"
 #include "misc/text_lines.h"
 
 namespace tessary {
@@ -34,27 +35,52 @@ class InnerFrontEnd final : public SilentStatusOutputs, public Dialogs {
  public:
   InnerFrontEnd(ProcessContext& outer, std::optional<std::string> codeTable)
       : outer_(outer), codeTable_(std::move(codeTable)) {}
-  void PumpEvents() override { outer_.Status.PumpEvents(); }
+  // A Stop of the check (the Stop button, an interrupt) stops the inner batch.
+  void PumpEvents() override {
+    outer_.Status.PumpEvents();
+    if (inner != nullptr && outer_.StopRequested() && !inner->StopRequested()) inner->RequestStop();
+  }
   std::optional<std::string> ChooseDirectory(const std::string&) override { return directory; }
   std::optional<std::string> ChooseCodeTable() override { return codeTable_; }
   void ShowInformation(const std::string&, const std::string&) override {}
   void ShowError(const std::string&) override {}
   std::string directory;
+  ProcessContext* inner = nullptr;
 
  private:
   ProcessContext& outer_;
   std::optional<std::string> codeTable_;
 };
 
-// The temporary folder of one check, removed with everything in it; the
-// current directory, which the inner batches change, is restored.
+constexpr std::string_view kWorkspacePrefix = ".tessary-verify-";
+
+// Workspaces of checks whose process no longer runs (killed outright) are
+// removed before a new one is made beside them.
+void RemoveStaleWorkspaces(const std::string& outputDirectory) {
+  std::error_code error;
+  for (fs::directory_iterator it(NativePath(outputDirectory), error), end; !error && it != end;
+       it.increment(error)) {
+    const std::string name = PathText(it->path().filename());
+    if (name.rfind(kWorkspacePrefix, 0) != 0) continue;
+    const auto owner = LeadingProcessId(std::string_view(name).substr(kWorkspacePrefix.size()));
+    std::error_code ignored;
+    if (owner && !ProcessRuns(*owner)) fs::remove_all(it->path(), ignored);
+  }
+}
+
+// The temporary folder of one check ".tessary-verify-PID-N", removed with
+// everything in it; the current directory, which the inner batches change, is
+// restored.
 class Workspace final {
  public:
   explicit Workspace(const std::string& outputDirectory) {
     static std::atomic<int> counter{0};
     std::error_code error;
     previous_ = fs::current_path(error);
-    path_ = JoinPath(outputDirectory, ".tessary-verify-" + std::to_string(counter++));
+    RemoveStaleWorkspaces(outputDirectory);
+    path_ = JoinPath(outputDirectory, std::string(kWorkspacePrefix) +
+                                          std::to_string(CurrentProcessId()) + "-" +
+                                          std::to_string(counter++));
     fs::remove_all(NativePath(path_), error);
     if (!fs::create_directories(NativePath(path_), error)) ThrowCannotCreate(path_);
   }
@@ -91,6 +117,9 @@ std::string Hex(std::uint64_t value) {
 
 }  // namespace
 
+// Ends a check that was asked to stop; its workspace goes on the way out.
+struct CheckStopped {};
+
 // One input under check: its folders in the workspace, the file insertion
 // would patch with its copy, and the inner batches that extract and replay.
 class RoundTripCheck final {
@@ -102,7 +131,10 @@ class RoundTripCheck final {
         frontEnd_(outer, codeTable),
         inner_(frontEnd_, frontEnd_),
         workspace_(workspace),
-        n_(std::move(n)) {}
+        outer_(outer),
+        n_(std::move(n)) {
+    frontEnd_.inner = &inner_;
+  }
   // A new folder of the workspace, one per input.
   std::string Folder(const std::string& name) const { return workspace_.Folder(name + "/" + n_); }
   // Runs an inner batch of `file` into `directory`.
@@ -110,7 +142,9 @@ class RoundTripCheck final {
     frontEnd_.directory = directory;
     inner_.Queue.clear();
     AddFilesToQueue(inner_, choice, {file});
-    if (BProcessClick(inner_) == BatchOutcome::CodeTableCancelled)
+    const BatchOutcome outcome = BProcessClick(inner_);
+    if (outer_.StopRequested()) throw CheckStopped();
+    if (outcome == BatchOutcome::CodeTableCancelled)
       throw FormatError("a code table is needed to verify " + FileNameOf(file));
   }
 
@@ -124,6 +158,7 @@ class RoundTripCheck final {
   InnerFrontEnd frontEnd_;
   ProcessContext inner_;
   const Workspace& workspace_;
+  ProcessContext& outer_;
   std::string n_;
 };
 
@@ -324,8 +359,14 @@ bool VerifyRoundTrip(ProcessContext& ctx, FileType choice, const std::vector<std
                               " files have no insertion; nothing to verify.");
       continue;
     }
-    RoundTripCheck check(ctx, workspace, files[i], std::to_string(i), codeTable);
-    const std::string verdict = VerifyOne(check, *row);
+    std::string verdict;
+    try {
+      RoundTripCheck check(ctx, workspace, files[i], std::to_string(i), codeTable);
+      verdict = VerifyOne(check, *row);
+    } catch (const CheckStopped&) {
+      ctx.Status.AppendResult(kStoppedByUser);
+      return false;
+    }
     if (verdict.rfind("identical", 0) != 0) allRoundTrip = false;
     ctx.Status.AppendResult(name + ": " + verdict);
   }

@@ -1,12 +1,15 @@
 #include "misc/output_file.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "misc/errors.h"
 #include "misc/paths.h"
+#include "misc/processes.h"
 
 #ifdef _WIN32
 #include "misc/windows_api.h"
@@ -25,10 +28,6 @@ namespace {
 enum class Renamed { Done, Exists, Failed };
 
 #ifdef _WIN32
-
-int ProcessId() {
-  return static_cast<int>(GetCurrentProcessId());
-}
 
 // Fails when an existing file at `path` cannot be held exclusively: the tool
 // (or anyone) has it open, or it is not a plain file.
@@ -60,11 +59,6 @@ Renamed RenameIfAbsent(const std::string& from, const std::string& to) {
 }
 
 #else
-
-int ProcessId() {
-  static const int id = static_cast<int>(::getpid());
-  return id;
-}
 
 void CheckFinalNameFree(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -110,8 +104,24 @@ std::string TemporaryPathFor(const std::string& finalPath, int attempt) {
   static std::atomic<unsigned> counter{0};
   const std::string name = FileNameOf(finalPath);
   const std::string directory = finalPath.substr(0, finalPath.size() - name.size());
-  return directory + "." + name + "." + std::to_string(ProcessId()) + "-" +
+  return directory + "." + name + "." + std::to_string(CurrentProcessId()) + "-" +
          std::to_string(counter++) + "-" + std::to_string(attempt) + ".tmp";
+}
+
+// The process id in a temporary file's name ".NAME.PID-N-A.tmp", if it is one.
+std::optional<int> TemporaryOwner(const std::string& name) {
+  constexpr std::string_view kSuffix = ".tmp";
+  if (name.size() < 2 + kSuffix.size() || name.front() != '.' ||
+      name.compare(name.size() - kSuffix.size(), kSuffix.size(), kSuffix) != 0)
+    return std::nullopt;
+  const std::string stem = name.substr(0, name.size() - kSuffix.size());
+  const std::size_t dot = stem.rfind('.');
+  if (dot == 0 || dot == std::string::npos) return std::nullopt;
+  const std::string counters = stem.substr(dot + 1);  // "PID-N-A"
+  if (std::count(counters.begin(), counters.end(), '-') != 2 ||
+      counters.find_first_not_of("0123456789-") != std::string::npos)
+    return std::nullopt;
+  return LeadingProcessId(counters);
 }
 
 FileStream CreateTemporary(const std::string& finalPath, std::string& temporaryPath) {
@@ -156,6 +166,22 @@ void OutputFile::Retarget(std::string finalPath) {
   CheckFinalNameFree(finalPath);
   finalPath_ = std::move(finalPath);
   mode_ = Mode::Replace;
+}
+
+void RemoveStaleTemporaries(const std::string& directory) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  fs::recursive_directory_iterator it(NativePath(directory),
+                                      fs::directory_options::skip_permission_denied, error);
+  for (; !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+    if (it.depth() > 0) it.disable_recursion_pending();  // the directory and its folders
+    if (!it->is_regular_file(error)) continue;
+    const auto owner = TemporaryOwner(PathText(it->path().filename()));
+    if (owner && !ProcessRuns(*owner)) {
+      std::error_code ignored;
+      fs::remove(it->path(), ignored);
+    }
+  }
 }
 
 void SaveBytes(const std::string& path, std::span<const std::uint8_t> bytes) {

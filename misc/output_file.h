@@ -52,6 +52,11 @@ class OutputFile final {
   bool committed_ = false;
 };
 
+// Removes, from `directory` and the folders directly in it, the temporary
+// files that OutputFiles of processes no longer running left behind (a killed
+// batch). Those of running processes are theirs to finish.
+void RemoveStaleTemporaries(const std::string& directory);
+
 // Creates (or replaces) a file with the given bytes, through an OutputFile.
 void SaveBytes(const std::string& path, std::span<const std::uint8_t> bytes);
 

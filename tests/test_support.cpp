@@ -9,6 +9,13 @@
 
 #include "misc/paths.h"
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+#endif
+
 namespace tessary::testing {
 
 TempDir::TempDir() : previousCurrent_(std::filesystem::current_path()) {
@@ -67,5 +74,38 @@ std::string ReadFile(const std::string& path) {
   if (!in) throw std::runtime_error("test could not read " + path);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
+
+#ifndef _WIN32
+ReadOnlyFile::ReadOnlyFile(const std::string& path) : path_(path) {
+  if (geteuid() == 0) {
+    immutable_ = SetImmutable(true);
+  } else {
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read |
+                                           std::filesystem::perms::group_read |
+                                           std::filesystem::perms::others_read);
+  }
+}
+
+ReadOnlyFile::~ReadOnlyFile() {
+  if (immutable_) SetImmutable(false);
+}
+
+bool ReadOnlyFile::Effective() const {
+  const int fd = ::open(path_.c_str(), O_RDWR);
+  if (fd >= 0) ::close(fd);
+  return fd < 0;
+}
+
+bool ReadOnlyFile::SetImmutable(bool on) const {
+  const int fd = ::open(path_.c_str(), O_RDONLY);
+  if (fd < 0) return false;
+  int flags = 0;
+  bool ok = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+  flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+  ok = ok && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+  ::close(fd);
+  return ok;
+}
+#endif
 
 }  // namespace tessary::testing

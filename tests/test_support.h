@@ -80,6 +80,25 @@ void WriteFile(const std::string& path, const std::string& bytes);
 void WriteFile(const std::string& path, const ByteBuffer& bytes);
 std::string ReadFile(const std::string& path);
 
+#ifndef _WIN32
+// Makes a file unwritable even for root (immutable), or read-only for others;
+// undone when it goes.
+class ReadOnlyFile final {
+ public:
+  explicit ReadOnlyFile(const std::string& path);
+  ~ReadOnlyFile();
+  ReadOnlyFile(const ReadOnlyFile&) = delete;
+  ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+  // False when the file system could not make it so (a test then skips).
+  bool Effective() const;
+
+ private:
+  bool SetImmutable(bool on) const;
+  std::string path_;
+  bool immutable_ = false;
+};
+#endif
+
 // A context wired to a recorder.
 struct Harness {
   Recorder recorder;

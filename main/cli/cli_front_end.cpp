@@ -146,9 +146,14 @@ int RunVerify(const Options& options, FileType choice) {
   ProcessContext ctx(outputs, dialogs);
   ctx.OutputDirectory = session.directory;
   outputs.Attach(ctx);
+  InstallInterruptHandler();  // a stopped check still removes its workspace
   const bool identical = VerifyRoundTrip(ctx, choice, session.files, session.table);
   outputs.ClearLine();
   FlushResults();
+  if (ctx.StopRequested()) {
+    std::cerr << kStoppedByUser << '\n';
+    return kExitStopped;
+  }
   return identical ? kExitCompleted : kExitFailed;
 }
 

@@ -44,14 +44,30 @@ void WriteAll(const char* bytes, std::size_t length) {
   }
 }
 
-extern "C" void OnInterrupt(int) {
+// Set when the run is over and everything it made is cleaned up.
+std::atomic<bool> g_finished{false};
+
+extern "C" void OnInterrupt(int signal) {
   if (g_interrupted) {
     WriteAll(g_pending, g_pendingLength.load());
     std::_Exit(kExitStopped);
   }
   g_interrupted = 1;
-  std::signal(SIGINT, OnInterrupt);
+  std::signal(signal, OnInterrupt);
 }
+
+#ifdef _WIN32
+// Closing the console window, logging off or shutting down ends the process
+// as soon as this returns: it asks for a stop and waits, within the seconds
+// the system allows, for the run to end and clean up. Ctrl-C and Ctrl-Break
+// go on to the C runtime, which raises SIGINT.
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+  if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) return FALSE;
+  g_interrupted = 1;
+  for (int i = 0; i < 45 && !g_finished.load(); ++i) Sleep(100);
+  return TRUE;
+}
+#endif
 
 void AppendPending(const std::string& line) {
   std::size_t used = g_pendingLength.load();
@@ -82,6 +98,16 @@ void FlushResults() {
 
 void InstallInterruptHandler() {
   std::signal(SIGINT, OnInterrupt);
+  std::signal(SIGTERM, OnInterrupt);
+#ifdef _WIN32
+  SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+#else
+  std::signal(SIGHUP, OnInterrupt);
+#endif
+}
+
+void MarkRunFinished() {
+  g_finished = true;
 }
 
 bool StderrIsTerminal() {

@@ -57,9 +57,13 @@ class CliDialogs final : public Dialogs {
   std::optional<std::string> codeTable_;
 };
 
-// Installs the Ctrl-C handler: the first press requests a stop, the second
-// ends the process at once.
+// Installs the handlers of Ctrl-C, SIGTERM and SIGHUP (on Windows, of the
+// console's close, log-off and shut-down events): the first requests a stop,
+// so that the run ends between steps and removes what it made; a second ends
+// the process at once.
 void InstallInterruptHandler();
+// Tells a waiting console-close handler that the run is over and cleaned up.
+void MarkRunFinished();
 // Writes the result lines that wait (the CLI writes them at each event pump
 // and at the end of a run).
 void FlushResults();

@@ -1,4 +1,5 @@
 #include "main/cli/cli_front_end.h"
+#include "main/cli/cli_outputs.h"
 
 #ifdef _WIN32
 #include "misc/windows_api.h"
@@ -31,7 +32,9 @@ int main() {
   for (auto& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
   SetConsoleOutputCP(CP_UTF8);
-  return tessary::RunCli(argc, argv.data());
+  const int status = tessary::RunCli(argc, argv.data());
+  tessary::MarkRunFinished();  // a console being closed may wait for this
+  return status;
 }
 
 #else

@@ -2,6 +2,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QStringList>
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -119,8 +120,19 @@ void QtDialogs::ShowInformation(const std::string& text, const std::string& capt
   QMessageBox::information(owner_, QString::fromStdString(caption), QString::fromStdString(text));
 }
 
+// A long list of problems (a plan of logs that found many) goes behind the
+// box's details, which scroll; its first line says what happened.
 void QtDialogs::ShowError(const std::string& text) {
-  QMessageBox::critical(owner_, "Tessary", QString::fromStdString(text));
+  constexpr auto kLinesShown = 12;
+  if (std::count(text.begin(), text.end(), '\n') < kLinesShown) {
+    QMessageBox::critical(owner_, "Tessary", QString::fromStdString(text));
+    return;
+  }
+  const std::size_t newline = text.find('\n');
+  QMessageBox box(QMessageBox::Critical, "Tessary", QString::fromStdString(text.substr(0, newline)),
+                  QMessageBox::Ok, owner_);
+  box.setDetailedText(QString::fromStdString(text.substr(newline + 1)));
+  box.exec();
 }
 
 }  // namespace tessary

@@ -104,6 +104,47 @@ TEST_F(InsertFromLogTest, AShortTimFileFailsBeforeWritingAnything) {
   FileStream::OpenReadWrite(source);
 }
 
+// The whole batch is planned first: with any problem, no source is written,
+// and every problem is listed with its line.
+TEST_F(InsertFromLogTest, APlanWithProblemsWritesNothingAndListsThemAll) {
+  const std::string other = dir.File("OTHER.BIN");
+  WriteFile(other, std::string(8, '-'));
+  const std::string a = Tim("A_0.tim", "AAAA"), cut = Tim("C_0.tim", "xy");
+  EXPECT_EQ(testing::ErrorText([&] {
+              Apply({"#Format: STIM", "#Source: " + source, TimLine(0, 4, a), TimLine(2, 4, a),
+                     "#Source: " + other, TimLine(4, 4, a), TimLine(0, 4, cut)});
+            }),
+            "Nothing was written: 2 problems found\n"
+            "r.log, line 4: writes bytes 2 to 5 of SRC.BIN, which r.log, line 3 writes too\n"
+            "r.log, line 7: Stream read error (" +
+                cut + ")");
+  EXPECT_EQ(ReadFile(source), std::string(32, '.'));
+  EXPECT_EQ(ReadFile(other), std::string(8, '-'));
+  EXPECT_TRUE(h.ctx.Status.Results().empty());
+}
+
+// A dry run resolves relative paths and opens sources as the real run does.
+TEST_F(InsertFromLogTest, TheDryRunFindsAndRefusesWhatTheRealRunWould) {
+  WriteFile(dir.File("out/t.tbl"), std::string(300, 'T'));  // beside the output
+  const std::string a = Tim("A_0.tim", "AAAA");
+  for (const bool dry : {true, false}) {
+    h.ctx.DryRun = dry;
+    h.ctx.CodeTable.clear();
+    Apply({"#CodeTable: t.tbl", "#Format: STIM", "#Source: " + source, TimLine(0, 4, a)});
+    EXPECT_EQ(h.ctx.CodeTable, ByteBuffer(300, 'T'));
+    EXPECT_EQ(ReadFile(source).substr(0, 4), dry ? "...." : "AAAA");
+  }
+#ifndef _WIN32
+  const testing::ReadOnlyFile readOnly(source);
+  if (!readOnly.Effective()) GTEST_SKIP() << "the file system cannot make the source read-only";
+  h.ctx.DryRun = true;
+  EXPECT_EQ(testing::ErrorText([&] {
+              Apply({"#Format: STIM", "#Source: " + source});
+            }),
+            "r.log, line 2: Cannot open file " + source);
+#endif
+}
+
 TEST_F(InsertFromLogTest, UnparsableNumbersAreSkippedWithoutWriting) {
   const std::string a = Tim("A_0.tim", "AAAA");
   Apply({"#Format: STIM", "#Source: " + source, "#Target TIM: 0000000G:00000004 " + a});

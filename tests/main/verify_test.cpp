@@ -105,6 +105,29 @@ TEST_F(InsertionChecksTest, VerifyFindsArchivesScansAndRoomsRoundTrip) {
   EXPECT_THROW(VerifyRoundTrip(h.ctx, FileType::Log, {archive}, std::nullopt), std::exception);
 }
 
+// A check asked to stop (Ctrl-C, SIGTERM, SIGHUP, the Stop button) ends and
+// removes its workspace; what a killed run left (a workspace, a temporary
+// file) is removed by the next check or batch there.
+TEST_F(InsertionChecksTest, AStoppedCheckAndAKilledRunLeaveNothingBehind) {
+  const std::string room = Put("ROOM.RDT", testing::BuildRoom({"One"}));
+  const std::string out = dir.SubDir("out");
+  // No system gives a process this id (Linux stops below 2^22, Windows ids
+  // are multiples of 4).
+  const std::string dead = "999999999";
+  dir.SubDir("out/.tessary-verify-" + dead + "-0/extract");
+  const std::string leftover = dir.File("out/.ROOM.txt." + dead + "-0-0.tmp");
+  WriteFile(leftover, std::string("partial"));
+  h.ctx.OutputDirectory = out;
+  h.recorder.onPump = [&] { h.ctx.RequestStop(); };
+  EXPECT_FALSE(VerifyRoundTrip(h.ctx, FileType::Rdt, {room}, dir.File("t.tbl")));
+  EXPECT_EQ(h.ctx.Status.Results(), std::vector<std::string>{"Stopped by user."});
+  EXPECT_EQ(Snapshot(out), (std::map<std::string, std::string>{{leftover, "partial"}}));
+
+  h.recorder.onPump = nullptr;
+  ASSERT_EQ(RunClean(FileType::Rdt, {room}, "out"), BatchOutcome::Completed);
+  EXPECT_FALSE(std::filesystem::exists(leftover));
+}
+
 TEST(VerifyPartsTest, TheFirstDifferenceAndTheImageHoldingIt) {
   testing::TempDir dir;
   Bytes a(64, 7), b(64, 7);

@@ -17,13 +17,6 @@
 #include "tests/batch_fixture.h"
 #include "tests/test_support.h"
 
-#ifndef _WIN32
-#include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
-#endif
-
 namespace tessary {
 namespace {
 
@@ -455,38 +448,7 @@ namespace tessary {
 namespace {
 
 #ifndef _WIN32
-// Makes a file unwritable even for root (immutable), or read-only for others;
-// undone when it goes.
-class ReadOnlyFile final {
- public:
-  explicit ReadOnlyFile(const std::string& path) : path_(path) {
-    if (geteuid() == 0) {
-      immutable_ = SetImmutable(true);
-    } else {
-      std::filesystem::permissions(path, std::filesystem::perms::owner_read |
-                                             std::filesystem::perms::group_read |
-                                             std::filesystem::perms::others_read);
-    }
-  }
-  ~ReadOnlyFile() {
-    if (immutable_) SetImmutable(false);
-  }
-  bool Effective() const { return ::open(path_.c_str(), O_RDWR) < 0; }
-
- private:
-  bool SetImmutable(bool on) const {
-    const int fd = ::open(path_.c_str(), O_RDONLY);
-    if (fd < 0) return false;
-    int flags = 0;
-    bool ok = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-    flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-    ok = ok && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-    ::close(fd);
-    return ok;
-  }
-  std::string path_;
-  bool immutable_ = false;
-};
+using testing::ReadOnlyFile;
 
 TEST_F(ArchiveBatchTest, AReadOnlySourceIsRepackedFromAReadOnlyOpen) {
   const std::string source = PutArchive("disc/ROOM.DAT", {{"a.txt", Bytes(9, 'a')}});
