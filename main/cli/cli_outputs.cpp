@@ -176,8 +176,15 @@ void CliDialogs::ShowPendingInformation() {
   pendingInformation_.clear();
 }
 
+// An error may list several problems, one per line; each line is made
+// printable on its own.
 void CliDialogs::ShowError(const std::string& text) {
-  std::cerr << PrintableText(text) << '\n';
+  std::size_t from = 0;
+  for (std::size_t to = text.find('\n'); to != std::string::npos; to = text.find('\n', from)) {
+    std::cerr << PrintableText(text.substr(from, to - from)) << '\n';
+    from = to + 1;
+  }
+  std::cerr << PrintableText(text.substr(from)) << '\n';
 }
 
 }  // namespace tessary

@@ -73,7 +73,8 @@ TEST(CliTest, StimBatchWritesFourHeaderLinesWithAbsolutePaths) {
   EXPECT_EQ(log, "#Format: STIM\r\n#Source: " + a + "\r\n#Format: STIM\r\n#Source: " + b + "\r\n");
 }
 
-// A log that applies nothing, or skips a file, ends with status 3 and a count.
+// A log that applies nothing, or skips a file, ends with status 3 and a
+// count; one with problems with status 1.
 TEST(CliTest, LogBatchWritesNoResultLogAndCountsRefusals) {
   TempDir dir;
   WriteFile(dir.File("r.log"), std::string("# nothing to apply\r\n"));
@@ -89,6 +90,15 @@ TEST(CliTest, LogBatchWritesNoResultLogAndCountsRefusals) {
       RunCli("-f log -q -o " + Quoted(dir.File("o")) + " " + Quoted(dir.File("s.log"))).status, 3);
   EXPECT_TRUE(std::filesystem::is_directory(dir.File("o")));
   EXPECT_FALSE(std::filesystem::exists(dir.File("o/result.log")));
+  // Problems end the batch with status 1, each on a line of its own.
+  WriteFile(dir.File("p.log"), "#Format: STIM\r\n#Source: " + dir.File("gone1") +
+                                   "\r\n#Source: " + dir.File("gone2") + "\r\n");
+  const CliRun problems =
+      RunCli("-f log -q -o " + Quoted(dir.File("o")) + " " + Quoted(dir.File("p.log")), true);
+  EXPECT_EQ(problems.status, 1);
+  EXPECT_NE(problems.out.find("\np.log, line 3: Cannot open file " + dir.File("gone2") + ".\n"),
+            std::string::npos)
+      << problems.out;
 }
 
 TEST(CliTest, UsageErrorsExitWithTwo) {
