@@ -17,6 +17,10 @@ namespace tessary {
 
 namespace {
 
+// A TIM image's pixels and CLUT each fit the console's 1 MiB of video memory:
+// a source far larger is no TIM and is not read into memory whole.
+constexpr std::uint64_t kMaxTimFileSize = std::uint64_t{64} << 20;
+
 std::string PixelLabel(const std::string& name, std::uint32_t x, std::uint32_t y) {
   return name + ": pixel (" + std::to_string(x) + ", " + std::to_string(y) + ")";
 }
@@ -119,6 +123,9 @@ std::size_t BmpToTim(ProcessContext& ctx, const std::string&, std::size_t index)
   ctx.Status.PumpEvents();
 
   FileStream& tim = ctx.Source();
+  if (tim.Size() > kMaxTimFileSize)
+    ThrowFormatError(FileNameOf(ctx.SourcePath),
+                     std::to_string(tim.Size()) + " bytes is too large for a TIM image");
   ByteBuffer timBytes(static_cast<std::size_t>(tim.Size()));
   tim.Seek(0);
   tim.ReadExact(timBytes);

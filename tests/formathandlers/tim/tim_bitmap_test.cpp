@@ -193,6 +193,12 @@ TEST_F(TimBitmapBatchTest, BitmapsThatDoNotFitAreRefusedAndTheTimIsKept) {
     EXPECT_EQ(Error(), "result.log, line 3: " + message + ".");
     EXPECT_EQ(ReadFile(path), Text(tim));
   }
+  // A source far too large for a TIM is refused before it is read.
+  WriteFile(dir.File("bmp/k.bmp"), EncodeBmp(original));
+  std::filesystem::resize_file(path, (std::uintmax_t{64} << 20) + 1);
+  EXPECT_EQ(InsertBack(), BatchOutcome::Failed);
+  EXPECT_EQ(Error(), "result.log, line 3: K.TIM: 67108865 bytes is too large for a TIM image.");
+  WriteFile(path, tim);
   // A missing bitmap is skipped without a word.
   std::filesystem::remove(dir.File("bmp/k.bmp"));
   EXPECT_EQ(InsertBack(), BatchOutcome::Completed);
