@@ -5,6 +5,7 @@
 #include "batch/result_log.h"
 #include "misc/errors.h"
 #include "misc/paths.h"
+#include "misc/processes.h"
 
 namespace tessary {
 
@@ -38,6 +39,7 @@ std::string ProblemText(std::exception_ptr error, const std::string& line) {
 }  // namespace
 
 FileStream& InsertionPlan::HoldSource(const std::string& path, SourceAccess access) {
+  RaiseOpenFileLimit();  // a project list may name many sources
   const auto identity = IdentityOf(path);
   if (identity) {
     const auto at = sources_.find(*identity);

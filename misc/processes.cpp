@@ -7,6 +7,7 @@
 #include "misc/windows_api.h"
 #else
 #include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 #endif
 
@@ -27,7 +28,19 @@ bool ProcessRuns(int id) {
   return running;
 }
 
+void RaiseOpenFileLimit() {}
+
 #else
+
+void RaiseOpenFileLimit() {
+  static const bool raised = [] {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= limit.rlim_max) return false;
+    limit.rlim_cur = limit.rlim_max;
+    return ::setrlimit(RLIMIT_NOFILE, &limit) == 0;
+  }();
+  (void)raised;
+}
 
 int CurrentProcessId() {
   static const int id = static_cast<int>(::getpid());

@@ -14,6 +14,12 @@ int CurrentProcessId();
 // cannot be inspected counts as running).
 bool ProcessRuns(int id);
 
+// Lets the process hold as many files open as the system allows it (the
+// soft limit raised to the hard one): a batch of logs holds every source it
+// patches from the plan to the last write. Once per process; nothing on
+// Windows, whose handle limit is far above any batch.
+void RaiseOpenFileLimit();
+
 // The process id at the start of `text` ("PID-..."): its decimal digits up to
 // the first '-'; nullopt when `text` does not start so.
 std::optional<int> LeadingProcessId(std::string_view text);
