@@ -102,6 +102,10 @@ void InsertionPlan::AddProblem(std::exception_ptr error, const std::string& line
   if (problems_.size() < kMaxListed) problems_.push_back(ProblemText(error, line));
 }
 
+void InsertionPlan::AddProblem(const std::string& what, const std::string& line) {
+  AddProblem(std::make_exception_ptr(FormatError(what)), line);
+}
+
 void InsertionPlan::ThrowProblems() const {
   if (problemCount_ == 1) {
     // As it was raised when it names its line already (or has none to name).

@@ -51,7 +51,10 @@ class InsertionPlan final {
   // Records a problem: the text of `error` (the current exception), prefixed
   // with `line` unless it names a line already.
   void AddProblem(std::exception_ptr error, const std::string& line);
+  // A problem found without an exception: `what`, prefixed with `line`.
+  void AddProblem(const std::string& what, const std::string& line);
   bool HasProblems() const { return problemCount_ > 0; }
+  std::size_t ProblemCount() const { return problemCount_; }
   // Throws the problems: the single one as it was raised, several as one
   // LogLineError listing them.
   [[noreturn]] void ThrowProblems() const;

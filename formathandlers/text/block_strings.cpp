@@ -17,30 +17,26 @@ namespace tessary {
 namespace {
 
 std::string DecodedLine(std::span<const std::uint8_t> file, const StringSpan& span,
-                        CodeTableEntries table) {
-  ByteBuffer bytes(file.begin() + static_cast<std::ptrdiff_t>(span.offset),
-                   file.begin() + static_cast<std::ptrdiff_t>(span.offset + span.length));
-  DecodePlain(bytes, table);
-  std::string line;
-  line.reserve(bytes.size() + 2);
-  line += '(';
-  line.append(bytes.begin(), bytes.end());
-  line += ')';
-  return line;
+                        const GameTextCodec& codec) {
+  return "(" +
+         codec.Decode(file.subspan(static_cast<std::size_t>(span.offset),
+                                   static_cast<std::size_t>(span.length)),
+                      false) +
+         ")";
 }
 
 // The lines of the text file, with a Results line and a Progress step per
 // string.
 TextLines StringLines(ProcessContext& ctx, std::span<const std::uint8_t> file, const RoomText& text,
                       bool withBudget) {
-  const CodeTableEntries table = TableEntries(ctx.CodeTable);
+  const GameTextCodec codec(ctx.CodeTable);
   const std::size_t n = text.strings.size();
   ctx.Status.SetBarPosition(Bar::Progress, 0);
   ctx.Status.SetBarMaximum(Bar::Progress, static_cast<int>(n) - 1);
   TextLines lines;
   std::uint64_t total = 0;
   for (std::size_t j = 0; j < n; ++j) {
-    lines.Add(DecodedLine(file, text.strings[j], table));
+    lines.Add(DecodedLine(file, text.strings[j], codec));
     total += text.strings[j].length;
     ctx.Status.AppendResult("String " + std::to_string(j) + " extracted.");
     ctx.Status.StepBar(Bar::Progress);
@@ -82,9 +78,25 @@ RoomBlock ReadRoomBlock(FileStream& room, const std::string& name) {
   return block;
 }
 
-std::vector<ByteBuffer> EncodeStrings(const RoomTextFile& text, CodeTableEntries table) {
+// The strings as game bytes: through a text table (every character it cannot
+// encode is a problem of the plan, each named by line and column), or through
+// a raw table with the escapes of room text.
+std::vector<ByteBuffer> EncodeStrings(ProcessContext& ctx, const RoomTextFile& text,
+                                      const std::string& textName) {
+  const GameTextCodec codec(ctx.CodeTable);
   std::vector<ByteBuffer> encoded;
-  for (const std::string& inner : text.strings) encoded.push_back(EncodeEscaped(inner, table));
+  std::vector<Unencodable> missing;
+  for (std::size_t j = 0; j < text.strings.size(); ++j) {
+    if (!codec.IsTextTable()) {
+      encoded.push_back(EncodeEscaped(text.strings[j], codec.Raw()));
+      continue;
+    }
+    missing.clear();
+    encoded.push_back(codec.Text().Encode(text.strings[j], missing));
+    // The string's column 1 is the line's column 2, after "(".
+    for (const Unencodable& c : missing)
+      ctx.Plan.AddProblem(UnencodableText(textName, j, c.column + 1, c), ctx.LogLineLabel());
+  }
   return encoded;
 }
 
@@ -162,8 +174,10 @@ std::size_t InsertBlockStrings(ProcessContext& ctx, const std::string&, std::siz
   TextLines lines;
   lines.LoadFromFile(textPath);
   const RoomTextFile text = ParseRoomTextFile(lines.Lines(), textName);
-  auto encoded = std::make_shared<const std::vector<ByteBuffer>>(
-      EncodeStrings(text, TableEntries(ctx.CodeTable)));
+  const std::size_t problemsBefore = ctx.Plan.ProblemCount();
+  auto encoded =
+      std::make_shared<const std::vector<ByteBuffer>>(EncodeStrings(ctx, text, textName));
+  if (ctx.Plan.ProblemCount() > problemsBefore) return index + 1;  // characters listed
 
   std::uint64_t need = 0;
   for (const ByteBuffer& bytes : *encoded) need += bytes.size();

@@ -9,10 +9,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
+#include "formathandlers/text/text_table_codec.h"
 #include "misc/byte_buffer.h"
 
 namespace tessary {
@@ -21,14 +23,36 @@ inline constexpr std::size_t kCodeTableSize = 256;
 // The 256 entries of a loaded table.
 using CodeTableEntries = std::span<const std::uint8_t, kCodeTableSize>;
 
-// Empties `table` and loads the file whole into it. "Cannot open file %s" when
-// it cannot be read; a file of fewer than 256 bytes is refused with an error
-// naming it, and leaves `table` empty.
+// Empties `table` and loads the file whole into it: a raw code table, or a
+// text table (told apart by content, see IsTextTable), which is checked here.
+// "Cannot open file %s" when it cannot be read; a text table with a bad line
+// and a raw table of fewer than 256 bytes are refused with an error naming
+// the file (and the line), and leave `table` empty.
 void LoadCodeTable(ByteBuffer& table, const std::string& path);
 
-// The entries of a loaded table; an error when no table (or a short one) is
-// loaded.
+// The entries of a loaded raw table; an error when no table (or a short one,
+// or a text table) is loaded.
 CodeTableEntries TableEntries(const ByteBuffer& table);
+
+// The text table a loaded table holds, if it holds one.
+std::optional<TextTable> TextTableIn(const ByteBuffer& table);
+
+// Game text through whichever table is loaded: a text table both ways (game
+// bytes directly, two-byte codes, tags), or a raw code table as the four
+// mappings below say.
+class GameTextCodec final {
+ public:
+  explicit GameTextCodec(const ByteBuffer& table);
+  bool IsTextTable() const { return text_.has_value(); }
+  const TextTable& Text() const { return *text_; }
+  CodeTableEntries Raw() const { return *raw_; }
+  // `shifted`: the RES lookup of a raw table (ignored by a text table).
+  std::string Decode(std::span<const std::uint8_t> bytes, bool shifted) const;
+
+ private:
+  std::optional<TextTable> text_;
+  std::optional<CodeTableEntries> raw_;
+};
 
 // Every byte b becomes table[b].
 void DecodePlain(std::span<std::uint8_t> bytes, CodeTableEntries table);

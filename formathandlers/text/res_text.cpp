@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <functional>
 #include <system_error>
 
 #include "batch/result_log.h"
@@ -44,7 +45,7 @@ struct Extraction {
   std::span<const std::uint8_t> game;
   std::string gameName;
   std::string descriptionName;
-  CodeTableEntries table;
+  const GameTextCodec& codec;
 };
 
 std::string DecodedSpan(const Extraction& run, std::uint64_t from, std::uint64_t length,
@@ -52,10 +53,8 @@ std::string DecodedSpan(const Extraction& run, std::uint64_t from, std::uint64_t
   if (!FitsIn(run.game.size(), from, length))
     ThrowFormatError(run.gameName,
                      "a string of section " + std::to_string(k) + " ends past the end of the file");
-  ByteBuffer bytes(run.game.begin() + static_cast<std::ptrdiff_t>(from),
-                   run.game.begin() + static_cast<std::ptrdiff_t>(from + length));
-  DecodeShifted(bytes, run.table);
-  return std::string(bytes.begin(), bytes.end());
+  return run.codec.Decode(
+      run.game.subspan(static_cast<std::size_t>(from), static_cast<std::size_t>(length)), true);
 }
 
 void AppendSection(TextLines& out, const Extraction& run, const ResSection& section,
@@ -136,11 +135,17 @@ SectionRun FindRun(const std::vector<std::string>& text, std::size_t k, const st
 
 // One section as planned before anything is written.
 struct SectionPlan {
-  ResSection section;       // a copy: the write outlives the description
-  ByteBuffer pointerTable;  // L bytes
-  std::vector<std::string> lines;
+  ResSection section;               // a copy: the write outlives the description
+  ByteBuffer pointerTable;          // L bytes
   std::vector<ByteBuffer> encoded;  // the lines as they will be written
   std::int64_t excess = 0;          // > 0: does not fit; the section is reported and skipped
+};
+
+// A line of the text file as game bytes (the last one is padded later), and
+// the byte it is padded with.
+struct LineEncoder {
+  std::function<ByteBuffer(const std::string& line, std::size_t textLine)> encode;
+  std::uint8_t padding = 0;
 };
 
 std::uint16_t FirstPointer(const SectionPlan& plan) {
@@ -148,7 +153,8 @@ std::uint16_t FirstPointer(const SectionPlan& plan) {
 }
 
 SectionPlan PlanSection(FileStream& game, const ResSection& section, std::size_t k,
-                        const std::vector<std::string>& text, const std::string& textName) {
+                        const std::vector<std::string>& text, const std::string& textName,
+                        const LineEncoder& encoder) {
   const std::string gameName = FileNameOf(game.ShownPath());
   const auto refuse = [&](const std::string& who, const std::string& what) {
     ThrowFormatError(who + ": section " + std::to_string(k), what);
@@ -156,7 +162,7 @@ SectionPlan PlanSection(FileStream& game, const ResSection& section, std::size_t
   // Checked against the file before anything is allocated for it.
   if (!FitsIn(game.Size(), section.tableOffset, section.tableLength))
     refuse(gameName, "the pointer table ends past the end of the file");
-  SectionPlan plan{section, ByteBuffer(section.tableLength), {}, {}, 0};
+  SectionPlan plan{section, ByteBuffer(section.tableLength), {}, 0};
   game.Seek(section.tableOffset);
   game.ReadExact(plan.pointerTable);
   const SectionRun run = FindRun(text, k, textName);
@@ -166,39 +172,27 @@ SectionPlan PlanSection(FileStream& game, const ResSection& section, std::size_t
                          std::to_string(entries) + " entries");
   if (entries == 0) return plan;  // no pointer, no string: nothing to insert
   if (run.count == 0) refuse(textName, "the section has no line");
-  plan.lines.assign(text.begin() + static_cast<std::ptrdiff_t>(run.first),
-                    text.begin() + static_cast<std::ptrdiff_t>(run.first + run.count));
-
   std::int64_t need = 0;
-  for (const std::string& line : plan.lines) need += static_cast<std::int64_t>(line.size());
+  for (std::size_t i = 0; i < run.count; ++i) {
+    plan.encoded.push_back(encoder.encode(text[run.first + i], run.first + i));
+    need += static_cast<std::int64_t>(plan.encoded.back().size());
+  }
   const std::int64_t start = std::int64_t{section.base} + FirstPointer(plan);
   plan.excess = need - (std::int64_t{section.end} - start);
   if (plan.excess > 0) return plan;
   if (!FitsIn(game.Size(), static_cast<std::uint64_t>(start), section.end - start))
     refuse(gameName, "the text ends past the end of the file");
   std::uint64_t offset = FirstPointer(plan);
-  for (std::size_t i = 0; i + 1 < plan.lines.size(); ++i) {
-    offset += plan.lines[i].size();
+  for (std::size_t i = 0; i + 1 < plan.encoded.size(); ++i) {
+    offset += plan.encoded[i].size();
     if (offset > room::kMaxPointer)
       refuse(textName, "string " + std::to_string(i + 1) + " would start " +
                            std::to_string(offset) + " bytes after the text base");
   }
+  // The last string fills the section's text to its end.
+  plan.encoded.back().resize(plan.encoded.back().size() + static_cast<std::size_t>(-plan.excess),
+                             encoder.padding);
   return plan;
-}
-
-// The section's strings through the encoding table, the last one padded with
-// zeros to the end of the section's text.
-void EncodeSection(SectionPlan& plan, CodeTableEntries table) {
-  const std::uint64_t start = std::uint64_t{plan.section.base} + FirstPointer(plan);
-  std::uint64_t remaining = plan.section.end - start;
-  for (std::size_t i = 0; i < plan.lines.size(); ++i) {
-    const bool last = i + 1 == plan.lines.size();
-    ByteBuffer bytes(last ? static_cast<std::size_t>(remaining) : plan.lines[i].size(), 0);
-    std::copy(plan.lines[i].begin(), plan.lines[i].end(), bytes.begin());
-    EncodePlain(bytes, table);
-    remaining -= bytes.size();
-    plan.encoded.push_back(std::move(bytes));
-  }
 }
 
 void WriteSection(FileStream& game, SectionPlan& plan) {
@@ -216,6 +210,31 @@ void WriteSection(FileStream& game, SectionPlan& plan) {
   game.Write(plan.pointerTable);
 }
 
+// Lines through a text table (a character it cannot encode is a problem of
+// the plan, named by line and column), or through a raw encoding table.
+LineEncoder LinesThrough(ProcessContext& ctx, const GameTextCodec& codec,
+                         const std::string& textName) {
+  if (!codec.IsTextTable()) {
+    const CodeTableEntries table = codec.Raw();
+    return {[table](const std::string& line, std::size_t) {
+              ByteBuffer bytes(line.begin(), line.end());
+              EncodePlain(bytes, table);
+              return bytes;
+            },
+            table[0]};
+  }
+  const TextTable* table = &codec.Text();
+  return {[&ctx, table, textName](const std::string& line, std::size_t textLine) {
+            std::vector<Unencodable> missing;
+            ByteBuffer bytes = table->Encode(line, missing);
+            for (const Unencodable& c : missing)
+              ctx.Plan.AddProblem(UnencodableText(textName, textLine, c.column, c),
+                                  ctx.LogLineLabel());
+            return bytes;
+          },
+          0};
+}
+
 // Plans the section's write (with the ranges of the game file it claims), or
 // its refusal when its text does not fit.
 void PlanSectionWrite(ProcessContext& ctx, FileStream& game, SectionPlan plan, std::size_t k) {
@@ -224,8 +243,7 @@ void PlanSectionWrite(ProcessContext& ctx, FileStream& game, SectionPlan plan, s
     ctx.Plan.AddRefusal(section + "wrong size by " + std::to_string(plan.excess) + " bytes.");
     return;
   }
-  if (plan.lines.empty()) return;
-  EncodeSection(plan, TableEntries(ctx.CodeTable));
+  if (plan.encoded.empty()) return;
   const std::string label = ctx.LogLineLabel();
   const std::uint64_t start = std::uint64_t{plan.section.base} + FirstPointer(plan);
   ctx.Plan.Claim(game, {plan.section.tableOffset, plan.section.tableLength}, label);
@@ -244,8 +262,8 @@ void ExtractResText(ProcessContext& ctx, const std::string& path) {
   const MappedFile game(description.gamePath);
   ByteBuffer table;
   LoadCodeTable(table, description.tablePath);
-  const Extraction run{game.Bytes(), FileNameOf(description.gamePath), FileNameOf(path),
-                       TableEntries(table)};
+  const GameTextCodec codec(table);
+  const Extraction run{game.Bytes(), FileNameOf(description.gamePath), FileNameOf(path), codec};
   TextLines out;
   out.Add(std::string(kUseTablePrefix) + description.tablePath);
   for (std::size_t k = 0; k < description.sections.size(); ++k)
@@ -268,12 +286,16 @@ std::size_t InsertResText(ProcessContext& ctx, const std::string& path, std::siz
   description.tablePath = ctx.FromOutputDirectory(description.tablePath);
   const std::string tablePath = ctx.FromOutputDirectory(EncodingTablePath(text.Lines(), textName));
   LoadCodeTable(ctx.CodeTable, tablePath);
-  RefuseDecodingTable(tablePath, description, TableEntries(ctx.CodeTable), textName);
+  const GameTextCodec codec(ctx.CodeTable);
+  if (!codec.IsTextTable()) RefuseDecodingTable(tablePath, description, codec.Raw(), textName);
 
   FileStream& game = ctx.Plan.HoldSource(description.gamePath, SourceAccess::Write);
+  const std::size_t problemsBefore = ctx.Plan.ProblemCount();
+  const LineEncoder encoder = LinesThrough(ctx, codec, textName);
   std::vector<SectionPlan> plans;
   for (std::size_t k = 0; k < description.sections.size(); ++k)
-    plans.push_back(PlanSection(game, description.sections[k], k, text.Lines(), textName));
+    plans.push_back(PlanSection(game, description.sections[k], k, text.Lines(), textName, encoder));
+  if (ctx.Plan.ProblemCount() > problemsBefore) return index + 1;  // characters listed
   for (std::size_t k = 0; k < plans.size(); ++k)
     PlanSectionWrite(ctx, game, std::move(plans[k]), k);
   return index + 1;

@@ -66,7 +66,9 @@ TEST(CodeTableTest, ShortTablesAreRefusedAndALoadReplacesTheTable) {
   LoadCodeTable(table, dir.File("full.tbl"));
   EXPECT_EQ(table, Bytes(300, 2));
   EXPECT_EQ(ErrorText([&] { LoadCodeTable(table, dir.File("short.tbl")); }),
-            dir.File("short.tbl") + ": a code table needs 256 bytes, this file holds 255");
+            dir.File("short.tbl") +
+                ": a code table needs 256 bytes, this file holds 255; a text table has lines like "
+                "\"41=A\"");
   EXPECT_TRUE(table.empty());
   EXPECT_EQ(ErrorText([&] { TableEntries(table); }),
             "no code table is loaded (a table of 256 bytes is needed)");
