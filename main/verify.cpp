@@ -209,7 +209,7 @@ void CopyArchiveTables(RoundTripCheck& check) {
 }
 
 // RES text files name the encoding table on their first line: the inverse of
-// each description's decoding table, made here.
+// each description's raw decoding table, made here, or its text table itself.
 void UseInvertedTables(RoundTripCheck& check) {
   TextLines log;
   log.LoadFromFile(check.log);
@@ -223,8 +223,12 @@ void UseInvertedTables(RoundTripCheck& check) {
     const ResDescription parsed = ParseResDescription(lines.Lines(), FileNameOf(description));
     ByteBuffer decoding;
     LoadCodeTable(decoding, parsed.tablePath);
-    const std::string encoding = JoinPath(check.extracted, "encode.tbl");
-    SaveBytes(encoding, InvertTable(TableEntries(decoding), true).encoding);
+    // A text table serves both ways; a raw one is inverted.
+    std::string encoding = parsed.tablePath;
+    if (!TextTableIn(decoding)) {
+      encoding = JoinPath(check.extracted, "encode.tbl");
+      SaveBytes(encoding, InvertTable(TableEntries(decoding), true).encoding);
+    }
     TextLines text;
     text.LoadFromFile(*textPath);
     text.Set(0, std::string(kUseTablePrefix) + encoding);

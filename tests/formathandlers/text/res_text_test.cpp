@@ -159,6 +159,30 @@ TEST_F(ResTextTest, AnUneditedRoundTripWithTheEncodingTableLeavesTheGameFileIden
   EXPECT_EQ(ReadFile(dir.File("GAME.BIN")), Text(game));
 }
 
+// One text table serves both ways: it decodes the game's bytes as they are
+// (no shifted lookup), the text names it on its first line as it was
+// extracted, and the unedited text goes back byte-identical.
+TEST_F(ResTextTest, ATextTableNamedByTheDescriptionServesBothWays) {
+  const Bytes game = BuildGame({"AB", "\x80\x81\x40", "A"});  // codes 1D 1E, 80 81 1C, 1D
+  WriteFile(dir.File("GAME.BIN"), game);
+  WriteFile(dir.File("letters.txt"), std::string("1D=A\r\n1E=B\r\n80=\xC3\xA9\r\n811C= \r\n"));
+  WriteFile(dir.File("GAME.res"), "Game:    " + dir.File("GAME.BIN") +
+                                      "\r\nTable:   " + dir.File("letters.txt") + "\r\n" +
+                                      SectionLines(kBase + 6, 3, 1));
+  ASSERT_EQ(Run(FileType::Res, {dir.File("GAME.res")}, "out"), BatchOutcome::Completed) << Error();
+  EXPECT_EQ(ReadFile(dir.File("out/GAME.txt")),
+            "#Use Table: " + dir.File("letters.txt") +
+                "\r\n[Section 0]\r\nAB\r\n\xC3\xA9 \r\nA\r\n[End Section]\r\n\r\n");
+  ASSERT_EQ(Run(FileType::Log, {dir.File("out/result.log")}, "ins"), BatchOutcome::Completed)
+      << Error();
+  EXPECT_EQ(ReadFile(dir.File("GAME.BIN")), Text(game));
+  WriteFile(dir.File("out/GAME.txt"), "#Use Table: " + dir.File("letters.txt") +
+                                          "\r\n[Section 0]\r\nBB\r\nx\r\nA\r\n[End Section]\r\n");
+  EXPECT_EQ(Run(FileType::Log, {dir.File("out/result.log")}, "ins"), BatchOutcome::Failed);
+  EXPECT_EQ(Error(),
+            "result.log, line 3: GAME.txt, line 4, column 1: 'x' (U+0078) is not in the table.");
+}
+
 TEST_F(ResTextTest, EditedSectionsFillTheirSpace) {
   WriteFile(dir.File("GAME.BIN"), BuildGame({"aaaa", "bbbb", "cccc", "dddd"}));
   Description(SectionLines(kBase + 16, 4, 1));

@@ -158,6 +158,39 @@ TEST_F(RoomTextTest, AnUneditedRoundTripLeavesTheRoomByteIdentical) {
   EXPECT_EQ(ReadFile(dir.File("ROOM.RDT")), Text(room));
 }
 
+// With a text table the room's text is UTF-8 both ways: the unedited text
+// goes back byte-identical, edits go through the same table, and every
+// character it lacks is listed before anything is written.
+TEST_F(RoomTextTest, ATextTableCarriesUtf8TextBothWays) {
+  WriteFile(dir.File("letters.txt"), "41=A\r\n42=B\r\n80=\xC3\xA9\r\n8140= \r\n82=ae\r\n"s);
+  h.recorder.codeTableReply = dir.File("letters.txt");
+  const Bytes room = BuildRoom({"AB\x81\x40\x80", "\x82"s + "A\xFE\x01"}, 0x40, 2);
+  Put("ROOM.RDT", room);
+  ASSERT_EQ(Run(FileType::Rdt, {dir.File("ROOM.RDT")}), BatchOutcome::Completed) << Error();
+  EXPECT_EQ(ReadFile(dir.File("out/ROOM.txt")),
+            "(AB \xC3\xA9)\r\n(aeA<FE01>)\r\n#Block CRC: 9 bytes.\r\n");
+  ASSERT_EQ(Run(FileType::Log, {dir.File("out/result.log")}, "ins"), BatchOutcome::Completed)
+      << Error();
+  EXPECT_EQ(ReadFile(dir.File("ROOM.RDT")), Text(room));
+
+  ASSERT_EQ(Insert("(\xC3\xA9 A)\r\n(aeae<FE01>)\r\n#Block CRC: 9 bytes.\r\n"),
+            BatchOutcome::Completed)
+      << Error();
+  Bytes expected = room;
+  const Bytes block = {4, 0, 8, 0, 0x80, 0x81, 0x40, 0x41, 0x82, 0x82, 0xFE, 0x01, 0x00};
+  std::copy(block.begin(), block.end(), expected.begin() + 0x40);
+  EXPECT_EQ(ReadFile(dir.File("ROOM.RDT")), Text(expected));
+
+  EXPECT_EQ(Insert("(xAy)\r\n(\xE2\x82\xAC)\r\n#Block CRC: 9 bytes.\r\n"), BatchOutcome::Failed);
+  EXPECT_EQ(Error(),
+            "Nothing was written: 3 problems found\n"
+            "result.log, line 3: ROOM.txt, line 1, column 2: 'x' (U+0078) is not in the table\n"
+            "result.log, line 3: ROOM.txt, line 1, column 4: 'y' (U+0079) is not in the table\n"
+            "result.log, line 3: ROOM.txt, line 2, column 2: '\xE2\x82\xAC' (U+20AC) is not in the "
+            "table.");
+  EXPECT_EQ(ReadFile(dir.File("ROOM.RDT")), Text(expected));
+}
+
 TEST_F(RoomTextTest, EditedTextFillsTheBudgetAndPadsTheLastString) {
   const Bytes room = BuildRoom({"aaaa", "bbbb", "cc\xFE\x00"s}, 0x40, 4);  // budget 12
   Put("ROOM.RDT", room);
