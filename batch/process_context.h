@@ -59,6 +59,9 @@ class ProcessContext final {
   // TIM conversion writes PNG files instead of BMP files (an addition, off
   // unless asked for).
   bool BitmapsAsPng = false;
+  // ARD extraction writes the budget line and a "#Target: " line, so that its
+  // text can be inserted (an addition, off unless asked for).
+  bool ArdInsertable = false;
   // Bitmap insertion keeps the STP bit of every 16-bit pixel whose colour is
   // unchanged (an addition, off unless asked for).
   bool KeepStp = false;

@@ -25,6 +25,15 @@ void ExtractRdtStrings(ProcessContext& ctx, const std::string& path) {
   ExtractBlockStrings(ctx, path, RoomKind::Rdt);
 }
 
+// ARD logs hold target lines only when extracted with ArdInsertable.
+std::size_t InsertArdStrings(ProcessContext& ctx, const std::string&, std::size_t index) {
+  return InsertBlockStrings(ctx, index, RoomKind::Ard);
+}
+
+std::size_t InsertRdtStrings(ProcessContext& ctx, const std::string&, std::size_t index) {
+  return InsertBlockStrings(ctx, index, RoomKind::Rdt);
+}
+
 // In the order of the open dialog's filter list.
 constexpr std::array<FormatRow, kFileTypeCount> kRows = {{
     {.key = "GRM",
@@ -112,7 +121,7 @@ constexpr std::array<FormatRow, kFileTypeCount> kRows = {{
      .cliKey = "ard",
      .cliHelp = "ARD PS-X files (*.ard): extract strings (needs -t)",
      .process = ExtractArdStrings,
-     .insert = nullptr,
+     .insert = InsertArdStrings,
      .needsCodeTable = true,
      .insertsThroughSourcePath = false,
      .onlyReadsSource = false,
@@ -125,7 +134,7 @@ constexpr std::array<FormatRow, kFileTypeCount> kRows = {{
      .cliKey = "rdt",
      .cliHelp = "RDT PC files (*.rdt): extract strings (needs -t)",
      .process = ExtractRdtStrings,
-     .insert = InsertBlockStrings,
+     .insert = InsertRdtStrings,
      .needsCodeTable = true,
      .insertsThroughSourcePath = false,
      .onlyReadsSource = false,

@@ -48,8 +48,8 @@ std::size_t ApplySource(ProcessContext& ctx, const std::string& sourcePath, std:
                                  ? sourcePath
                                  : ctx.OutputPath(SafeFileName(FileNameOf(sourcePath)));
   const std::size_t next = row->insert(ctx, target, index + 1);
-  applied = true;
-  return std::max(next, index + 1);  // the walk always moves forward
+  applied = applied || next > index + 1;  // a section whose handler took no line applies nothing
+  return std::max(next, index + 1);       // the walk always moves forward
 }
 
 int LogPercent(std::size_t index, std::size_t count) {

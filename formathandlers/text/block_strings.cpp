@@ -1,5 +1,6 @@
 #include "formathandlers/text/block_strings.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "batch/result_log.h"
@@ -54,24 +55,52 @@ struct RoomBlock {
   std::uint16_t TableLength() const { return LoadU16(pointerTable.data()); }
 };
 
-RoomBlock ReadRoomBlock(FileStream& room, const std::string& name) {
-  const std::uint64_t size = room.Size();
+// Where the room data lies in the file: all of an RDT file, directory entry
+// 8 of an ARD container (whose other entries are never written).
+struct RoomExtent {
+  std::uint64_t start = 0;
+  std::uint64_t end = 0;
+  const char* what = "the room file";
+};
+
+RoomExtent FindRoomExtent(FileStream& file, RoomKind kind, const std::string& name) {
+  const std::uint64_t size = file.Size();
+  if (kind == RoomKind::Rdt) return {0, size};
+  ByteBuffer head(8, 0);
+  file.Seek(0);
+  head.resize(file.ReadSome(head));
+  if (head.size() == 8) {  // the directory as well, when the file holds it
+    const std::uint64_t directoryEnd =
+        ArdDirectoryEnd(LoadU32(head.data() + room::kArdCountOffset));
+    if (directoryEnd <= size) {
+      head.resize(static_cast<std::size_t>(directoryEnd));
+      file.Seek(0);
+      file.ReadExact(head);
+    }
+  }
+  const ArdRoomEntry entry = FindArdRoomEntry(head, name);
+  return {entry.start, std::min(size, entry.start + entry.length), "its room data (entry 8)"};
+}
+
+RoomBlock ReadRoomBlock(FileStream& room, const RoomExtent& extent, const std::string& name) {
   const auto refuse = [&](const std::string& what) { ThrowFormatError(name, what); };
-  if (size < room::kTextOffsetField + 4)
-    refuse("the room file is too short to hold the text-block offset at 0x3C");
+  if (!FitsIn(extent.end, extent.start + room::kTextOffsetField, 4))
+    refuse("the room data is too short to hold the text-block offset at 0x3C");
   std::uint8_t word[4];
-  room.Seek(room::kTextOffsetField);
+  room.Seek(extent.start + room::kTextOffsetField);
   room.ReadExact(word);
   RoomBlock block;
-  block.textOffset = LoadU32(word);
-  if (block.textOffset == 0) refuse("the room has no text block (its offset at 0x3C is 0)");
-  if (!FitsIn(size, block.textOffset, 2)) refuse("the text block starts past the end of the file");
+  block.textOffset = extent.start + LoadU32(word);
+  if (block.textOffset == extent.start)
+    refuse("the room has no text block (its offset at 0x3C is 0)");
+  if (!FitsIn(extent.end, block.textOffset, 2))
+    refuse("the text block starts past the end of " + std::string(extent.what));
   room.Seek(block.textOffset);
   room.ReadExact({word, 2});
   const std::uint16_t tableLength = LoadU16(word);
   if (tableLength < 2) refuse("the text block's pointer table is empty");
-  if (!FitsIn(size, block.textOffset, tableLength))
-    refuse("the text block's pointer table ends past the end of the file");
+  if (!FitsIn(extent.end, block.textOffset, tableLength))
+    refuse("the text block's pointer table ends past the end of " + std::string(extent.what));
   block.pointerTable.resize(tableLength);
   room.Seek(block.textOffset);
   room.ReadExact(block.pointerTable);
@@ -103,13 +132,14 @@ std::vector<ByteBuffer> EncodeStrings(ProcessContext& ctx, const RoomTextFile& t
 // Refuses what cannot be written: more strings than pointers, a budget past
 // the end of the room file, strings that would start beyond a 16-bit pointer.
 void CheckPlan(const RoomBlock& block, const std::vector<ByteBuffer>& encoded, std::uint32_t budget,
-               std::uint64_t roomSize, const std::string& textName) {
+               const RoomExtent& extent, const std::string& textName) {
   const auto refuse = [&](const std::string& what) { ThrowFormatError(textName, what); };
   if (encoded.size() > block.Entries())
     refuse(std::to_string(encoded.size()) + " strings, but the room's pointer table has " +
            std::to_string(block.Entries()) + " entries");
-  if (!FitsIn(roomSize, block.textOffset + block.TableLength(), budget))
-    refuse("the budget of " + std::to_string(budget) + " bytes runs past the end of the room file");
+  if (!FitsIn(extent.end, block.textOffset + block.TableLength(), budget))
+    refuse("the budget of " + std::to_string(budget) + " bytes runs past the end of " +
+           extent.what);
   std::uint64_t run = block.TableLength();
   for (std::size_t i = 0; i + 1 < encoded.size(); ++i) {
     run += encoded[i].size();
@@ -155,22 +185,24 @@ void ExtractBlockStrings(ProcessContext& ctx, const std::string& path, RoomKind 
     const MappedFile file(path);
     const RoomText text = ReadRoomText(file.Bytes(), !rdt, name);
     if (text.textOffset == 0) return;  // a room without text is passed over
-    lines = StringLines(ctx, file.Bytes(), text, rdt);
+    lines = StringLines(ctx, file.Bytes(), text, rdt || ctx.ArdInsertable);
   }
   const std::string textPath = ctx.ClaimOutput(ctx.OutputPath(NameWithExtension(path, ".txt")));
   lines.SaveToFile(textPath);
   ctx.Status.AppendResult(textPath + " saved.");
-  if (rdt) ctx.ResultLog.Add(TextTargetLine(textPath));
+  // ARD text goes back only when asked for (an addition); RDT text always.
+  if (rdt || ctx.ArdInsertable) ctx.ResultLog.Add(TextTargetLine(textPath));
   ctx.Status.PumpEvents();
 }
 
-std::size_t InsertBlockStrings(ProcessContext& ctx, const std::string&, std::size_t index) {
+std::size_t InsertBlockStrings(ProcessContext& ctx, std::size_t index, RoomKind kind) {
   if (index >= ctx.LogLines.Count() || !IsRoomTextTargetLine(ctx.LogLines.Get(index))) return index;
   const std::string& line = ctx.TakeLogLine(index);
   const std::string textPath = ctx.FromOutputDirectory(TextTargetPath(line));
   const std::string textName = FileNameOf(textPath);
   FileStream& room = ctx.Source();
-  RoomBlock block = ReadRoomBlock(room, FileNameOf(ctx.SourcePath));
+  const RoomExtent extent = FindRoomExtent(room, kind, FileNameOf(ctx.SourcePath));
+  RoomBlock block = ReadRoomBlock(room, extent, FileNameOf(ctx.SourcePath));
   TextLines lines;
   lines.LoadFromFile(textPath);
   const RoomTextFile text = ParseRoomTextFile(lines.Lines(), textName);
@@ -186,7 +218,7 @@ std::size_t InsertBlockStrings(ProcessContext& ctx, const std::string&, std::siz
                         " bytes.");
     return index + 1;
   }
-  CheckPlan(block, *encoded, text.budget, room.Size(), textName);
+  CheckPlan(block, *encoded, text.budget, extent, textName);
   const std::string label = ctx.LogLineLabel();
   ctx.Plan.Claim(room, {block.textOffset, std::uint64_t{block.TableLength()} + text.budget}, label);
   ctx.Plan.AddWrite(

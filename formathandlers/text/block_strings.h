@@ -14,12 +14,13 @@ namespace tessary {
 enum class RoomKind { Rdt, Ard };
 
 // Writes NAME.txt with one "(" + text + ")" line per string, decoded through
-// the shared code table; RDT files get the budget line and a "#Target: " line.
+// the shared code table; RDT files get the budget line and a "#Target: " line,
+// ARD files too when ctx.ArdInsertable.
 void ExtractBlockStrings(ProcessContext& ctx, const std::string& path, RoomKind kind);
 
-// Writes the text file named by the "#Target" line at `index` back into the
-// room file open as SourceStream. Everything is checked before the first
-// write. Returns the index of the first log line not taken.
-std::size_t InsertBlockStrings(ProcessContext& ctx, const std::string& path, std::size_t index);
+// Plans the text file named by the "#Target" line at `index` back into the
+// room open as SourceStream: all of an RDT file, entry 8 of an ARD container
+// (within that entry). Returns the index of the first log line not taken.
+std::size_t InsertBlockStrings(ProcessContext& ctx, std::size_t index, RoomKind kind);
 
 }  // namespace tessary

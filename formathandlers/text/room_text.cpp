@@ -45,9 +45,10 @@ StringSpan FinalString(std::span<const std::uint8_t> file, std::uint64_t start) 
   return {start, end - start};
 }
 
-// S for an ARD container: the start of directory entry 8, each entry starting
-// on the next 2048-byte boundary after the one before.
-std::uint64_t ArdRoomStart(const ByteReader& reader, const std::string& name) {
+}  // namespace
+
+ArdRoomEntry FindArdRoomEntry(std::span<const std::uint8_t> file, const std::string& name) {
+  const ByteReader reader(file, name);
   if (!reader.Has(room::kArdCountOffset, 4))
     ThrowFormatError(name, "too short to hold the entry count");
   const std::uint32_t count = reader.U32(room::kArdCountOffset);
@@ -55,26 +56,28 @@ std::uint64_t ArdRoomStart(const ByteReader& reader, const std::string& name) {
     ThrowFormatError(name, "an ARD container needs at least " +
                                std::to_string(room::kArdRoomEntry + 1) + " entries, this one has " +
                                std::to_string(count));
-  const std::uint64_t directoryEnd =
-      room::kArdDirectoryOffset + room::kArdDirectoryEntrySize * static_cast<std::uint64_t>(count);
+  const std::uint64_t directoryEnd = ArdDirectoryEnd(count);
   if (!reader.Has(0, directoryEnd))
     ThrowFormatError(name, "the directory ends past the end of the file");
   std::uint64_t position = directoryEnd;
-  std::uint64_t start = 0;
+  ArdRoomEntry entry;
   for (std::uint32_t k = 0; k <= room::kArdRoomEntry; ++k) {
-    start = AlignUp(position);
-    position = start + reader.U32(room::kArdDirectoryOffset + room::kArdDirectoryEntrySize * k);
+    entry.start = AlignUp(position);
+    entry.length = reader.U32(room::kArdDirectoryOffset + room::kArdDirectoryEntrySize * k);
+    position = entry.start + entry.length;
   }
-  return start;
+  return entry;
 }
 
-}  // namespace
+std::uint64_t ArdDirectoryEnd(std::uint32_t count) {
+  return room::kArdDirectoryOffset + room::kArdDirectoryEntrySize * std::uint64_t{count};
+}
 
 RoomText ReadRoomText(std::span<const std::uint8_t> file, bool ardContainer,
                       const std::string& name) {
   const ByteReader reader(file, name);
   RoomText text;
-  text.roomStart = ardContainer ? ArdRoomStart(reader, name) : 0;
+  text.roomStart = ardContainer ? FindArdRoomEntry(file, name).start : 0;
   if (!reader.Has(text.roomStart + room::kTextOffsetField, 4))
     ThrowFormatError(name, "the room data is too short to hold the text-block offset at 0x3C");
   text.textOffset = reader.U32(text.roomStart + room::kTextOffsetField);

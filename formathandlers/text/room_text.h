@@ -39,6 +39,18 @@ struct RoomText {
   std::vector<StringSpan> strings;  // one per pointer
 };
 
+// Directory entry 8 of an ARD container, the room data: each entry starts on
+// the next 2048-byte boundary after the one before. `file` needs to hold the
+// directory only (ArdDirectoryEnd bytes). A container too short for its count
+// or directory, or with fewer than nine entries, is refused naming `name`.
+struct ArdRoomEntry {
+  std::uint64_t start = 0;
+  std::uint64_t length = 0;
+};
+ArdRoomEntry FindArdRoomEntry(std::span<const std::uint8_t> file, const std::string& name);
+// Where the directory of `count` entries ends.
+std::uint64_t ArdDirectoryEnd(std::uint32_t count);
+
 // Reads the text block of a room file or ARD container whole, checking it
 // against the file: a file too short for its count or for the offset at 0x3C,
 // an ARD container with fewer than nine entries, a pointer table or string

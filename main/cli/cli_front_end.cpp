@@ -44,6 +44,7 @@ struct Options {
   bool dryRun = false;
   bool png = false;
   bool keepStp = false;
+  bool ardInsertable = false;
   std::vector<std::string> files;
 };
 
@@ -88,6 +89,7 @@ int RunBatchWith(const Options& options, FileType choice) {
   ctx.DryRun = options.dryRun;
   ctx.BitmapsAsPng = options.png;
   ctx.KeepStp = options.keepStp;
+  ctx.ArdInsertable = options.ardInsertable;
   outputs.Attach(ctx);
   InstallInterruptHandler();
   AddFilesToQueue(ctx, choice, session.files);
@@ -203,6 +205,8 @@ int RunCli(int argc, char** argv) {
   app.add_flag("--png", options.png, "tim only: write PNG files instead of BMP files");
   app.add_flag("--keep-stp", options.keepStp,
                "log and lst only: 16-bit pixels whose colour is unchanged keep their STP bit");
+  app.add_flag("--ard-insertable", options.ardInsertable,
+               "ard only: also write the budget line and the log line that insertion needs");
   CLI::App* verify = app.add_subcommand(
       "verify",
       "extract FILEs, put them back unedited into copies, compare (nothing else is "
@@ -231,6 +235,8 @@ int RunCli(int argc, char** argv) {
   if (options.dryRun && !logs) return UsageError("--dry-run is for log and lst batches");
   if (options.keepStp && !logs) return UsageError("--keep-stp is for log and lst batches");
   if (options.png && index != Format::Tim) return UsageError("--png is for tim batches");
+  if (options.ardInsertable && index != Format::Ard)
+    return UsageError("--ard-insertable is for ard batches");
   if (options.png && !PngSupported()) return UsageError("this build has no PNG support");
   return Guarded([&] { return RunBatchWith(options, choice); });
 }

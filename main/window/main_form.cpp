@@ -94,6 +94,7 @@ void TMainForm::FormCreate() {
   lastFileType_ = WindowSettings::AddFileType();
   context_->BitmapsAsPng = WindowSettings::BitmapsAsPng() && PngSupported();
   context_->KeepStp = WindowSettings::KeepStp();
+  context_->ArdInsertable = WindowSettings::ArdInsertable();
   const QString output = WindowSettings::OutputDirectory();
   if (!output.isEmpty() && QDir(output).exists()) QDir::setCurrent(output);
   RefreshQueue();

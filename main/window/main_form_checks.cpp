@@ -41,6 +41,13 @@ QMenu* TMainForm::QueueMenu() {
     context_->KeepStp = on;
     WindowSettings::SetKeepStp(on);
   });
+  QAction* ard = menu->addAction("Extract ARD text so that it can be inserted");
+  ard->setCheckable(true);
+  ard->setChecked(context_->ArdInsertable);
+  connect(ard, &QAction::toggled, this, [this](bool on) {
+    context_->ArdInsertable = on;
+    WindowSettings::SetArdInsertable(on);
+  });
   return menu;
 }
 

@@ -58,4 +58,11 @@ void WindowSettings::SetKeepStp(bool on) {
   Store("options/keepStp", on);
 }
 
+bool WindowSettings::ArdInsertable() {
+  return QSettings().value("options/ardInsertable").toBool();
+}
+void WindowSettings::SetArdInsertable(bool on) {
+  Store("options/ardInsertable", on);
+}
+
 }  // namespace tessary

@@ -99,6 +99,34 @@ TEST_F(RoomTextTest, ArdContainersGiveTheSameLinesWithoutBudgetOrLogLine) {
             std::string("(one)\r\n(two\xFE\x20)\r\n#Block CRC: 8 bytes.\r\n"));
 }
 
+// Asked for, ARD extraction logs what insertion needs; the text then goes back
+// into entry 8 alone, and without the option an ARD section applies nothing.
+TEST_F(RoomTextTest, ArdTextExtractedForInsertionGoesBackIntoEntryEight) {
+  const Bytes room = BuildRoom({"one", "two\xFE\x00"s});
+  const Bytes ard = BuildArd(room, 10, 4096);
+  Put("ROOM.ARD", ard);
+  ASSERT_EQ(Run(FileType::Ard, {dir.File("ROOM.ARD")}), BatchOutcome::Completed) << Error();
+  ASSERT_EQ(Run(FileType::Log, {dir.File("out/result.log")}, "ins"), BatchOutcome::Completed);
+  EXPECT_EQ(Results(), (std::vector<std::string>{"result.log: nothing in it was applied."}));
+
+  h.ctx.ArdInsertable = true;
+  ASSERT_EQ(Run(FileType::Ard, {dir.File("ROOM.ARD")}), BatchOutcome::Completed) << Error();
+  EXPECT_EQ(ReadFile(dir.File("out/ROOM.txt")),
+            std::string("(one)\r\n(two\xFE\x20)\r\n#Block CRC: 8 bytes.\r\n"));
+  ASSERT_EQ(Insert("(One)\r\n(2\xFE\x20)\r\n#Block CRC: 8 bytes.\r\n"), BatchOutcome::Completed)
+      << Error();
+  Bytes expected = ard;
+  const std::size_t block = 2048 + 8 * 4096 + 0x40;  // after the directory and 8 entries
+  const Bytes text = {4, 0, 7, 0, 'O', 'n', 'e', '2', 0xFE, 0x00, 0x00, 0x00};  // blank: 0x00
+  std::copy(text.begin(), text.end(), expected.begin() + static_cast<std::ptrdiff_t>(block));
+  EXPECT_TRUE(ReadFile(dir.File("ROOM.ARD")) == Text(expected));  // no dump of 40 KiB
+  // A budget that would run into the next entry is refused.
+  EXPECT_EQ(Insert("(One)\r\n(2)\r\n#Block CRC: 90 bytes.\r\n"), BatchOutcome::Failed);
+  EXPECT_EQ(Error(),
+            "result.log, line 3: ROOM.txt: the budget of 90 bytes runs past the end of "
+            "its room data (entry 8).");
+}
+
 TEST_F(RoomTextTest, ARoomWithoutTextIsPassedOverSilently) {
   Put("EMPTY.RDT", BuildRoom({}));
   ASSERT_EQ(Run(FileType::Rdt, {dir.File("EMPTY.RDT")}), BatchOutcome::Completed) << Error();
