@@ -197,6 +197,9 @@ void ExtractBlockStrings(ProcessContext& ctx, const std::string& path, RoomKind 
 
 std::size_t InsertBlockStrings(ProcessContext& ctx, std::size_t index, RoomKind kind) {
   if (index >= ctx.LogLines.Count() || !IsRoomTextTargetLine(ctx.LogLines.Get(index))) return index;
+  // ARD text goes back only from the line its insertable extraction wrote.
+  if (kind == RoomKind::Ard && !ValueAfter(ctx.LogLines.Get(index), logline::kTextTarget))
+    return index;
   const std::string& line = ctx.TakeLogLine(index);
   const std::string textPath = ctx.FromOutputDirectory(TextTargetPath(line));
   const std::string textName = FileNameOf(textPath);

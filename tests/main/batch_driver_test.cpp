@@ -212,7 +212,8 @@ TEST(ProjectListBatchTest, NeverReplacesAResultLogItHasJustApplied) {
   EXPECT_EQ(RunBatch(h.ctx), BatchOutcome::Completed);
   EXPECT_EQ(ReadFile(JoinPath(out, "result.log")), applied);
   EXPECT_EQ(h.ctx.Status.Results(),
-            (std::vector<std::string>{"other.log: nothing in it was applied.",
+            (std::vector<std::string>{"result.log: nothing in it was applied.",  // no image found
+                                      "other.log: nothing in it was applied.",
                                       "result.log not replaced: it is one of the applied logs."}));
   EXPECT_TRUE(h.ctx.Status.SaveLogEnabled());
 

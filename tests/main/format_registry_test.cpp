@@ -30,7 +30,7 @@ TEST(FormatRegistryTest, RowsFollowTheOpenDialogsOrder) {
   }
   EXPECT_EQ(keys, "GRM,TIM,STIM,RES,,,ARD,RDT,");
   EXPECT_EQ(indices, (std::vector<int>{2, 6, 7, 3, 8, 1, 4, 5}));
-  EXPECT_EQ(inserting, "GRM,TIM,STIM,RES,RDT,");
+  EXPECT_EQ(inserting, "GRM,TIM,STIM,RES,ARD,RDT,");
   EXPECT_EQ(tables, "ard,rdt,");
   EXPECT_EQ(ChoiceOfCliKey("STIM"), FileType::Stim);
   EXPECT_EQ(ChoiceOfCliKey("lst"), FileType::ProjectList);
