@@ -29,12 +29,21 @@ int HexByte(const std::string& line, std::size_t at) {
   return error == std::errc() && next == first + 2 ? static_cast<int>(value) : -1;
 }
 
-// The character after "=": one 8-bit character, or "\xHH" for one that cannot
-// stand in a line of text (see ExportTextTable); -1 for anything else.
+// The character after "=" (trailing blanks dropped unless it is all blanks):
+// one 8-bit character (Latin-1, or its UTF-8 form up to U+00FF), or "\xHH" for
+// one that cannot stand in a line of text (see ExportTextTable); -1 for
+// anything else.
 int EntryCharacter(const std::string& line) {
-  if (line.size() == 4) return static_cast<std::uint8_t>(line[3]);
-  if (line.size() == 7 && line[3] == '\\' && (line[4] == 'x' || line[4] == 'X'))
-    return HexByte(line, 5);
+  std::string value = line.substr(3);
+  const std::size_t last = value.find_last_not_of(" \t");
+  if (last != std::string::npos) value.resize(last + 1);
+  if (value.size() == 1) return static_cast<std::uint8_t>(value[0]);
+  const auto lead = static_cast<std::uint8_t>(value.size() == 2 ? value[0] : 0);
+  const auto next = static_cast<std::uint8_t>(value.size() == 2 ? value[1] : 0);
+  if ((lead == 0xC2 || lead == 0xC3) && (next & 0xC0) == 0x80)  // U+0080..U+00FF in UTF-8
+    return (lead & 0x03) << 6 | (next & 0x3F);
+  if (value.size() == 4 && value[0] == '\\' && (value[1] == 'x' || value[1] == 'X'))
+    return HexByte(value, 2);
   return -1;
 }
 
@@ -48,18 +57,26 @@ std::string HexDigits(std::uint8_t byte) {
 // A character as text tables write it: itself, or "\xHH" for a control
 // character, so that messages and lists never break a line.
 std::string ShownCharacter(std::uint8_t c) {
-  return c >= 0x20 ? std::string(1, static_cast<char>(c)) : "\\x" + HexDigits(c);
+  if (c < 0x20 || c == 0x7F) return "\\x" + HexDigits(c);
+  if (c < 0x80) return std::string(1, static_cast<char>(c));
+  return {static_cast<char>(0xC0 | c >> 6), static_cast<char>(0x80 | (c & 0x3F))};  // UTF-8
 }
 
-// One entry line, or an error naming it.
+// One entry line, or an error naming it. Codes of two bytes and texts of
+// several characters belong to text tables used as they are.
 Entry ReadEntry(const std::string& line, std::size_t index, const std::string& name) {
+  if (line.size() >= 5 && HexByte(line, 0) >= 0 && HexByte(line, 2) >= 0 && line[4] == '=')
+    ThrowFormatError(LineLabel(name, index),
+                     "a two-byte code does not fit a 256-byte code table; give the text table "
+                     "itself to -t");
   if (line.size() < 3 || HexByte(line, 0) < 0 || line[2] != '=')
     ThrowFormatError(LineLabel(name, index),
                      "expected two hexadecimal digits, \"=\" and one character");
   const int character = EntryCharacter(line);
   if (character < 0)
     ThrowFormatError(LineLabel(name, index),
-                     "an entry holds exactly one 8-bit character after \"=\"");
+                     "an entry of a 256-byte code table holds one 8-bit character after \"=\"; "
+                     "for longer texts give the text table itself to -t");
   return {static_cast<std::uint8_t>(HexByte(line, 0)), static_cast<std::uint8_t>(character)};
 }
 
@@ -101,10 +118,10 @@ ByteBuffer EncodingTable(const std::vector<std::string>& lines, const std::strin
   return table;
 }
 
-std::vector<std::string> ExportTextTable(CodeTableEntries table) {
+std::vector<std::string> ExportTextTable(CodeTableEntries table, bool all) {
   std::vector<std::string> lines;
   for (std::size_t b = 0; b < kCodeTableSize; ++b) {
-    if (table[b] == b) continue;
+    if (table[b] == b && !all) continue;
     // Control characters (a line break above all) are written as "\xHH", so
     // that the file stays one entry a line and reads back as it was.
     lines.push_back(HexDigits(static_cast<std::uint8_t>(b)) + "=" + ShownCharacter(table[b]));

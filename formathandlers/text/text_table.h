@@ -2,9 +2,10 @@
 // tables, and the encoding tables that undo a decoding table.
 //
 // A text table has one entry a line: two hexadecimal digits, "=", exactly one
-// character (of the 8-bit character set of the raw tables), or "\xHH" for a
-// control character. Blank lines and lines starting with "#" or ";" are
-// comments.
+// character of the 8-bit character set of the raw tables (Latin-1, or its
+// UTF-8 form), or "\xHH" for a control character. Blank lines and lines
+// starting with "#" or ";" are comments. (Text tables with two-byte codes and
+// longer texts are used as they are: see text_table_codec.h.)
 #pragma once
 
 #include <array>
@@ -31,9 +32,9 @@ ByteBuffer DecodingTable(const TextTableEntries& entries);
 // character given for two bytes is refused, naming the line of the second.
 ByteBuffer EncodingTable(const std::vector<std::string>& lines, const std::string& name);
 
-// "XX=c" for every entry of a raw table that is not the identity; "XX=\xHH"
-// where c is a control character.
-std::vector<std::string> ExportTextTable(CodeTableEntries table);
+// "XX=c" for every entry of a raw table that is not the identity (every entry
+// with `all`); "XX=\xHH" where c is a control character, UTF-8 from 0x80 on.
+std::vector<std::string> ExportTextTable(CodeTableEntries table, bool all = false);
 
 struct InvertedTable {
   ByteBuffer encoding;                // 256 bytes

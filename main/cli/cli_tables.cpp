@@ -2,9 +2,14 @@
 
 #include <CLI/CLI.hpp>
 #include <iostream>
+#include <optional>
+#include <utility>
 
+#include "formathandlers/text/code_table.h"
 #include "formathandlers/text/text_table.h"
+#include "formathandlers/text/text_table_codec.h"
 #include "main/cli/cli_front_end.h"
+#include "misc/errors.h"
 #include "misc/output_file.h"
 #include "misc/paths.h"
 #include "misc/text_lines.h"
@@ -34,16 +39,66 @@ int Import(const TableCommands& c) {
   return kExitCompleted;
 }
 
-int Export(const TableCommands& c) {
+// A raw table, or an error that says a text table needs no conversion.
+ByteBuffer LoadRawTable(const std::string& path) {
   ByteBuffer raw;
-  LoadCodeTable(raw, c.input);
-  TextLines(ExportTextTable(TableEntries(raw))).SaveToFile(c.output);
+  LoadCodeTable(raw, path);
+  if (TextTableIn(raw))
+    throw FormatError(FileNameOf(path) +
+                      " is a text table already: -t, \"#CodeTable:\" and \"#Use Table:\" take "
+                      "it as it is, both ways");
+  return raw;
+}
+
+int Export(const TableCommands& c) {
+  const ByteBuffer raw = LoadRawTable(c.input);
+  TextLines(ExportTextTable(TableEntries(raw), c.all)).SaveToFile(c.output);
   return kExitCompleted;
 }
 
+// The text of a line that goes into the game, and the column where it starts:
+// room strings between their enclosing characters, RES lines as they are;
+// budget, table and section lines are the file's own.
+std::optional<std::pair<std::string_view, std::size_t>> GameText(std::string_view line) {
+  if (line.empty() || line[0] == '#' || line.rfind("[Section ", 0) == 0 ||
+      line.find("[End Section]") != std::string_view::npos)
+    return std::nullopt;
+  const std::size_t last = line.find_last_not_of(' ');
+  if (line[0] == '(' && last != std::string_view::npos && last > 0 && line[last] == ')')
+    return std::make_pair(line.substr(1, last - 1), std::size_t{1});
+  return std::make_pair(line, std::size_t{0});
+}
+
+// Lists every character of the text files that the text table cannot encode.
+int Check(const TableCommands& c) {
+  ByteBuffer loaded;
+  LoadCodeTable(loaded, c.input);
+  const auto table = TextTableIn(loaded);
+  if (!table) throw FormatError(FileNameOf(c.input) + " is a raw table: it encodes every byte");
+  if (table->ReadAsLatin1()) std::cerr << FileNameOf(c.input) << " was read as Latin-1\n";
+  std::size_t count = 0;
+  for (const std::string& file : c.texts) {
+    TextLines text;
+    text.LoadFromFile(file);
+    for (std::size_t i = 0; i < text.Count(); ++i) {
+      const auto piece = GameText(text.Get(i));
+      if (!piece) continue;
+      std::vector<Unencodable> missing;
+      table->Encode(piece->first, missing);
+      for (const Unencodable& m : missing)
+        std::cout << PrintableText(
+                         UnencodableText(FileNameOf(file), i, m.column + piece->second, m))
+                  << '\n';
+      count += missing.size();
+    }
+  }
+  if (count == 0) return kExitCompleted;
+  std::cerr << count << " characters are not in the table.\n";
+  return kExitRefused;
+}
+
 int Invert(const TableCommands& c) {
-  ByteBuffer raw;
-  LoadCodeTable(raw, c.input);
+  const ByteBuffer raw = LoadRawTable(c.input);
   const InvertedTable inverted = InvertTable(TableEntries(raw), c.shifted);
   SaveBytes(c.output, inverted.encoding);
   WarnShared(inverted, "the lowest");
@@ -59,11 +114,11 @@ int Invert(const TableCommands& c) {
 
 bool TableCommands::Chosen() const {
   return (import != nullptr && *import) || (exportTable != nullptr && *exportTable) ||
-         (invert != nullptr && *invert);
+         (invert != nullptr && *invert) || (check != nullptr && *check);
 }
 
 void AddTableCommands(CLI::App& app, TableCommands& c) {
-  CLI::App* table = app.add_subcommand("table", "code tables: import, export, invert");
+  CLI::App* table = app.add_subcommand("table", "code tables: import, export, invert, check");
   table->require_subcommand(1);
   c.import =
       table->add_subcommand("import", "a text table (lines XX=c) to a raw 256-byte decoding table");
@@ -73,6 +128,13 @@ void AddTableCommands(CLI::App& app, TableCommands& c) {
   c.exportTable = table->add_subcommand("export", "a raw table to a text table");
   c.exportTable->add_option("RAW", c.input, "the raw table")->required();
   c.exportTable->add_option("-o,--output", c.output, "the text table to write")->required();
+  c.exportTable->add_flag("--all", c.all,
+                          "every entry, also those that decode a byte to itself (left out by "
+                          "default)");
+  c.check = table->add_subcommand(
+      "check", "list the characters of text files that a text table cannot encode");
+  c.check->add_option("TABLE", c.input, "the text table")->required();
+  c.check->add_option("TEXT", c.texts, "extracted and edited text files")->required();
   c.invert = table->add_subcommand(
       "invert",
       "the encoding table that undoes a decoding table (lists shared and missing "
@@ -85,6 +147,7 @@ void AddTableCommands(CLI::App& app, TableCommands& c) {
 int RunTableCommand(const TableCommands& c) {
   if (*c.import) return Import(c);
   if (*c.exportTable) return Export(c);
+  if (*c.check) return Check(c);
   return Invert(c);
 }
 

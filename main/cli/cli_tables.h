@@ -1,8 +1,10 @@
-// tessary-cli table import | export | invert: code tables as text and back,
-// and encoding tables made from decoding tables.
+// tessary-cli table import | export | invert | check: code tables as text and
+// back, encoding tables made from decoding tables, and the characters of text
+// files that a text table cannot encode.
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace CLI {
 class App;
@@ -14,8 +16,11 @@ struct TableCommands {
   CLI::App* import = nullptr;
   CLI::App* exportTable = nullptr;
   CLI::App* invert = nullptr;
+  CLI::App* check = nullptr;
   std::string input, output, encode;
+  std::vector<std::string> texts;
   bool shifted = false;
+  bool all = false;
   bool Chosen() const;
 };
 

@@ -139,6 +139,23 @@ TEST(CliTest, TableCommandsDryRunsAndVerify) {
                 .out.find("'B': 0x41 0x42"),
             std::string::npos);
 
+  // A text table needs no export; --all writes the identity entries too;
+  // check lists what a text table cannot encode, with status 3.
+  EXPECT_EQ(
+      RunCli("table export " + Quoted(dir.File("text.tbl")) + " -o " + Quoted(dir.File("t.txt")))
+          .status,
+      1);
+  EXPECT_EQ(RunCli("table export --all " + Quoted(dir.File("raw.tbl")) + " -o " +
+                   Quoted(dir.File("all.txt")))
+                .status,
+            0);
+  EXPECT_EQ(SplitLines(ReadFile(dir.File("all.txt"))).size(), 256u);
+  WriteFile(dir.File("ROOM.txt"), std::string("(AxB)\r\n(BA)\r\n#Block CRC: 5 bytes.\r\n"));
+  const CliRun check =
+      RunCli("table check " + Quoted(dir.File("text.tbl")) + " " + Quoted(dir.File("ROOM.txt")));
+  EXPECT_EQ(check.status, 3);
+  EXPECT_EQ(check.out, "ROOM.txt, line 1, column 3: 'x' (U+0078) is not in the table\n");
+
   WriteFile(dir.File("a.bin"), std::string("no images"));
   const std::string out = " -o " + Quoted(dir.File("o"));
   EXPECT_EQ(RunCli("--dry-run -f stim" + out + " " + Quoted(dir.File("a.bin"))).status, 2);

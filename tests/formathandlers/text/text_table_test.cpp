@@ -17,20 +17,24 @@ CodeTableEntries Entries(const Bytes& table) {
 }
 
 TEST(TextTableTest, ImportWritesNamedEntriesAndLeavesGapsAsTheyAre) {
-  const std::vector<std::string> text = {"# a table", "",     "; comment", "80=a",
-                                         "81=b",      "00= ", "ff=z"};
+  // UTF-8 (or Latin-1) characters up to U+00FF, trailing blanks dropped.
+  const std::vector<std::string> text = {"# a table", "",     "; comment",   "80=a",   "81=b  ",
+                                         "00= ",      "ff=z", "E9=\xC3\xA9", "EA=\xEA"};
   const Bytes decoding = DecodingTable(ParseTextTable(text, "t.tbl"));
   EXPECT_EQ(decoding[0x80], 'a');
   EXPECT_EQ(decoding[0x00], ' ');
   EXPECT_EQ(decoding[0xFF], 'z');
   EXPECT_EQ(decoding[0x41], 0x41);  // a gap maps to itself
+  EXPECT_EQ(decoding[0x81], 'b');
+  EXPECT_EQ(decoding[0xE9], 0xE9);
+  EXPECT_EQ(decoding[0xEA], 0xEA);
   const Bytes encoding = EncodingTable(text, "t.tbl");
   EXPECT_EQ(encoding['a'], 0x80);
   EXPECT_EQ(encoding[' '], 0x00);
   EXPECT_EQ(encoding['c'], 'c');
   // Export gives back every entry that is not the identity.
   EXPECT_EQ(ExportTextTable(Entries(decoding)),
-            (std::vector<std::string>{"00= ", "80=a", "81=b", "FF=z"}));
+            (std::vector<std::string>{"00= ", "80=a", "81=b", "FF=z"}));  // E9, EA: identity
 }
 
 // A table that maps bytes to line breaks and other control characters comes
@@ -49,14 +53,20 @@ TEST(TextTableTest, ControlCharactersSurviveExportAndImport) {
 }
 
 TEST(TextTableTest, BadLinesAreRefusedWithTheirLineNumber) {
+  const std::string kLonger =
+      "an entry of a 256-byte code table holds one 8-bit character after \"=\"; for longer "
+      "texts give the text table itself to -t";
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {{"41=a", "41=b"}, "t.tbl, line 2: the byte 41 is named twice"},
-      {{"41=ab"}, "t.tbl, line 1: an entry holds exactly one 8-bit character after \"=\""},
-      {{"41=\xC3\xA9"}, "t.tbl, line 1: an entry holds exactly one 8-bit character after \"=\""},
+      {{"41=ab"}, "t.tbl, line 1: " + kLonger},
+      {{"41=\xE2\x82\xAC"}, "t.tbl, line 1: " + kLonger},  // beyond U+00FF
       {{"4=a"}, "t.tbl, line 1: expected two hexadecimal digits, \"=\" and one character"},
       {{"# ok", "G1=a"}, "t.tbl, line 2: expected two hexadecimal digits, \"=\" and one character"},
-      {{"41=\\x4G"}, "t.tbl, line 1: an entry holds exactly one 8-bit character after \"=\""},
-      {{"41=\\y41"}, "t.tbl, line 1: an entry holds exactly one 8-bit character after \"=\""},
+      {{"41=\\x4G"}, "t.tbl, line 1: " + kLonger},
+      {{"41=\\y41"}, "t.tbl, line 1: " + kLonger},
+      {{"8140= "},
+       "t.tbl, line 1: a two-byte code does not fit a 256-byte code table; give the "
+       "text table itself to -t"},
   };
   for (const auto& [lines, message] : cases)
     EXPECT_EQ(ErrorText([&] { ParseTextTable(lines, "t.tbl"); }), message);
