@@ -25,6 +25,7 @@ void LoadCodeTable(ByteBuffer& table, const std::string& path) {
 }
 
 CodeTableEntries TableEntries(const ByteBuffer& table) {
+  if (table.empty()) throw FormatError("no code table is loaded (a table of 256 bytes is needed)");
   if (IsTextTable(table))
     throw FormatError("a text table cannot stand for a 256-byte code table here");
   if (table.size() < kCodeTableSize)

@@ -133,20 +133,25 @@ std::size_t TagLength(std::string_view text, std::size_t at) {
 }  // namespace
 
 bool IsTextTable(std::span<const std::uint8_t> bytes) {
-  bool lineBreak = false;
+  if (bytes.empty()) return false;
+  std::size_t lineBreaks = 0;
   for (const std::uint8_t b : bytes) {
     if ((b < 0x20 && b != '\t' && b != '\r' && b != '\n') || b == 0x7F) return false;
-    lineBreak = lineBreak || b == '\r' || b == '\n';
+    lineBreaks += b == '\n' || b == '\r';
   }
-  // Plain text in lines is read as a text table, so that one with a bad line
-  // is refused at that line instead of being taken for raw bytes.
-  if (lineBreak) return true;
   std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark)
     text.remove_prefix(kByteOrderMark.size());
-  for (const std::string& line : SplitLines(text))
-    if (!IsComment(line)) return CodeDigits(line) != 0;
-  return false;
+  for (const std::string& line : SplitLines(text)) {
+    if (IsComment(line)) continue;
+    if (CodeDigits(line) != 0) return true;
+    break;
+  }
+  // Plain text in lines that does not start like a table is still read as
+  // one, so that it is refused at its bad line instead of being taken for raw
+  // bytes; a raw table with every code printable maps at most a code or two
+  // to a line break.
+  return bytes.size() < 256 || lineBreaks >= 3;
 }
 
 TextTable TextTable::Parse(std::span<const std::uint8_t> bytes, const std::string& name) {
@@ -169,6 +174,7 @@ TextTable TextTable::Parse(std::span<const std::uint8_t> bytes, const std::strin
     table.Add(static_cast<std::uint16_t>(HexValue(line.substr(0, digits))), digits == 4,
               EntryText(line.substr(digits + 1)), where);
   }
+  if (table.entries_ == 0) ThrowFormatError(name + shown, "the text table has no entry");
   return table;
 }
 
@@ -189,13 +195,35 @@ void TextTable::Add(std::uint16_t code, bool pair, std::string text, const std::
   ++entries_;
 }
 
+std::size_t TextTable::LongestMatch(std::string_view text, std::size_t at,
+                                    const ByteBuffer*& code) const {
+  for (std::size_t length = std::min(longestText_, text.size() - at); length > 0; --length) {
+    const auto found = codes_.find(text.substr(at, length));
+    if (found == codes_.end()) continue;
+    code = &found->second;
+    return length;
+  }
+  return 0;
+}
+
+namespace {
+
+// A piece of decoded text and the bytes it came from.
+struct Piece {
+  std::string text;
+  ByteBuffer bytes;
+  bool tag = false;
+};
+
+void AppendToTag(std::vector<Piece>& pieces, std::span<const std::uint8_t> bytes) {
+  if (pieces.empty() || !pieces.back().tag) pieces.push_back({{}, {}, true});
+  pieces.back().bytes.insert(pieces.back().bytes.end(), bytes.begin(), bytes.end());
+}
+
+}  // namespace
+
 std::string TextTable::Decode(std::span<const std::uint8_t> bytes) const {
-  std::string out, tag;
-  const auto flushTag = [&] {
-    if (tag.empty()) return;
-    out += "<" + tag + ">";
-    tag.clear();
-  };
+  std::vector<Piece> pieces;
   for (std::size_t i = 0; i < bytes.size();) {
     const std::string* text = nullptr;
     std::size_t step = 1;
@@ -204,15 +232,39 @@ std::string TextTable::Decode(std::span<const std::uint8_t> bytes) const {
       if (at != pairs_.end()) text = &at->second, step = 2;
     }
     if (text == nullptr && !single_[bytes[i]].empty()) text = &single_[bytes[i]];
-    if (text == nullptr || NeedsTag(*text)) {
-      for (std::size_t k = 0; k < step; ++k) tag += Hex(bytes[i + k]);
-    } else {
-      flushTag();
-      out += *text;
-    }
+    if (text == nullptr || NeedsTag(*text))
+      AppendToTag(pieces, bytes.subspan(i, step));
+    else
+      pieces.push_back({*text, ByteBuffer(bytes.begin() + i, bytes.begin() + i + step), false});
     i += step;
   }
-  flushTag();
+  // Encoding reads the longest text first: a piece it would read otherwise
+  // (its text and the next as one longer entry, or its text as another code)
+  // is written as a tag, so that the text always encodes back to the bytes.
+  std::string joined;
+  for (const Piece& piece : pieces) joined += piece.text;
+  std::vector<Piece> safe;
+  std::size_t at = 0;
+  for (Piece& piece : pieces) {
+    const ByteBuffer* code = nullptr;
+    const bool exact =
+        !piece.tag && LongestMatch(joined, at, code) == piece.text.size() && *code == piece.bytes;
+    at += piece.text.size();
+    if (exact)
+      safe.push_back(std::move(piece));
+    else
+      AppendToTag(safe, piece.bytes);
+  }
+  std::string out;
+  for (const Piece& piece : safe) {
+    if (!piece.tag) {
+      out += piece.text;
+      continue;
+    }
+    out += '<';
+    for (const std::uint8_t b : piece.bytes) out += Hex(b);
+    out += '>';
+  }
   return out;
 }
 
@@ -228,19 +280,15 @@ ByteBuffer TextTable::Encode(std::string_view text, std::vector<Unencodable>& mi
       i += tag;
       continue;
     }
-    bool found = false;
-    for (std::size_t length = std::min(longestText_, text.size() - i); length > 0; --length) {
+    const ByteBuffer* code = nullptr;
+    if (const std::size_t length = LongestMatch(text, i, code)) {
+      out.insert(out.end(), code->begin(), code->end());
       const std::string_view piece = text.substr(i, length);
-      const auto at = codes_.find(piece);
-      if (at == codes_.end()) continue;
-      out.insert(out.end(), at->second.begin(), at->second.end());
       for (std::size_t k = 0; k < length; k += std::max<std::size_t>(1, ReadUtf8(piece, k).length))
         ++column;
       i += length;
-      found = true;
-      break;
+      continue;
     }
-    if (found) continue;
     const Utf8Char c = ReadUtf8(text, i);
     const std::size_t length = std::max<std::size_t>(c.length, 1);
     missing.push_back({column, std::string(text.substr(i, length)),

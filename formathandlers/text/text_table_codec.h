@@ -11,9 +11,10 @@
 //
 // In text, a tag "<FE01>" (an even number of hexadecimal digits between "<"
 // and ">") stands for its bytes. Decoding writes a tag for every code without
-// an entry and for every entry whose text would break the line or read as a
-// tag, so that whatever is decoded encodes back to the same bytes and every
-// game string stays one line.
+// an entry, for every entry whose text would break the line or read as a tag,
+// and for every entry that encoding would read otherwise (as part of a longer
+// entry, or as another code of the same text), so that whatever is decoded
+// encodes back to the same bytes and every game string stays one line.
 #pragma once
 
 #include <array>
@@ -58,6 +59,8 @@ class TextTable final {
 
  private:
   void Add(std::uint16_t code, bool pair, std::string text, const std::string& where);
+  // The length of the longest entry text at `at` (0: none) and its code.
+  std::size_t LongestMatch(std::string_view text, std::size_t at, const ByteBuffer*& code) const;
 
   std::array<std::string, 256> single_;                   // empty: no entry
   std::map<std::uint16_t, std::string> pairs_;            // first byte << 8 | second
@@ -69,8 +72,9 @@ class TextTable final {
 };
 
 // True when the file's bytes hold a text table rather than a raw 256-byte code
-// table: it holds no control byte but tab, CR and LF, and either has line
-// breaks or is one entry line.
+// table: it holds no control byte but tab, CR and LF, and its first line that
+// is not blank or a comment is an entry, or it is too short for a raw table,
+// or it has three line breaks or more.
 bool IsTextTable(std::span<const std::uint8_t> bytes);
 
 // "U+00E9".

@@ -73,6 +73,9 @@ TEST(TextTableCodecTest, TextTablesAreToldFromRawTablesByContent) {
   EXPECT_TRUE(IsTextTable(B("41=A")));
   EXPECT_TRUE(IsTextTable(B("41 = A\r\n")));  // lines of text: refused at its line, not misread
   EXPECT_FALSE(IsTextTable(B(std::string(300, 'x'))));
+  raw.assign(256, 'x');  // every code printable, one a line break: still raw
+  raw[0xFE] = '\n';
+  EXPECT_FALSE(IsTextTable(raw));
 }
 
 }  // namespace
