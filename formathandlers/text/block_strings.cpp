@@ -7,6 +7,7 @@
 #include "formathandlers/text/code_table.h"
 #include "formathandlers/text/room_text.h"
 #include "formathandlers/text/room_text_file.h"
+#include "formathandlers/text/text_budget.h"
 #include "misc/byte_reader.h"
 #include "misc/errors.h"
 #include "misc/mapped_file.h"
@@ -129,6 +130,19 @@ std::vector<ByteBuffer> EncodeStrings(ProcessContext& ctx, const RoomTextFile& t
   return encoded;
 }
 
+// The lengths of the room's strings as they are: from the pointer table, the
+// last one the rest of the budget.
+std::vector<std::uint64_t> StringLengths(const RoomBlock& block, std::uint32_t budget) {
+  std::vector<std::uint64_t> lengths;
+  const std::size_t n = block.Entries();
+  const auto pointer = [&](std::size_t j) { return LoadU16(block.pointerTable.data() + 2 * j); };
+  for (std::size_t j = 0; j + 1 < n; ++j)
+    lengths.push_back(pointer(j + 1) >= pointer(j) ? pointer(j + 1) - pointer(j) : 0);
+  const std::uint64_t before = pointer(n - 1) >= pointer(0) ? pointer(n - 1) - pointer(0) : 0;
+  lengths.push_back(budget > before ? budget - before : 0);
+  return lengths;
+}
+
 // Refuses what cannot be written: more strings than pointers, a budget past
 // the end of the room file, strings that would start beyond a 16-bit pointer.
 void CheckPlan(const RoomBlock& block, const std::vector<ByteBuffer>& encoded, std::uint32_t budget,
@@ -216,6 +230,10 @@ std::size_t InsertBlockStrings(ProcessContext& ctx, std::size_t index, RoomKind 
 
   std::uint64_t need = 0;
   for (const ByteBuffer& bytes : *encoded) need += bytes.size();
+  if (ctx.DryRun)
+    ReportTextSpace(ctx.Plan,
+                    {textName, textName, 0, StringLengths(block, text.budget), text.budget},
+                    *encoded);
   if (need > text.budget) {
     ctx.Plan.AddRefusal("File " + textName + "wrong size by " + std::to_string(need - text.budget) +
                         " bytes.");

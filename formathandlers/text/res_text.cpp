@@ -10,6 +10,7 @@
 #include "formathandlers/text/code_table.h"
 #include "formathandlers/text/res_description.h"
 #include "formathandlers/text/room_text.h"
+#include "formathandlers/text/text_budget.h"
 #include "formathandlers/text/text_table.h"
 #include "misc/byte_reader.h"
 #include "misc/errors.h"
@@ -235,6 +236,30 @@ LineEncoder LinesThrough(ProcessContext& ctx, const GameTextCodec& codec,
           0};
 }
 
+// The dry run's report of a section's space: its strings as they are in the
+// game, from the pointer table; the last one runs to the section's end.
+void ReportSection(ProcessContext& ctx, const SectionPlan& plan, std::size_t k,
+                   const std::vector<std::string>& text, const std::string& textName) {
+  if (plan.encoded.empty()) return;
+  const std::size_t n = plan.pointerTable.size() / 2;
+  const auto pointer = [&](std::size_t j) { return LoadU16(plan.pointerTable.data() + 2 * j); };
+  TextSpace space{textName + ", section " + std::to_string(k),
+                  textName,
+                  FindRun(text, k, textName).first,
+                  {},
+                  0};
+  const std::uint64_t start = std::uint64_t{plan.section.base} + pointer(0);
+  space.budget = plan.section.end > start ? plan.section.end - start : 0;
+  for (std::size_t j = 0; j + 1 < n; ++j)
+    space.original.push_back(pointer(j + 1) >= pointer(j) ? pointer(j + 1) - pointer(j) : 0);
+  const std::uint64_t last = std::uint64_t{plan.section.base} + pointer(n - 1);
+  space.original.push_back(plan.section.end > last ? plan.section.end - last : 0);
+  std::vector<ByteBuffer> used = plan.encoded;
+  if (plan.excess <= 0)
+    used.back().resize(used.back().size() - static_cast<std::size_t>(-plan.excess));
+  ReportTextSpace(ctx.Plan, space, used);
+}
+
 // Plans the section's write (with the ranges of the game file it claims), or
 // its refusal when its text does not fit.
 void PlanSectionWrite(ProcessContext& ctx, FileStream& game, SectionPlan plan, std::size_t k) {
@@ -296,6 +321,8 @@ std::size_t InsertResText(ProcessContext& ctx, const std::string& path, std::siz
   for (std::size_t k = 0; k < description.sections.size(); ++k)
     plans.push_back(PlanSection(game, description.sections[k], k, text.Lines(), textName, encoder));
   if (ctx.Plan.ProblemCount() > problemsBefore) return index + 1;  // characters listed
+  for (std::size_t k = 0; k < plans.size() && ctx.DryRun; ++k)
+    ReportSection(ctx, plans[k], k, text.Lines(), textName);
   for (std::size_t k = 0; k < plans.size(); ++k)
     PlanSectionWrite(ctx, game, std::move(plans[k]), k);
   return index + 1;

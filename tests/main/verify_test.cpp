@@ -46,7 +46,8 @@ class InsertionChecksTest : public testing::BatchTest {
 };
 
 // Logs of four kinds, edited, applied through a project list: the dry run
-// reports what the real run does and changes nothing at all.
+// reports what the real run does (and the space text uses) and changes
+// nothing at all.
 TEST_F(InsertionChecksTest, ADryRunReportsWhatTheRealRunDoesAndWritesNothing) {
   const Bytes tim = testing::BuildTim({.mode = 1, .clutEntries = 16, .width = 2, .height = 2});
   Put("SCENE.BIN", tim);
@@ -79,6 +80,10 @@ TEST_F(InsertionChecksTest, ADryRunReportsWhatTheRealRunDoesAndWritesNothing) {
             (std::vector<std::string>{"SCENE_0.tim inserted.",
                                       "File ROOM.txtwrong size by 5 bytes.", "a.txt repacked."}));
   for (auto& line : real) line += " (dry run)";
+  // and the dry run's report of the room's space.
+  real.insert(real.begin() + 1,
+              {"ROOM.txt: 15 of 10 bytes used. (dry run)",
+               "ROOM.txt, line 2: 6 bytes more than the game's string. (dry run)"});
   EXPECT_EQ(dry, real);
 }
 

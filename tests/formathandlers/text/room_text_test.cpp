@@ -250,6 +250,14 @@ TEST_F(RoomTextTest, TooMuchTextIsReportedAndWritesNothing) {
   ASSERT_EQ(Insert("(aaaa)\r\n(bbbb)\r\n#Block CRC: 7 bytes.\r\n"), BatchOutcome::Completed);
   EXPECT_EQ(Results(), (std::vector<std::string>{"File ROOM.txtwrong size by 1 bytes."}));
   EXPECT_EQ(h.ctx.Status.Refusals(), 1);  // counted, for the CLI's exit status
+  // The dry run reports the space used and every line that grew.
+  h.ctx.DryRun = true;
+  ASSERT_EQ(Insert("(aaaa)\r\n(bbbb)\r\n#Block CRC: 7 bytes.\r\n"), BatchOutcome::Completed);
+  h.ctx.DryRun = false;
+  EXPECT_EQ(Results(), (std::vector<std::string>{
+                           "ROOM.txt: 8 of 7 bytes used. (dry run)",
+                           "ROOM.txt, line 2: 1 bytes more than the game's string. (dry run)",
+                           "File ROOM.txtwrong size by 1 bytes. (dry run)"}));
   // Unpaired markers count as the characters they write.
   ASSERT_EQ(Insert("(a]}a)\r\n(b{[)\r\n#Block CRC: 4 bytes.\r\n"), BatchOutcome::Completed);
   EXPECT_EQ(Results(), (std::vector<std::string>{"File ROOM.txtwrong size by 1 bytes."}));
