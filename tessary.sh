@@ -99,7 +99,7 @@ run_tests() {
 run_samples() {
   local cli="$ROOT/build/tessary-cli" out="$ROOT/out" f
   for f in tims.bin ROOM.DAT XorTable.tbl decodetable.tbl ROOM01.RDT ROOM01.ARD room.tbl \
-           MESSAGE.BIN message-decode.tbl message-encode.tbl; do
+           letters.txt MESSAGE.BIN message-decode.tbl message-encode.tbl; do
     [ -f "samples/$f" ] || fail "samples/$f is missing"
   done
   rm -rf "$out"
@@ -164,6 +164,24 @@ run_text_samples() {
   "$cli" -q -f res -o "$out/text-check" "$out/MESSAGE.res"
   holds "^Good_bye\." "$out/text-check/MESSAGE.txt"
   say "sample: the game file holds the edited section"
+  run_text_table_sample "$cli" "$out"
+}
+
+# A translator's text table, UTF-8, both ways: PS-X room text extracted for
+# insertion, edited with an accented letter, checked, inserted, read again.
+run_text_table_sample() {
+  local cli=$1 out=$2 table="$ROOT/samples/letters.txt"
+  say "sample: PS-X room text through the text table samples/letters.txt (UTF-8, both ways)"
+  cp samples/ROOM01.ARD "$out/ROOM01.ARD"
+  "$cli" -q -f ard --ard-insertable -t "$table" -o "$out/ard-text" "$out/ROOM01.ARD"
+  holds "(Find the iron key.<FE01>)" "$out/ard-text/ROOM01.txt"
+  sed -i 's/(The gate is shut.)/(Porte: été!)/' "$out/ard-text/ROOM01.txt"
+  say "sample: the dry run's report, then the insertion"
+  "$cli" -q -f log --dry-run -t "$table" -o "$out/ard-check" "$out/ard-text/result.log"
+  "$cli" -q -f log -t "$table" -o "$out/ard-inserted" "$out/ard-text/result.log"
+  "$cli" -q -f ard -t "$table" -o "$out/ard-text-check" "$out/ROOM01.ARD"
+  holds "(Porte: été!)" "$out/ard-text-check/ROOM01.txt"
+  say "sample: the container's room holds the edited UTF-8 string"
 }
 
 run_fuzz() {

@@ -2,6 +2,7 @@
 // samples change; the outputs are committed):
 //   tessary-make-samples SAMPLES_DIR FUZZ_CORPUS_DIR
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -86,11 +87,27 @@ Bytes SampleRoomTable() {
   return table;
 }
 
+// A translator's text table for the rooms, UTF-8: the blank is 0x00, the
+// printable ASCII letters are themselves, 0x80 is "é"; "<" and ">" are left
+// out (the end code 0xFE and what has no entry come out as tags).
+std::string SampleTextTable() {
+  std::string table = "# Grimhold 3 rooms\r\n00= \r\n";
+  for (int c = 0x21; c < 0x7F; ++c) {
+    if (c == '<' || c == '>') continue;
+    char line[16];
+    std::snprintf(line, sizeof line, "%02X=%c\r\n", c, c);
+    table += line;
+  }
+  return table + "80=\xC3\xA9\r\n";
+}
+
 void SaveTextSamples(const std::filesystem::path& samples, const std::filesystem::path& corpus) {
   using namespace tessary::testing;
   Save(samples / "ROOM01.RDT", SampleRoom());
   Save(samples / "ROOM01.ARD", BuildArd(SampleRoom(), 11, 2500));
   Save(samples / "room.tbl", SampleRoomTable());
+  const std::string letters = SampleTextTable();
+  Save(samples / "letters.txt", Bytes(letters.begin(), letters.end()));
   Save(samples / "MESSAGE.BIN",
        BuildGame({"Hello_traveller.", "Mind_the_{stairs}.", "", "Farewell."}, 4));
   Save(samples / "message-decode.tbl", IdentityTable());
