@@ -108,9 +108,9 @@ std::optional<std::string> QtDialogs::ChooseDirectory(const std::string& start) 
 }
 
 std::optional<std::string> QtDialogs::ChooseCodeTable() {
-  const QString file = QFileDialog::getOpenFileName(owner_, "Select code table...",
-                                                    WindowSettings::Folder(DialogFolder::CodeTable),
-                                                    "Code Tables (*.tbl);;Text tables (*.txt);;All files (*)");
+  const QString file = QFileDialog::getOpenFileName(
+      owner_, "Select code table...", WindowSettings::Folder(DialogFolder::CodeTable),
+      "Code Tables (*.tbl);;Text tables (*.txt);;All files (*)");
   if (file.isEmpty()) return std::nullopt;
   WindowSettings::SetFolder(DialogFolder::CodeTable, QFileInfo(file).absolutePath());
   return S(file);
