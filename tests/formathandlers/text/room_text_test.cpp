@@ -109,15 +109,21 @@ TEST_F(RoomTextTest, ArdTextExtractedForInsertionGoesBackIntoEntryEight) {
   ASSERT_EQ(Run(FileType::Log, {dir.File("out/result.log")}, "ins"), BatchOutcome::Completed);
   EXPECT_EQ(Results(), (std::vector<std::string>{"result.log: nothing in it was applied."}));
 
+  // Through a text table, unedited and then edited.
+  WriteFile(dir.File("letters.txt"), std::string("00= \r\n32=2\r\n4F=O\r\n65=e\r\n6E=n\r\n"
+                                                 "6F=o\r\n74=t\r\n77=w\r\n"));
+  h.recorder.codeTableReply = dir.File("letters.txt");
   h.ctx.ArdInsertable = true;
   ASSERT_EQ(Run(FileType::Ard, {dir.File("ROOM.ARD")}), BatchOutcome::Completed) << Error();
-  EXPECT_EQ(ReadFile(dir.File("out/ROOM.txt")),
-            std::string("(one)\r\n(two\xFE\x20)\r\n#Block CRC: 8 bytes.\r\n"));
-  ASSERT_EQ(Insert("(One)\r\n(2\xFE\x20)\r\n#Block CRC: 8 bytes.\r\n"), BatchOutcome::Completed)
+  EXPECT_EQ(ReadFile(dir.File("out/ROOM.txt")), "(one)\r\n(two<FE> )\r\n#Block CRC: 8 bytes.\r\n");
+  ASSERT_EQ(Run(FileType::Log, {dir.File("out/result.log")}, "ins"), BatchOutcome::Completed)
+      << Error();
+  EXPECT_TRUE(ReadFile(dir.File("ROOM.ARD")) == Text(ard));
+  ASSERT_EQ(Insert("(One)\r\n(2<FE> )\r\n#Block CRC: 8 bytes.\r\n"), BatchOutcome::Completed)
       << Error();
   Bytes expected = ard;
   const std::size_t block = 2048 + 8 * 4096 + 0x40;  // after the directory and 8 entries
-  const Bytes text = {4, 0, 7, 0, 'O', 'n', 'e', '2', 0xFE, 0x00, 0x00, 0x00};  // blank: 0x00
+  const Bytes text = {4, 0, 7, 0, 'O', 'n', 'e', '2', 0xFE, 0x00, 0x00, 0x00};
   std::copy(text.begin(), text.end(), expected.begin() + static_cast<std::ptrdiff_t>(block));
   EXPECT_TRUE(ReadFile(dir.File("ROOM.ARD")) == Text(expected));  // no dump of 40 KiB
   // A budget that would run into the next entry is refused.
