@@ -53,9 +53,12 @@ class InnerFrontEnd final : public SilentStatusOutputs, public Dialogs {
 };
 
 constexpr std::string_view kWorkspacePrefix = ".tessary-verify-";
+// Held alone inside a workspace while its check runs.
+constexpr const char* kInUseName = ".in-use";
 
 // Workspaces of checks whose process no longer runs (killed outright) are
-// removed before a new one is made beside them.
+// removed before a new one is made beside them; a workspace whose marker is
+// held belongs to a running check, whatever its process id says.
 void RemoveStaleWorkspaces(const std::string& outputDirectory) {
   std::error_code error;
   for (fs::directory_iterator it(NativePath(outputDirectory), error), end; !error && it != end;
@@ -63,8 +66,10 @@ void RemoveStaleWorkspaces(const std::string& outputDirectory) {
     const std::string name = PathText(it->path().filename());
     if (name.rfind(kWorkspacePrefix, 0) != 0) continue;
     const auto owner = LeadingProcessId(std::string_view(name).substr(kWorkspacePrefix.size()));
+    const std::string marker = PathText(it->path() / kInUseName);
     std::error_code ignored;
-    if (owner && !ProcessRuns(*owner)) fs::remove_all(it->path(), ignored);
+    if (owner && !ProcessRuns(*owner) && (!FileExists(marker) || NobodyHolds(marker)))
+      fs::remove_all(it->path(), ignored);
   }
 }
 
@@ -83,10 +88,12 @@ class Workspace final {
                                           std::to_string(counter++));
     fs::remove_all(NativePath(path_), error);
     if (!fs::create_directories(NativePath(path_), error)) ThrowCannotCreate(path_);
+    inUse_.emplace(FileStream::CreateNew(JoinPath(path_, kInUseName), path_));
   }
   ~Workspace() {
     std::error_code error;
     if (!previous_.empty()) fs::current_path(previous_, error);
+    inUse_.reset();  // closed first: Windows removes no open file
     fs::remove_all(NativePath(path_), error);
   }
   Workspace(const Workspace&) = delete;
@@ -103,6 +110,7 @@ class Workspace final {
  private:
   fs::path previous_;
   std::string path_;
+  std::optional<FileStream> inUse_;
 };
 
 void CopyFile(const std::string& from, const std::string& to) {

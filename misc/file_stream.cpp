@@ -193,10 +193,11 @@ FileStream::FileStream(std::string path, std::string shownPath, Access access)
   };
   if (fd_ < 0) fail();
   // A file made here with O_EXCL is a new regular file under a name of the
-  // tool's own (a temporary one): it needs neither check nor lock.
-  if (access == Access::CreateNew) return;
+  // tool's own (a temporary one, a lock file): it needs no check, but it is
+  // held alone like every file opened for writing, so that others can tell
+  // it is in use.
   struct stat info {};
-  if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) fail();
+  if (access != Access::CreateNew && (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode))) fail();
   const int lock = access == Access::Read ? LOCK_SH : LOCK_EX;
   if (::flock(fd_, lock | LOCK_NB) != 0) fail();
 }
@@ -259,5 +260,14 @@ std::uint64_t FileStream::NextDataOffset(std::uint64_t offset) const {
 }
 
 #endif
+
+bool NobodyHolds(const std::string& path) {
+  try {
+    FileStream::OpenReadWrite(path);
+    return true;
+  } catch (const FileError&) {
+    return false;
+  }
+}
 
 }  // namespace tessary

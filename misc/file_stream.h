@@ -79,4 +79,8 @@ class FileStream final {
 #endif
 };
 
+// True when the file at `path` can be held alone now: no process of the tool
+// has it open for writing (a temporary file being written, a lock held).
+bool NobodyHolds(const std::string& path);
+
 }  // namespace tessary

@@ -24,6 +24,8 @@ namespace tessary {
 
 namespace {
 
+constexpr std::string_view kTemporaryMark = "tessary-";
+
 // How renaming the temporary file to the final name ended.
 enum class Renamed { Done, Exists, Failed };
 
@@ -98,17 +100,19 @@ void RemoveQuietly(const std::string& path) {
   std::filesystem::remove(NativePath(path), error);
 }
 
-// "DIR/.NAME.PID-N.tmp": hidden where dot files are, and never a name the tool
-// would give an output.
+// "DIR/.NAME.tessary-PID-N-A.tmp": hidden where dot files are, never a name
+// the tool would give an output, and marked as the tool's own.
 std::string TemporaryPathFor(const std::string& finalPath, int attempt) {
   static std::atomic<unsigned> counter{0};
   const std::string name = FileNameOf(finalPath);
   const std::string directory = finalPath.substr(0, finalPath.size() - name.size());
-  return directory + "." + name + "." + std::to_string(CurrentProcessId()) + "-" +
-         std::to_string(counter++) + "-" + std::to_string(attempt) + ".tmp";
+  return directory + "." + name + "." + std::string(kTemporaryMark) +
+         std::to_string(CurrentProcessId()) + "-" + std::to_string(counter++) + "-" +
+         std::to_string(attempt) + ".tmp";
 }
 
-// The process id in a temporary file's name ".NAME.PID-N-A.tmp", if it is one.
+// The process id in a temporary file's name ".NAME.tessary-PID-N-A.tmp", if
+// it is one.
 std::optional<int> TemporaryOwner(const std::string& name) {
   constexpr std::string_view kSuffix = ".tmp";
   if (name.size() < 2 + kSuffix.size() || name.front() != '.' ||
@@ -117,7 +121,8 @@ std::optional<int> TemporaryOwner(const std::string& name) {
   const std::string stem = name.substr(0, name.size() - kSuffix.size());
   const std::size_t dot = stem.rfind('.');
   if (dot == 0 || dot == std::string::npos) return std::nullopt;
-  const std::string counters = stem.substr(dot + 1);  // "PID-N-A"
+  if (stem.compare(dot + 1, kTemporaryMark.size(), kTemporaryMark) != 0) return std::nullopt;
+  const std::string counters = stem.substr(dot + 1 + kTemporaryMark.size());  // "PID-N-A"
   if (std::count(counters.begin(), counters.end(), '-') != 2 ||
       counters.find_first_not_of("0123456789-") != std::string::npos)
     return std::nullopt;
@@ -177,7 +182,10 @@ void RemoveStaleTemporaries(const std::string& directory) {
     if (it.depth() > 0) it.disable_recursion_pending();  // the directory and its folders
     if (!it->is_regular_file(error)) continue;
     const auto owner = TemporaryOwner(PathText(it->path().filename()));
-    if (owner && !ProcessRuns(*owner)) {
+    // A temporary file is held alone while it is written: one that can be
+    // held now belongs to no running process, whatever its process id says
+    // (an id from another machine or container may look dead here).
+    if (owner && !ProcessRuns(*owner) && NobodyHolds(PathText(it->path()))) {
       std::error_code ignored;
       fs::remove(it->path(), ignored);
     }

@@ -61,7 +61,6 @@ TEST_F(BatchDriverTest, WritesHeaderLinesPerFileAndSavesTheLog) {
 // A second batch into a directory that a running batch holds is refused at
 // once; a lock file left by a batch that no longer runs does not block.
 TEST_F(BatchDriverTest, OneBatchAtATimeInAnOutputDirectory) {
-  WriteFile(OutFile(".tessary.lock"), std::string());  // stale: nobody holds it
   Harness second;
   second.recorder.directoryReply = dir.File("out");
   onFile = [&](ProcessContext&, const std::string&) {
@@ -69,13 +68,20 @@ TEST_F(BatchDriverTest, OneBatchAtATimeInAnOutputDirectory) {
     second.ctx.ProcessFileCallback = [](ProcessContext&, Format, const std::string&) {};
     EXPECT_EQ(RunBatch(second.ctx), BatchOutcome::Failed);
   };
-  AddFilesToQueue(h.ctx, FileType::Stim, {"/d/a.bin"});
-  EXPECT_EQ(RunBatch(h.ctx), BatchOutcome::Completed);
-  ASSERT_EQ(second.recorder.errors.size(), 1u);
-  EXPECT_EQ(second.recorder.errors.front(),
-            "Another batch is writing into " + dir.File("out") +
-                "; wait for it to end or choose another output directory.");
-  EXPECT_FALSE(std::filesystem::exists(OutFile(".tessary.lock")));
+  // A lock file the first batch makes, and one a killed batch left.
+  for (const bool stale : {false, true}) {
+    if (stale) WriteFile(OutFile(".tessary.lock"), std::string());  // nobody holds it
+    second.recorder.errors.clear();
+    h.ctx.Queue.clear();
+    AddFilesToQueue(h.ctx, FileType::Stim, {"/d/a.bin"});
+    EXPECT_EQ(RunBatch(h.ctx), BatchOutcome::Completed);
+    ASSERT_EQ(second.recorder.errors.size(), 1u) << stale;
+    EXPECT_EQ(second.recorder.errors.front(),
+              "Another batch is writing into " + dir.File("out") +
+                  "; wait for it to end or choose another output directory.");
+    EXPECT_FALSE(std::filesystem::exists(OutFile(".tessary.lock")));
+  }
+  onFile = nullptr;
   EXPECT_EQ(RunBatch(second.ctx), BatchOutcome::Completed);  // free again
 }
 

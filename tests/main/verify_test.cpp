@@ -120,7 +120,7 @@ TEST_F(InsertionChecksTest, AStoppedCheckAndAKilledRunLeaveNothingBehind) {
   // are multiples of 4).
   const std::string dead = "999999999";
   dir.SubDir("out/.tessary-verify-" + dead + "-0/extract");
-  const std::string leftover = dir.File("out/.ROOM.txt." + dead + "-0-0.tmp");
+  const std::string leftover = dir.File("out/.ROOM.txt.tessary-" + dead + "-0-0.tmp");
   WriteFile(leftover, std::string("partial"));
   h.ctx.OutputDirectory = out;
   h.recorder.onPump = [&] { h.ctx.RequestStop(); };
