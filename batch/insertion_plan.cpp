@@ -1,5 +1,6 @@
 #include "batch/insertion_plan.h"
 
+#include <algorithm>
 #include <iterator>
 
 #include "batch/result_log.h"
@@ -32,7 +33,7 @@ std::string ProblemText(std::exception_ptr error, const std::string& line) {
   } catch (const std::exception& other) {
     return line.empty() ? std::string(other.what()) : line + ": " + other.what();
   } catch (...) {
-    return line + ": unknown error";
+    return line.empty() ? std::string("unknown error") : line + ": unknown error";
   }
 }
 
@@ -59,8 +60,17 @@ FileStream& InsertionPlan::HoldSource(const std::string& path, SourceAccess acce
   return stream;
 }
 
+FileStream* InsertionPlan::HeldStream(const std::string& path) {
+  const auto identity = IdentityOf(path);
+  if (!identity) return nullptr;
+  const auto at = sources_.find(*identity);
+  return at == sources_.end() ? nullptr : at->second.stream.get();
+}
+
 InsertionPlan::Held* InsertionPlan::HeldOf(const FileStream& stream) {
   for (auto& [identity, held] : sources_)
+    if (held.stream.get() == &stream) return &held;
+  for (auto& held : unidentified_)
     if (held.stream.get() == &stream) return &held;
   return nullptr;
 }
@@ -68,25 +78,30 @@ InsertionPlan::Held* InsertionPlan::HeldOf(const FileStream& stream) {
 void InsertionPlan::Claim(const FileStream& source, ByteRange range, const std::string& line) {
   Held* held = HeldOf(source);
   if (held == nullptr || range.length == 0) return;
-  const std::uint64_t end = range.offset + range.length;
+  std::uint64_t start = range.offset, end = range.offset + range.length;
   auto& claims = held->claims;
-  auto next = claims.lower_bound(range.offset);
-  const Claimed* other = nullptr;
-  if (next != claims.end() && next->first < end) other = &next->second;
-  if (next != claims.begin() && std::prev(next)->second.end > range.offset)
-    other = &std::prev(next)->second;
-  if (other == nullptr) {
-    claims.emplace(range.offset, Claimed{end, line});
+  // Every claim that meets the range: one of another line is a problem; the
+  // line's own are merged with it, so that the claims never overlap.
+  auto at = claims.lower_bound(start);
+  if (at != claims.begin() && std::prev(at)->second.end > start) --at;
+  for (auto it = at; it != claims.end() && it->first < end; ++it) {
+    if (it->second.line == line) continue;
+    try {
+      throw LogLineError(line + ": writes bytes " + std::to_string(range.offset) + " to " +
+                         std::to_string(range.offset + range.length - 1) + " of " +
+                         FileNameOf(source.ShownPath()) + ", which " + it->second.line +
+                         " writes too");
+    } catch (...) {
+      AddProblem(std::current_exception(), line);
+    }
     return;
   }
-  if (other->line == line) return;  // one line's own parts (RES sections)
-  try {
-    throw LogLineError(line + ": writes bytes " + std::to_string(range.offset) + " to " +
-                       std::to_string(end - 1) + " of " + FileNameOf(source.ShownPath()) +
-                       ", which " + other->line + " writes too");
-  } catch (...) {
-    AddProblem(std::current_exception(), line);
+  while (at != claims.end() && at->first < end) {
+    start = std::min(start, at->first);
+    end = std::max(end, at->second.end);
+    at = claims.erase(at);
   }
+  claims.emplace(start, Claimed{end, line});
 }
 
 void InsertionPlan::AddWrite(const std::string& line, Write write, std::string result) {
@@ -120,13 +135,18 @@ void InsertionPlan::ThrowProblems() const {
 }
 
 void InsertionPlan::Carry(StatusPanel& status, bool dryRun) {
+  std::size_t written = 0;
   for (const Step& step : steps_) {
     if (step.write && !dryRun) {
       try {
         step.write();
       } catch (...) {
-        throw LogLineError(ProblemText(std::current_exception(), step.line));
+        // The plan held, yet the disk or a file changed under it: say what is
+        // already written.
+        throw LogLineError(ProblemText(std::current_exception(), step.line) + " (" +
+                           std::to_string(written) + " earlier writes of this batch were made)");
       }
+      ++written;
     }
     switch (step.kind) {
       case Kind::Result:  // a write may have no line of its own

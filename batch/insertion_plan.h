@@ -38,6 +38,10 @@ class InsertionPlan final {
   // leads there) and held until the plan is cleared.
   FileStream& HoldSource(const std::string& path, SourceAccess access);
 
+  // The held source that `path` leads to, if the plan holds it: files the
+  // batch patches are read through it, never opened a second time.
+  FileStream* HeldStream(const std::string& path);
+
   // `line` ("LOG, line N") will write `range` of `source`, a held source. A
   // range that overlaps one claimed by another line is a problem naming both.
   void Claim(const FileStream& source, ByteRange range, const std::string& line);

@@ -23,8 +23,9 @@ std::string ProcessContext::FromOutputDirectory(const std::string& path) const {
   return PathText(NativePath(OutputDirectory) / NativePath(path));
 }
 
-FileStream& ProcessContext::Source() const {
-  if (SourceStream == nullptr) throw std::logic_error("no source is open");
+FileStream& ProcessContext::Source() {
+  if (SourceStream == nullptr && SourcePath.empty()) throw std::logic_error("no source is open");
+  if (SourceStream == nullptr) SourceStream = &Plan.HoldSource(SourcePath, SourceAccessWanted);
   return *SourceStream;
 }
 

@@ -44,8 +44,10 @@ class ProcessContext final {
   // During insertion, the source file of the current "#Source:" line, held
   // open by Plan; null between sections.
   FileStream* SourceStream = nullptr;
-  // *SourceStream; a handler that needs one outside a section is a fault.
-  FileStream& Source() const;
+  SourceAccess SourceAccessWanted = SourceAccess::Write;
+  // The section's source, held by Plan from its first use (with
+  // SourceAccessWanted); a handler that needs one outside a section is a fault.
+  FileStream& Source();
   std::string SourcePath;
   // The path of the log InsertFromLog is applying.
   std::string LogPath;

@@ -153,10 +153,18 @@ BatchOutcome BProcessClick(ProcessContext& ctx) {
     LoadCodeTable(ctx.CodeTable, *table);
   }
 
-  const bool finished = ProcessQueue(ctx);
+  bool finished = ProcessQueue(ctx);
   // Logs are planned whole first; their writes follow only when the whole
   // batch could be planned, and not after a Stop.
-  if (finished && IsLogQueue(ctx.FormatIndex)) WritePlannedInsertions(ctx);
+  if (finished && IsLogQueue(ctx.FormatIndex)) {
+    ctx.Status.FlushEvents();  // a Stop that came during the last log's plan
+    if (ctx.StopRequested()) {
+      ctx.Status.AppendResult(kStoppedByUser);
+      finished = false;
+    } else {
+      WritePlannedInsertions(ctx);
+    }
+  }
   ResetStatusOutputs(ctx.Status);
   SaveResultLog(ctx);
   ShowComplete(ctx);

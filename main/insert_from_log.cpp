@@ -33,15 +33,13 @@ std::size_t ApplySource(ProcessContext& ctx, const std::string& sourcePath, std:
   const FormatRow* row = RowOfIndex(ctx.LogFormat);
   ctx.SourceStream = nullptr;
   ctx.SourcePath = sourcePath;
-  // Sources are held for writing from the plan to the last write, in a dry
-  // run too, so that it fails where the real run would. The one of a handler
-  // that opens what it writes itself (RES descriptions) is only read.
-  if (row == nullptr || !row->insertsThroughSourcePath)
-    ctx.SourceStream = &ctx.Plan.HoldSource(sourcePath, row != nullptr && row->onlyReadsSource
-                                                            ? SourceAccess::ReadOrNothing
-                                                            : SourceAccess::Write);
-  else if (!FileExists(sourcePath))
-    ThrowCannotOpen(sourcePath);
+  // The source must be there; it is held (for writing, in a dry run too, so
+  // that it fails where the real run would) only when a handler uses it, from
+  // then until the last write of the batch. The description of a handler that
+  // opens what it writes itself (RES) is only read.
+  ctx.SourceAccessWanted =
+      row != nullptr && row->onlyReadsSource ? SourceAccess::ReadOrNothing : SourceAccess::Write;
+  if (ctx.Plan.HeldStream(sourcePath) == nullptr) FileStream::OpenRead(sourcePath);
   ctx.Status.SetCurrentMessage("Processing " + FileNameOf(sourcePath) + "...");
   if (row == nullptr || row->insert == nullptr) return index + 1;
   const std::string target = row->insertsThroughSourcePath

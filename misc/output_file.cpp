@@ -173,6 +173,10 @@ void OutputFile::Retarget(std::string finalPath) {
   mode_ = Mode::Replace;
 }
 
+void CheckReplaceable(const std::string& path) {
+  CheckFinalNameFree(path);
+}
+
 void RemoveStaleTemporaries(const std::string& directory) {
   namespace fs = std::filesystem;
   std::error_code error;

@@ -57,6 +57,10 @@ class OutputFile final {
 // batch). Those of running processes are theirs to finish.
 void RemoveStaleTemporaries(const std::string& directory);
 
+// Fails with "Cannot create file %s" when an OutputFile could not replace the
+// file at `path` (the lock rule above); a name without a file passes.
+void CheckReplaceable(const std::string& path);
+
 // Creates (or replaces) a file with the given bytes, through an OutputFile.
 void SaveBytes(const std::string& path, std::span<const std::uint8_t> bytes);
 

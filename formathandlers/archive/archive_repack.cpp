@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 #include "batch/result_log.h"
 #include "formathandlers/archive/archive_layout.h"
@@ -75,7 +76,9 @@ RepackEntry PlanEntry(ProcessContext& ctx, const EntryRecord& record, std::size_
   RepackEntry entry{record, ctx.FromOutputDirectory(*filePath)};
   entry.rebuild = !entry.filePath.empty() && FileExists(entry.filePath);
   if (!entry.rebuild) return entry;
-  entry.fileSize = FileStream::OpenRead(entry.filePath).Size();
+  // An entry file another section patches is read through the plan.
+  const FileStream* held = ctx.Plan.HeldStream(entry.filePath);
+  entry.fileSize = held ? held->Size() : FileStream::OpenRead(entry.filePath).Size();
   if (entry.fileSize >= kMaxEntryFileSize)
     ThrowFormatError(entry.filePath, "entry files of " + std::to_string(kMaxEntryFileSize) +
                                          " bytes or more do not fit an archive");
@@ -150,9 +153,12 @@ std::uint32_t LastChunk(std::uint32_t c, std::uint32_t n, std::uint32_t size) {
 // straight into place. Returns the stored size.
 std::uint32_t RebuiltBlock(ProcessContext& ctx, const XorTable& table, const RepackEntry& entry,
                            ByteBuffer& block) {
-  FileStream file = FileStream::OpenRead(entry.filePath);
+  std::optional<FileStream> opened;
+  FileStream* held = ctx.Plan.HeldStream(entry.filePath);
+  FileStream& file = held ? *held : opened.emplace(FileStream::OpenRead(entry.filePath));
   if (file.Size() != entry.fileSize)
     ThrowFormatError(entry.filePath, "changed while the archive was being rebuilt");
+  file.Seek(0);
   const auto size = static_cast<std::uint32_t>(entry.fileSize);
   const std::uint32_t n = size / grm::kChunkSize + 1;
   const std::uint32_t headerLength = static_cast<std::uint32_t>(grm::kDataHeaderSize) + 8 * n;
@@ -229,6 +235,9 @@ std::size_t RepackArchive(ProcessContext& ctx, const std::string& path, std::siz
   job->entries = PlanEntries(ctx, job->area, sourceName, index);
   ctx.TakeLogLine(index - 1);  // the rebuilt archive belongs to the source line
   job->outPath = ctx.ClaimOutput(path);
+  // Refused now, not at the write: a name held open (the source itself, when
+  // the output directory is the archive's own) cannot be replaced.
+  CheckReplaceable(job->outPath);
 
   // One step writes the archive; each entry then gets its result line.
   ctx.Plan.AddWrite(

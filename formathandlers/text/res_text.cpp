@@ -310,8 +310,10 @@ std::size_t InsertResText(ProcessContext& ctx, const std::string& path, std::siz
   description.gamePath = ctx.FromOutputDirectory(description.gamePath);
   description.tablePath = ctx.FromOutputDirectory(description.tablePath);
   const std::string tablePath = ctx.FromOutputDirectory(EncodingTablePath(text.Lines(), textName));
-  LoadCodeTable(ctx.CodeTable, tablePath);
-  const GameTextCodec codec(ctx.CodeTable);
+  // The text's own table: the batch's table (for room sections) stays as it is.
+  ByteBuffer table;
+  LoadCodeTable(table, tablePath);
+  const GameTextCodec codec(table);
   if (!codec.IsTextTable()) RefuseDecodingTable(tablePath, description, codec.Raw(), textName);
 
   FileStream& game = ctx.Plan.HoldSource(description.gamePath, SourceAccess::Write);

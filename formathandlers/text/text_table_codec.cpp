@@ -132,20 +132,29 @@ std::size_t TagLength(std::string_view text, std::size_t at) {
 
 }  // namespace
 
+bool IsUtf16(std::span<const std::uint8_t> bytes) {
+  return bytes.size() >= 2 &&
+         ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF));
+}
+
 bool IsTextTable(std::span<const std::uint8_t> bytes) {
   if (bytes.empty()) return false;
-  std::size_t lineBreaks = 0;
-  for (const std::uint8_t b : bytes) {
-    if ((b < 0x20 && b != '\t' && b != '\r' && b != '\n') || b == 0x7F) return false;
-    lineBreaks += b == '\n' || b == '\r';
-  }
+  if (IsUtf16(bytes)) return true;  // refused by Parse, with what to do
   std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark)
     text.remove_prefix(kByteOrderMark.size());
+  // A first entry line makes a text table, whatever bytes follow (a stray
+  // control byte is then refused at its line instead of the whole file being
+  // taken for raw bytes).
   for (const std::string& line : SplitLines(text)) {
     if (IsComment(line)) continue;
     if (CodeDigits(line) != 0) return true;
     break;
+  }
+  std::size_t lineBreaks = 0;
+  for (const std::uint8_t b : bytes) {
+    if ((b < 0x20 && b != '\t' && b != '\r' && b != '\n') || b == 0x7F) return false;
+    lineBreaks += b == '\n' || b == '\r';
   }
   // Plain text in lines that does not start like a table is still read as
   // one, so that it is refused at its bad line instead of being taken for raw
@@ -155,6 +164,7 @@ bool IsTextTable(std::span<const std::uint8_t> bytes) {
 }
 
 TextTable TextTable::Parse(std::span<const std::uint8_t> bytes, const std::string& name) {
+  if (IsUtf16(bytes)) ThrowFormatError(name, "the table is saved as UTF-16; save it as UTF-8");
   std::string_view raw(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   if (raw.substr(0, kByteOrderMark.size()) == kByteOrderMark)
     raw.remove_prefix(kByteOrderMark.size());
@@ -167,6 +177,13 @@ TextTable TextTable::Parse(std::span<const std::uint8_t> bytes, const std::strin
     const std::string_view line = lines[i];
     if (IsComment(line)) continue;
     const std::string where = LineLabel(name, i) + shown;
+    const auto control = std::find_if(line.begin(), line.end(), [](char c) {
+      const auto b = static_cast<unsigned char>(c);
+      return (b < 0x20 && b != '\t') || b == 0x7F;
+    });
+    if (control != line.end())
+      ThrowFormatError(where, "a control byte " + Hex(static_cast<std::uint8_t>(*control)) +
+                                  " stands in the line (write it as \\xHH)");
     const std::size_t digits = CodeDigits(line);
     if (digits == 0)
       ThrowFormatError(where,

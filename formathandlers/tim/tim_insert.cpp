@@ -1,5 +1,7 @@
 #include "formathandlers/tim/tim_insert.h"
 
+#include <optional>
+
 #include "batch/result_log.h"
 #include "misc/errors.h"
 #include "misc/file_stream.h"
@@ -14,8 +16,9 @@ constexpr std::uint64_t kLogLimit = std::uint64_t{1} << 32;
 
 // The bytes of the source one target line writes: its logged extent, or the
 // whole TIM file for a length of 0. The TIM file must hold the logged length.
-ByteRange PlannedExtent(const TimTarget& target) {
-  const std::uint64_t size = FileStream::OpenRead(target.path).Size();
+ByteRange PlannedExtent(InsertionPlan& plan, const TimTarget& target) {
+  const FileStream* held = plan.HeldStream(target.path);  // a source of another section
+  const std::uint64_t size = held ? held->Size() : FileStream::OpenRead(target.path).Size();
   if (target.length > size) ThrowStreamReadError(target.path);
   const std::uint64_t length = target.length == 0 ? size : target.length;
   if (target.offset + length > kLogLimit)
@@ -25,12 +28,17 @@ ByteRange PlannedExtent(const TimTarget& target) {
 }
 
 // Writes the TIM file over the extent planned for it; the file is opened
-// again and must still hold that many bytes.
-void WriteTimBack(FileStream& source, const TimTarget& target, ByteRange extent) {
-  FileStream tim = FileStream::OpenRead(target.path);
-  if (tim.Size() < extent.length) ThrowStreamReadError(target.path);
+// again (or read through the plan, when another section patches it) and must
+// still hold that many bytes.
+void WriteTimBack(InsertionPlan& plan, FileStream& source, const TimTarget& target,
+                  ByteRange extent) {
+  std::optional<FileStream> opened;
+  FileStream* tim = plan.HeldStream(target.path);
+  if (tim == nullptr) tim = &opened.emplace(FileStream::OpenRead(target.path));
+  if (tim->Size() < extent.length) ThrowStreamReadError(target.path);
+  tim->Seek(0);
   source.Seek(extent.offset);
-  source.CopyFrom(tim, extent.length);
+  source.CopyFrom(*tim, extent.length);
 }
 
 // Plans one target line: a write of its TIM file, or " skiped." when the line
@@ -45,12 +53,13 @@ void PlanTimLine(ProcessContext& ctx, const std::string& line) {
   }
   TimTarget resolved = *target;
   resolved.path = path;
-  const ByteRange extent = PlannedExtent(resolved);
+  const ByteRange extent = PlannedExtent(ctx.Plan, resolved);
   FileStream& source = ctx.Source();
   const std::string label = ctx.LogLineLabel();
   ctx.Plan.Claim(source, extent, label);
+  InsertionPlan& plan = ctx.Plan;
   ctx.Plan.AddWrite(
-      label, [&source, resolved, extent] { WriteTimBack(source, resolved, extent); },
+      label, [&plan, &source, resolved, extent] { WriteTimBack(plan, source, resolved, extent); },
       name + " inserted.");
 }
 

@@ -1,11 +1,12 @@
 #include "main/cli/cli_tables.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cctype>
 #include <iostream>
-#include <optional>
-#include <utility>
 
 #include "formathandlers/text/code_table.h"
+#include "formathandlers/text/room_text_file.h"
 #include "formathandlers/text/text_table.h"
 #include "formathandlers/text/text_table_codec.h"
 #include "main/cli/cli_front_end.h"
@@ -52,21 +53,56 @@ ByteBuffer LoadRawTable(const std::string& path) {
 
 int Export(const TableCommands& c) {
   const ByteBuffer raw = LoadRawTable(c.input);
-  TextLines(ExportTextTable(TableEntries(raw), c.all)).SaveToFile(c.output);
+  std::vector<std::string> lines = ExportTextTable(TableEntries(raw), c.all);
+  // Said in the file, since a text table used as it is decodes a code it
+  // lacks as a tag.
+  if (!c.all)
+    lines.insert(lines.begin(),
+                 "# codes that decode to themselves are left out (--all writes them)");
+  TextLines(lines).SaveToFile(c.output);
   return kExitCompleted;
 }
 
-// The text of a line that goes into the game, and the column where it starts:
-// room strings between their enclosing characters, RES lines as they are;
-// budget, table and section lines are the file's own.
-std::optional<std::pair<std::string_view, std::size_t>> GameText(std::string_view line) {
-  if (line.empty() || line[0] == '#' || line.rfind("[Section ", 0) == 0 ||
-      line.find("[End Section]") != std::string_view::npos)
-    return std::nullopt;
-  const std::size_t last = line.find_last_not_of(' ');
-  if (line[0] == '(' && last != std::string_view::npos && last > 0 && line[last] == ')')
-    return std::make_pair(line.substr(1, last - 1), std::size_t{1});
-  return std::make_pair(line, std::size_t{0});
+// A piece of a text file that goes into the game: its 0-based line, the
+// column before it, its text.
+struct GamePiece {
+  std::size_t line;
+  std::size_t column;
+  std::string_view text;
+};
+
+bool StartsSection(std::string_view line) {
+  constexpr std::string_view kHeader = "[section ";
+  return line.size() >= kHeader.size() &&
+         std::equal(kHeader.begin(), kHeader.end(), line.begin(), [](char h, char c) {
+           return h == std::tolower(static_cast<unsigned char>(c));
+         });
+}
+
+// The pieces as insertion reads them: a room text file (its last line a
+// budget line) gives every other line without its two enclosing characters;
+// a RES text gives the lines inside its sections.
+std::vector<GamePiece> GamePieces(const std::vector<std::string>& lines) {
+  std::vector<GamePiece> pieces;
+  if (!lines.empty() && ParseBudgetLine(lines.back())) {
+    for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
+      std::string_view line = lines[i];
+      while (!line.empty() && line.back() == ' ') line.remove_suffix(1);
+      if (line.size() >= 2) pieces.push_back({i, 1, line.substr(1, line.size() - 2)});
+    }
+    return pieces;
+  }
+  bool inside = false;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (StartsSection(lines[i])) {
+      inside = true;
+    } else if (lines[i].find("[End Section]") != std::string::npos) {
+      inside = false;
+    } else if (inside) {
+      pieces.push_back({i, 0, lines[i]});
+    }
+  }
+  return pieces;
 }
 
 // Lists every character of the text files that the text table cannot encode.
@@ -80,14 +116,12 @@ int Check(const TableCommands& c) {
   for (const std::string& file : c.texts) {
     TextLines text;
     text.LoadFromFile(file);
-    for (std::size_t i = 0; i < text.Count(); ++i) {
-      const auto piece = GameText(text.Get(i));
-      if (!piece) continue;
+    for (const GamePiece& piece : GamePieces(text.Lines())) {
       std::vector<Unencodable> missing;
-      table->Encode(piece->first, missing);
+      table->Encode(piece.text, missing);
       for (const Unencodable& m : missing)
         std::cout << PrintableText(
-                         UnencodableText(FileNameOf(file), i, m.column + piece->second, m))
+                         UnencodableText(FileNameOf(file), piece.line, m.column + piece.column, m))
                   << '\n';
       count += missing.size();
     }

@@ -139,10 +139,28 @@ TEST_F(InsertFromLogTest, TheDryRunFindsAndRefusesWhatTheRealRunWould) {
   if (!readOnly.Effective()) GTEST_SKIP() << "the file system cannot make the source read-only";
   h.ctx.DryRun = true;
   EXPECT_EQ(testing::ErrorText([&] {
-              Apply({"#Format: STIM", "#Source: " + source});
+              Apply({"#Format: STIM", "#Source: " + source, TimLine(0, 4, a)});
             }),
-            "r.log, line 2: Cannot open file " + source);
+            "r.log, line 3: Cannot open file " + source);
 #endif
+}
+
+// A file one section patches may be what another copies, in either order:
+// it is read through the plan, as the lines leave it.
+TEST_F(InsertFromLogTest, ASectionMayReadAFileAnotherPatches) {
+  const std::string a = Tim("A_0.tim", "aaaa"), b = Tim("B_0.tim", "BB");
+  const std::vector<std::string> patchA = {"#Format: STIM", "#Source: " + a, TimLine(0, 2, b)};
+  const std::vector<std::string> copyA = {"#Format: STIM", "#Source: " + source, TimLine(0, 4, a)};
+  auto lines = patchA;
+  lines.insert(lines.end(), copyA.begin(), copyA.end());
+  Apply(lines);
+  EXPECT_EQ(ReadFile(source).substr(0, 4), "BBaa");
+  lines = copyA;
+  lines.insert(lines.end(), patchA.begin(), patchA.end());
+  WriteFile(a, std::string("cccc"));
+  Apply(lines);
+  EXPECT_EQ(ReadFile(source).substr(0, 4), "cccc");
+  EXPECT_EQ(ReadFile(a), "BBcc");
 }
 
 TEST_F(InsertFromLogTest, UnparsableNumbersAreSkippedWithoutWriting) {

@@ -38,6 +38,12 @@ TEST(TextTableCodecTest, TheFormsTranslatorsWriteAreRead) {
       {"41=A\n41 = \xE9\n",
        "t.txt, line 2 (read as Latin-1): expected a code of two or four "
        "hexadecimal digits, \"=\" and its text"},
+      {"41=A\r\n\x1A", "t.txt, line 2: a control byte 1A stands in the line (write it as \\xHH)"},
+      {std::string("\xFF\xFE"
+                   "4\0"
+                   "1\0",
+                   6),
+       "t.txt: the table is saved as UTF-16; save it as UTF-8"},
   };
   for (const auto& [text, message] : bad)
     EXPECT_EQ(testing::ErrorText([&] { TextTable::Parse(B(text), "t.txt"); }), message);
@@ -71,6 +77,11 @@ TEST(TextTableCodecTest, TextTablesAreToldFromRawTablesByContent) {
   EXPECT_FALSE(IsTextTable(raw));
   EXPECT_TRUE(IsTextTable(B(kTable)));
   EXPECT_TRUE(IsTextTable(B("41=A")));
+  EXPECT_TRUE(IsTextTable(B("41=A\r\n\x1A")));  // a stray control byte: refused at its line
+  EXPECT_TRUE(
+      IsTextTable(B(std::string("\xFF\xFE"
+                                "4\0",
+                                4))));        // UTF-16: refused when read
   EXPECT_TRUE(IsTextTable(B("41 = A\r\n")));  // lines of text: refused at its line, not misread
   EXPECT_FALSE(IsTextTable(B(std::string(300, 'x'))));
   raw.assign(256, 'x');  // every code printable, one a line break: still raw
