@@ -271,8 +271,11 @@ void PlanSectionWrite(ProcessContext& ctx, FileStream& game, SectionPlan plan, s
   if (plan.encoded.empty()) return;
   const std::string label = ctx.LogLineLabel();
   const std::uint64_t start = std::uint64_t{plan.section.base} + FirstPointer(plan);
-  ctx.Plan.Claim(game, {plan.section.tableOffset, plan.section.tableLength}, label);
-  ctx.Plan.Claim(game, {start, plan.section.end - start}, label);
+  // Claimed per section: two sections of one description that overlap are a
+  // problem too, not a silent overwrite.
+  const std::string claimant = label + ", section " + std::to_string(k);
+  ctx.Plan.Claim(game, {plan.section.tableOffset, plan.section.tableLength}, claimant);
+  ctx.Plan.Claim(game, {start, plan.section.end - start}, claimant);
   ctx.Plan.AddWrite(
       label, [&game, plan = std::move(plan)]() mutable { WriteSection(game, plan); },
       section + " inserted.");

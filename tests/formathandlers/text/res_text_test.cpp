@@ -244,6 +244,14 @@ TEST_F(ResTextTest, TextsThatCannotBeWrittenAreRefusedBeforeAnyWrite) {
     EXPECT_EQ(Error(), "result.log, line 3: " + message + ".");
     EXPECT_EQ(ReadFile(dir.File("GAME.BIN")), Text(game));  // section 0 was not written either
   }
+  // Two sections of one description over the same bytes.
+  EXPECT_EQ(ExtractThenInsert(zero + "[Section 1]\r\nBB\r\n[End Section]\r\n"),
+            BatchOutcome::Failed);
+  EXPECT_NE(Error().find("\nresult.log, line 3, section 1: writes bytes 16 to 19 of GAME.BIN, "
+                         "which result.log, line 3, section 0 writes too\n"),
+            std::string::npos)
+      << Error();
+  EXPECT_EQ(ReadFile(dir.File("GAME.BIN")), Text(game));
 }
 
 // Text left naming the decoding table, and a pointer table no file can hold,
