@@ -28,9 +28,10 @@ void SetPixelSize(TimImage& image, std::uint16_t w) {
 
 TimImage ReadTimImage(std::span<const std::uint8_t> tim, const std::string& name, bool withRows) {
   if (tim.size() < tim::kHeaderSize) ThrowFormatError(name, "too short to hold a TIM header");
+  // Only the mode and the CLUT flag are read: real TIMs carry other bits
+  // above bit 3, which the converter ignores.
   const std::uint32_t flags = LoadU32(tim.data() + 4);
-  if (LoadU32(tim.data()) != tim::kId || (flags & tim::kReservedFlags) != 0)
-    ThrowFormatError(name, "not a TIM image");
+  if (LoadU32(tim.data()) != tim::kId) ThrowFormatError(name, "not a TIM image");
   if ((flags & tim::kModeMask) > 3)
     ThrowFormatError(
         name, "TIM pixel mode " + std::to_string(flags & tim::kModeMask) + " is not supported");

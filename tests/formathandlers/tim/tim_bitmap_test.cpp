@@ -89,6 +89,14 @@ TEST(LoadTimBitmapTest, DamagedAndUnsupportedTimsAreRefused) {
   };
   for (const auto& [bytes, message] : cases)
     EXPECT_EQ(ErrorText([&] { LoadTimBitmap(bytes, "X.TIM"); }), "X.TIM: " + message);
+  // Bits above bit 3 of the flags word, which real TIMs carry, are ignored.
+  Bytes stray = BuildTim({.mode = 1, .clutEntries = 256, .width = 2, .height = 2});
+  const Bitmap plain = LoadTimBitmap(stray, "A.TIM");
+  StoreU32(stray.data() + 4, LoadU32(stray.data() + 4) | 0x0028F600);
+  const Bitmap odd = LoadTimBitmap(stray, "A.TIM");
+  for (std::uint32_t y = 0; y < plain.Height(); ++y)
+    EXPECT_TRUE(std::equal(plain.Row(y).begin(), plain.Row(y).end(), odd.Row(y).begin()));
+  EXPECT_EQ(odd.palette, plain.palette);
 }
 
 class TimBitmapBatchTest : public testing::BatchTest {
