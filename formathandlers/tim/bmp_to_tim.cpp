@@ -31,25 +31,62 @@ std::string HexColour(const PaletteEntry& c) {
   return text;
 }
 
-// The CLUT index of every pixel: the bitmap's own index, or for a truecolour
-// bitmap the first CLUT entry of exactly its colour.
+// How the indices of a palette bitmap become CLUT indices: unchanged when its
+// palette shows the CLUT's colours in the CLUT's order (as conversion wrote
+// it); otherwise by colour, since paint programs re-order palettes without
+// changing the picture (empty: unchanged).
+std::vector<int> PaletteRemap(const std::vector<PaletteEntry>& palette,
+                              const std::vector<PaletteEntry>& colours) {
+  const std::size_t common = std::min(palette.size(), colours.size());
+  if (std::equal(palette.begin(), palette.begin() + static_cast<std::ptrdiff_t>(common),
+                 colours.begin()))
+    return {};
+  std::vector<int> remap(palette.size(), -1);  // -1: a colour the CLUT lacks
+  for (std::size_t i = 0; i < palette.size(); ++i) {
+    const auto at = std::find(colours.begin(), colours.end(), palette[i]);
+    if (at != colours.end()) remap[i] = static_cast<int>(at - colours.begin());
+  }
+  return remap;
+}
+
+[[noreturn]] void ForeignColour(const std::string& name, std::uint32_t x, std::uint32_t y,
+                                const PaletteEntry& colour) {
+  throw FormatError(PixelLabel(name, x, y) + " has the colour " + HexColour(colour) +
+                    ", which is not a colour of the TIM's CLUT");
+}
+
+// The CLUT index of a palette bitmap's pixel: its own index, or the CLUT
+// entry of its palette colour (see PaletteRemap).
+std::uint8_t IndexOfPixel(const Bitmap& bitmap, const std::vector<int>& remap, std::uint32_t x,
+                          std::uint32_t y, std::uint32_t limit, const std::string& name) {
+  const std::uint8_t index = bitmap.Row(y)[x];
+  if (remap.empty()) {
+    if (index >= limit)
+      throw FormatError(PixelLabel(name, x, y) + " has index " + std::to_string(index) +
+                        "; a 4-bit TIM has 16 colours");
+    return index;
+  }
+  if (index >= remap.size())
+    throw FormatError(PixelLabel(name, x, y) + " has index " + std::to_string(index) +
+                      ", past the end of its palette");
+  if (remap[index] < 0) ForeignColour(name, x, y, bitmap.palette[index]);
+  return static_cast<std::uint8_t>(remap[index]);
+}
+
+// The CLUT index of every pixel: for a palette bitmap see IndexOfPixel, for a
+// truecolour bitmap the first CLUT entry of exactly its colour.
 void IndicesOfRow(const Bitmap& bitmap, std::uint32_t y, const std::vector<PaletteEntry>& colours,
-                  std::uint32_t limit, const std::string& name,
+                  const std::vector<int>& remap, std::uint32_t limit, const std::string& name,
                   std::vector<std::uint8_t>& indices) {
   const auto row = bitmap.Row(y);
   for (std::uint32_t x = 0; x < bitmap.Width(); ++x) {
     if (bitmap.Indexed()) {
-      indices[x] = row[x];
-      if (indices[x] >= limit)
-        throw FormatError(PixelLabel(name, x, y) + " has index " + std::to_string(row[x]) +
-                          "; a 4-bit TIM has 16 colours");
+      indices[x] = IndexOfPixel(bitmap, remap, x, y, limit, name);
       continue;
     }
     const PaletteEntry colour{row[3 * x + 2], row[3 * x + 1], row[3 * x]};
     const auto at = std::find(colours.begin(), colours.end(), colour);
-    if (at == colours.end())
-      throw FormatError(PixelLabel(name, x, y) + " has the colour " + HexColour(colour) +
-                        ", which is not a colour of the TIM's CLUT");
+    if (at == colours.end()) ForeignColour(name, x, y, colour);
     indices[x] = static_cast<std::uint8_t>(at - colours.begin());
   }
 }
@@ -59,9 +96,11 @@ void IndexedRows(const Bitmap& bitmap, const TimImage& image, const std::string&
   const bool four = image.mode == TimPixelMode::Clut4;
   // The CLUT colours the indices of the mode can select, as the bitmap shows them.
   const auto colours = ClutPalette(image.clut, four ? 16 : 256);
+  const std::vector<int> remap =
+      bitmap.Indexed() ? PaletteRemap(bitmap.palette, colours) : std::vector<int>();
   std::vector<std::uint8_t> indices(bitmap.Width());
   for (std::uint32_t y = 0; y < bitmap.Height(); ++y) {
-    IndicesOfRow(bitmap, y, colours, four ? 16 : 256, name, indices);
+    IndicesOfRow(bitmap, y, colours, remap, four ? 16 : 256, name, indices);
     std::uint8_t* to = out.data() + y * image.rowBytes;
     if (!four) {
       std::copy(indices.begin(), indices.end(), to);

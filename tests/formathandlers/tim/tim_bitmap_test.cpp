@@ -214,6 +214,31 @@ TEST_F(TimBitmapBatchTest, BitmapsThatDoNotFitAreRefusedAndTheTimIsKept) {
   EXPECT_EQ(ReadFile(path), Text(tim));
 }
 
+// A palette that a paint program re-ordered goes in by colour: the same
+// picture comes back; a colour the CLUT lacks is refused.
+TEST_F(TimBitmapBatchTest, APaletteInAnotherOrderGoesInByColour) {
+  const Bytes tim = BuildTim({.mode = 1, .clutEntries = 16, .width = 2, .height = 2, .fill = 3});
+  const std::string path = Put("R.TIM", tim);
+  ASSERT_EQ(Convert(path), BatchOutcome::Completed);
+  const Bitmap bitmap = DecodeBmp(LoadBytes(dir.File("bmp/r.bmp")), "r.bmp");
+  Bitmap reversed = bitmap;
+  const auto last = static_cast<std::uint8_t>(reversed.palette.size() - 1);
+  std::reverse(reversed.palette.begin(), reversed.palette.end());
+  for (std::uint32_t y = 0; y < bitmap.Height(); ++y)
+    for (std::uint32_t x = 0; x < bitmap.Width(); ++x)
+      reversed.Row(y)[x] = static_cast<std::uint8_t>(last - bitmap.Row(y)[x]);
+  WriteFile(dir.File("bmp/r.bmp"), EncodeBmp(reversed));
+  ASSERT_EQ(InsertBack(), BatchOutcome::Completed) << Error();
+  EXPECT_EQ(ReadFile(path), Text(tim));
+  reversed.palette[last - bitmap.Row(0)[0]] = {1, 2, 3};  // pixel (0, 0): no CLUT colour
+  WriteFile(dir.File("bmp/r.bmp"), EncodeBmp(reversed));
+  EXPECT_EQ(InsertBack(), BatchOutcome::Failed);
+  EXPECT_EQ(Error(),
+            "result.log, line 3: r.bmp: pixel (0, 0) has the colour #010203, which is "
+            "not a colour of the TIM's CLUT.");
+  EXPECT_EQ(ReadFile(path), Text(tim));
+}
+
 TEST_F(TimBitmapBatchTest, PngRoundTripsKeepEveryModeAndWithKeepStpTheStpBits) {
   if (!PngSupported()) GTEST_SKIP() << "this build has no PNG support";
   h.ctx.BitmapsAsPng = true;
