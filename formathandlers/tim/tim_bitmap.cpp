@@ -24,6 +24,21 @@ void SetPixelSize(TimImage& image, std::uint16_t w) {
   image.rowBytes = RowBytesOf(image.pixelWidth, kDepthOfMode[mode]);
 }
 
+// Most 24-bit TIMs made elsewhere count their width in 16-bit units: rows of
+// W * 2 bytes holding W * 2 / 3 pixels. Such a TIM is read so when its image
+// block's length says so and rows of W * 3 bytes do not fit the file; the
+// TIMs the tool writes keep rows of W * 3.
+void ReadStandard24Layout(TimImage& image, std::uint16_t width, std::uint32_t blockLength,
+                          std::uint64_t fileSize) {
+  const std::uint64_t rowBytes = std::uint64_t{width} * 2;
+  if (FitsIn(fileSize, image.pixelOffset, image.rowBytes * image.height) || rowBytes % 3 != 0 ||
+      blockLength != tim::kBlockHeaderSize + rowBytes * image.height ||
+      !FitsIn(fileSize, image.pixelOffset, rowBytes * image.height))
+    return;
+  image.rowBytes = rowBytes;
+  image.pixelWidth = static_cast<std::uint32_t>(rowBytes / 3);
+}
+
 }  // namespace
 
 TimImage ReadTimImage(std::span<const std::uint8_t> tim, const std::string& name, bool withRows) {
@@ -52,9 +67,12 @@ TimImage ReadTimImage(std::span<const std::uint8_t> tim, const std::string& name
   }
   if (!FitsIn(tim.size(), at, tim::kBlockHeaderSize))
     ThrowFormatError(name, "the image block header is cut short");
-  SetPixelSize(image, LoadU16(tim.data() + at + tim::kBlockWidth));
+  const std::uint16_t width = LoadU16(tim.data() + at + tim::kBlockWidth);
+  SetPixelSize(image, width);
   image.height = LoadU16(tim.data() + at + tim::kBlockHeight);
   image.pixelOffset = at + tim::kBlockHeaderSize;
+  if (image.mode == TimPixelMode::Direct24)
+    ReadStandard24Layout(image, width, LoadU32(tim.data() + at), tim.size());
   if (withRows && !FitsIn(tim.size(), image.pixelOffset, image.rowBytes * image.height))
     ThrowFormatError(name, "the pixel rows end past the end of the file");
   return image;

@@ -202,7 +202,9 @@ int RunCli(int argc, char** argv) {
   AddBatchOptions(app, options);
   app.add_flag("--dry-run", options.dryRun,
                "log and lst only: make every check of insertion, write nothing");
-  app.add_flag("--png", options.png, "tim only: write PNG files instead of BMP files");
+  // Offered only by a build that can write PNG files.
+  if (PngSupported())
+    app.add_flag("--png", options.png, "tim only: write PNG files instead of BMP files");
   app.add_flag("--keep-stp", options.keepStp,
                "log and lst only: 16-bit pixels whose colour is unchanged keep their STP bit");
   app.add_flag("--ard-insertable", options.ardInsertable,
@@ -237,7 +239,6 @@ int RunCli(int argc, char** argv) {
   if (options.png && index != Format::Tim) return UsageError("--png is for tim batches");
   if (options.ardInsertable && index != Format::Ard)
     return UsageError("--ard-insertable is for ard batches");
-  if (options.png && !PngSupported()) return UsageError("this build has no PNG support");
   return Guarded([&] { return RunBatchWith(options, choice); });
 }
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "formathandlers/image/png_codec.h"
 #include "main/format_registry.h"
 #include "misc/paths.h"
 #include "tests/archive_builder.h"
@@ -177,6 +178,7 @@ TEST(CliTest, HelpListsTheKeysVersionAndErrorsExitWithOne) {
     EXPECT_NE(help.out.find("  " + std::string(row.cliKey) + " "), std::string::npos) << row.cliKey;
     EXPECT_NE(help.out.find(std::string(row.cliHelp)), std::string::npos) << row.cliKey;
   }
+  EXPECT_EQ(help.out.find("--png") != std::string::npos, PngSupported());  // what the build has
 
   TempDir dir;
   const std::string out = " -o " + Quoted(dir.File("o"));

@@ -239,6 +239,19 @@ TEST_F(TimBitmapBatchTest, APaletteInAnotherOrderGoesInByColour) {
   EXPECT_EQ(ReadFile(path), Text(tim));
 }
 
+// A 24-bit TIM in the layout most tools write (rows of W * 2 bytes) converts
+// and goes back byte-identical.
+TEST_F(TimBitmapBatchTest, AStandard24BitTimRoundTrips) {
+  Bytes tim = BuildTim({.mode = 3, .clutEntries = 0, .width = 3, .height = 2, .fill = 1});
+  tim.resize(tim.size() - 6);         // rows of 6 bytes: 2 pixels each
+  StoreU32(tim.data() + 8, 12 + 12);  // the image block's length says so
+  const std::string path = Put("S.TIM", tim);
+  ASSERT_EQ(Convert(path), BatchOutcome::Completed) << Error();
+  EXPECT_EQ(DecodeBmp(LoadBytes(dir.File("bmp/s.bmp")), "s.bmp").Width(), 2u);
+  ASSERT_EQ(InsertBack(), BatchOutcome::Completed) << Error();
+  EXPECT_EQ(ReadFile(path), Text(tim));
+}
+
 TEST_F(TimBitmapBatchTest, PngRoundTripsKeepEveryModeAndWithKeepStpTheStpBits) {
   if (!PngSupported()) GTEST_SKIP() << "this build has no PNG support";
   h.ctx.BitmapsAsPng = true;
