@@ -24,6 +24,14 @@ void SetPixelSize(TimImage& image, std::uint16_t w) {
   image.rowBytes = RowBytesOf(image.pixelWidth, kDepthOfMode[mode]);
 }
 
+// The header of the block at `at` (checked to fit before).
+TimImage::Block BlockAt(std::span<const std::uint8_t> tim, std::uint64_t at) {
+  const std::uint8_t* block = tim.data() + at;
+  return {LoadU16(block + tim::kBlockX), LoadU16(block + tim::kBlockY),
+          LoadU16(block + tim::kBlockWidth), LoadU16(block + tim::kBlockHeight),
+          LoadU32(block + tim::kBlockLength)};
+}
+
 // Most 24-bit TIMs made elsewhere count their width in 16-bit units: rows of
 // W * 2 bytes holding W * 2 / 3 pixels. Such a TIM is read so when its image
 // block's length says so and rows of W * 3 bytes do not fit the file; the
@@ -60,6 +68,7 @@ TimImage ReadTimImage(std::span<const std::uint8_t> tim, const std::string& name
     if (length < tim::kBlockHeaderSize || !FitsIn(tim.size(), at, length))
       ThrowFormatError(
           name, "the CLUT block's length (" + std::to_string(length) + ") does not fit the file");
+    image.clutBlock = BlockAt(tim, at);
     image.clut.resize((length - tim::kBlockHeaderSize) / 2);
     for (std::size_t i = 0; i < image.clut.size(); ++i)
       image.clut[i] = LoadU16(tim.data() + at + tim::kBlockHeaderSize + 2 * i);
@@ -67,6 +76,7 @@ TimImage ReadTimImage(std::span<const std::uint8_t> tim, const std::string& name
   }
   if (!FitsIn(tim.size(), at, tim::kBlockHeaderSize))
     ThrowFormatError(name, "the image block header is cut short");
+  image.imageBlock = BlockAt(tim, at);
   const std::uint16_t width = LoadU16(tim.data() + at + tim::kBlockWidth);
   SetPixelSize(image, width);
   image.height = LoadU16(tim.data() + at + tim::kBlockHeight);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -22,6 +23,14 @@ struct TimImage {
   std::uint32_t pixelWidth = 0;   // mode 0: (W * 4) mod 65536; 1: (W * 2) mod 65536; 2, 3: W
   std::uint32_t height = 0;
   std::uint64_t rowBytes = 0;  // mode 0: width / 2; 1: width; 2: W * 2; 3: W * 3
+  // The block headers as they are (for listing): position in video memory,
+  // size in 16-bit units and length of the image block and the CLUT block.
+  struct Block {
+    std::uint16_t x = 0, y = 0, width = 0, height = 0;
+    std::uint32_t length = 0;
+  };
+  Block imageBlock;
+  std::optional<Block> clutBlock;
 };
 
 // Reads the headers of a TIM file. Files that are not TIMs, pixel modes 4..7

@@ -21,6 +21,8 @@ inline constexpr std::uint32_t kHasClutFlag = 0x8;
 inline constexpr std::uint32_t kReservedFlags = ~std::uint32_t{0xF};
 // Offsets inside a block header.
 inline constexpr std::uint64_t kBlockLength = 0;
+inline constexpr std::uint64_t kBlockX = 4;  // position in video memory, 16-bit units
+inline constexpr std::uint64_t kBlockY = 6;
 inline constexpr std::uint64_t kBlockWidth = 8;
 inline constexpr std::uint64_t kBlockHeight = 10;
 }  // namespace tim

@@ -10,6 +10,7 @@
 #include "formathandlers/image/png_codec.h"
 #include "formathandlers/text/code_table.h"
 #include "main/batch_driver.h"
+#include "main/cli/cli_info.h"
 #include "main/cli/cli_outputs.h"
 #include "main/cli/cli_tables.h"
 #include "main/file_queue.h"
@@ -216,6 +217,8 @@ int RunCli(int argc, char** argv) {
   AddBatchOptions(*verify, verifyOptions);
   TableCommands tables;
   AddTableCommands(app, tables);
+  InfoCommand info;
+  AddInfoCommand(app, info);
   app.require_subcommand(0, 1);
   app.footer(KeyHelp());
   try {
@@ -226,6 +229,7 @@ int RunCli(int argc, char** argv) {
   }
 
   if (tables.Chosen()) return Guarded([&] { return RunTableCommand(tables); });
+  if (*info.app) return Guarded([&] { return RunInfo(info); });
   FileType choice = FileType::None;
   if (*verify) {
     if (const int usage = CheckBatchOptions(verifyOptions, choice)) return usage;

@@ -10,6 +10,7 @@
 #include "tests/archive_builder.h"
 #include "tests/test_support.h"
 #include "tests/text_builder.h"
+#include "tests/tim_builder.h"
 
 #ifdef _WIN32
 #define popen _popen
@@ -166,6 +167,21 @@ TEST(CliTest, TableCommandsDryRunsAndVerify) {
   EXPECT_EQ(verify.status, 0);
   EXPECT_EQ(verify.out, "a.bin: identical.\n");
   EXPECT_FALSE(std::filesystem::exists(dir.File("o")));  // made for the check, removed
+}
+
+// info lists what each TIM holds, one line each; a file that is no TIM is
+// named on stderr and ends with status 3.
+TEST(CliTest, InfoListsWhatTimsHold) {
+  TempDir dir;
+  WriteFile(dir.File("a.tim"), testing::BuildTim({.mode = 1, .clutEntries = 32, .width = 4}));
+  WriteFile(dir.File("b.bin"), std::string("no image"));
+  const CliRun run = RunCli("info " + Quoted(dir.File("a.tim")) + " " + Quoted(dir.File("b.bin")));
+  EXPECT_EQ(run.status, 3);
+  EXPECT_EQ(run.out,
+            "a.tim: mode 1 (8-bit), 8 x 1 pixels, image at (320, 0), 20 bytes; CLUT at "
+            "(0, 480), 1 row of 32 colours, 76 bytes\n");
+  EXPECT_NE(RunCli("info --json " + Quoted(dir.File("a.tim"))).out.find("\"clut\": {\"x\": 0"),
+            std::string::npos);
 }
 
 TEST(CliTest, HelpListsTheKeysVersionAndErrorsExitWithOne) {
