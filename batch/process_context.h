@@ -67,6 +67,14 @@ class ProcessContext final {
   // Bitmap insertion keeps the STP bit of every 16-bit pixel whose colour is
   // unchanged (an addition, off unless asked for).
   bool KeepStp = false;
+  // TIM conversion writes colour 0x0000 as transparent (RGBA PNGs, a tRNS
+  // entry for palettes) and insertion reads transparency back: alpha 0 as
+  // 0x0000, opaque black as 0x8000 (an addition, off unless asked for).
+  bool Alpha = false;
+  // The TIM search also accepts images whose block length disagrees with
+  // their rows, flags words with stray upper bits and the standard 24-bit
+  // layout, and marks each such find (an addition, off unless asked for).
+  bool LenientSearch = false;
   // The file-type choice that filled the queue; selects the format key.
   FileType FileTypeChoice = FileType::None;
   // The queue of input paths (the window's list of files).

@@ -92,9 +92,8 @@ TMainForm::~TMainForm() {
 void TMainForm::FormCreate() {
   context_ = std::make_unique<ProcessContext>(*this, dialogs_);
   lastFileType_ = WindowSettings::AddFileType();
-  context_->BitmapsAsPng = WindowSettings::BitmapsAsPng() && PngSupported();
-  context_->KeepStp = WindowSettings::KeepStp();
-  context_->ArdInsertable = WindowSettings::ArdInsertable();
+  for (const WindowOption& option : kWindowOptions)
+    context_.get()->*option.member = WindowSettings::Option(option.key) && option.available();
   const QString output = WindowSettings::OutputDirectory();
   if (!output.isEmpty() && QDir(output).exists()) QDir::setCurrent(output);
   RefreshQueue();

@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "batch/process_context.h"
 #include "batch/status_outputs.h"
@@ -20,6 +21,16 @@ class QToolButton;
 namespace tessary {
 
 class ProcessGroup;
+
+// One remembered addition of the queue's menu: its label, settings key, the
+// context switch it sets and whether this build has it.
+struct WindowOption {
+  const char* label;
+  const char* key;
+  bool ProcessContext::*member;
+  bool (*available)() = [] { return true; };
+};
+extern const std::vector<WindowOption> kWindowOptions;
 
 class TMainForm final : public QWidget, public StatusOutputs {
  public:

@@ -12,6 +12,17 @@
 
 namespace tessary {
 
+const std::vector<WindowOption> kWindowOptions = {
+    {"Bitmaps as PNG", "options/bitmapsAsPng", &ProcessContext::BitmapsAsPng, PngSupported},
+    {"Transparency: colour 0x0000 as transparent pixels (PNG)", "options/alpha",
+     &ProcessContext::Alpha, PngSupported},
+    {"Keep STP bits of unchanged 16-bit pixels", "options/keepStp", &ProcessContext::KeepStp},
+    {"Extract ARD text so that it can be inserted", "options/ardInsertable",
+     &ProcessContext::ArdInsertable},
+    {"Lenient TIM search (odd block lengths, flags and 24-bit layouts)", "options/lenientSearch",
+     &ProcessContext::LenientSearch},
+};
+
 QMenu* TMainForm::QueueMenu() {
   auto* menu = new QMenu(this);
   const bool logs = IsLogQueue(context_->FormatIndex);
@@ -26,28 +37,16 @@ QMenu* TMainForm::QueueMenu() {
   });
   // The remembered additions: off unless chosen.
   menu->addSeparator();
-  QAction* png = menu->addAction("Bitmaps as PNG");
-  png->setCheckable(true);
-  png->setChecked(context_->BitmapsAsPng);
-  png->setEnabled(PngSupported());
-  connect(png, &QAction::toggled, this, [this](bool on) {
-    context_->BitmapsAsPng = on;
-    WindowSettings::SetBitmapsAsPng(on);
-  });
-  QAction* stp = menu->addAction("Keep STP bits of unchanged 16-bit pixels");
-  stp->setCheckable(true);
-  stp->setChecked(context_->KeepStp);
-  connect(stp, &QAction::toggled, this, [this](bool on) {
-    context_->KeepStp = on;
-    WindowSettings::SetKeepStp(on);
-  });
-  QAction* ard = menu->addAction("Extract ARD text so that it can be inserted");
-  ard->setCheckable(true);
-  ard->setChecked(context_->ArdInsertable);
-  connect(ard, &QAction::toggled, this, [this](bool on) {
-    context_->ArdInsertable = on;
-    WindowSettings::SetArdInsertable(on);
-  });
+  for (const WindowOption& option : kWindowOptions) {
+    QAction* item = menu->addAction(option.label);
+    item->setCheckable(true);
+    item->setChecked(context_.get()->*option.member);
+    item->setEnabled(option.available());
+    connect(item, &QAction::toggled, this, [this, &option](bool on) {
+      context_.get()->*option.member = on;
+      WindowSettings::SetOption(option.key, on);
+    });
+  }
   return menu;
 }
 

@@ -44,25 +44,11 @@ void WindowSettings::SetOutputDirectory(const QString& directory) {
   Store("batch/outputDirectory", directory);
 }
 
-bool WindowSettings::BitmapsAsPng() {
-  return QSettings().value("options/bitmapsAsPng").toBool();
+bool WindowSettings::Option(const char* key) {
+  return QSettings().value(key).toBool();
 }
-void WindowSettings::SetBitmapsAsPng(bool on) {
-  Store("options/bitmapsAsPng", on);
-}
-
-bool WindowSettings::KeepStp() {
-  return QSettings().value("options/keepStp").toBool();
-}
-void WindowSettings::SetKeepStp(bool on) {
-  Store("options/keepStp", on);
-}
-
-bool WindowSettings::ArdInsertable() {
-  return QSettings().value("options/ardInsertable").toBool();
-}
-void WindowSettings::SetArdInsertable(bool on) {
-  Store("options/ardInsertable", on);
+void WindowSettings::SetOption(const char* key, bool on) {
+  Store(key, on);
 }
 
 }  // namespace tessary

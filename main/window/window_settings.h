@@ -21,14 +21,10 @@ class WindowSettings final {
   static void SetAddFileType(FileType fileType);
   static QString OutputDirectory();
   static void SetOutputDirectory(const QString& directory);
-  // The additions of the queue's menu: PNG instead of BMP, STP bits kept,
-  // ARD text extracted for insertion.
-  static bool BitmapsAsPng();
-  static void SetBitmapsAsPng(bool on);
-  static bool KeepStp();
-  static void SetKeepStp(bool on);
-  static bool ArdInsertable();
-  static void SetArdInsertable(bool on);
+  // The additions of the queue's menu (PNG instead of BMP, STP bits kept,
+  // ...), each under its own key; off when never stored.
+  static bool Option(const char* key);
+  static void SetOption(const char* key, bool on);
 };
 
 }  // namespace tessary

@@ -245,7 +245,7 @@ class MainFormTest final : public QObject {
       form.BProcess->click();
     }
     QCOMPARE(WindowSettings::AddFileType(), FileType::Stim);
-    QVERIFY(!WindowSettings::KeepStp());
+    QVERIFY(!WindowSettings::Option("options/keepStp"));
     QCOMPARE(WindowSettings::OutputDirectory(), QString::fromStdString(dir.File("out")));
     std::filesystem::current_path(dir.Path());
     ScriptedDialogs dialogs;
@@ -253,9 +253,9 @@ class MainFormTest final : public QObject {
     form.BAddLog->click();
     QCOMPARE(dialogs.selectStarts, std::vector<FileType>{FileType::Stim});
     QMenu* menu = form.QueueMenu();
-    QCOMPARE(menu->actions()[3]->text(), QString("Keep STP bits of unchanged 16-bit pixels"));
-    menu->actions()[3]->trigger();  // the addition, chosen, holds for this run and the next
-    QVERIFY(form.Context().KeepStp && WindowSettings::KeepStp());
+    QCOMPARE(menu->actions()[4]->text(), QString("Keep STP bits of unchanged 16-bit pixels"));
+    menu->actions()[4]->trigger();  // the addition, chosen, holds for this run and the next
+    QVERIFY(form.Context().KeepStp && WindowSettings::Option("options/keepStp"));
     QVERIFY(!form.Context().BitmapsAsPng);
     QVERIFY(std::filesystem::equivalent(std::filesystem::current_path(), dir.File("out")));
   }
