@@ -1,5 +1,7 @@
 #include "formathandlers/image/bitmap.h"
 
+#include <algorithm>
+
 #include "misc/byte_reader.h"
 
 namespace tessary {
@@ -70,11 +72,27 @@ Bitmap::Bitmap(std::uint32_t width, std::uint32_t height, PixelDepth depth)
       rowBytes_(RowBytesOf(width, depth)),
       pixels_(rowBytes_ * height) {}
 
+std::uint8_t Bitmap::AlphaAt(std::uint32_t x, std::uint32_t y) const {
+  if (!Indexed()) return alpha.empty() ? 255 : alpha[static_cast<std::size_t>(y) * width_ + x];
+  const std::uint8_t byte = Row(y)[depth_ == PixelDepth::Indexed4 ? x / 2 : x];
+  const unsigned index = depth_ != PixelDepth::Indexed4 ? byte : x % 2 == 0 ? byte >> 4 : byte & 15;
+  return index < palette.size() ? palette[index].alpha : 255;
+}
+
 Bitmap ConvertToDirect(const Bitmap& source, PixelDepth depth) {
   Bitmap target(source.Width(), source.Height(), depth);
   const std::vector<Bgr> colours = source.Indexed() ? ColoursOf(source) : std::vector<Bgr>();
   for (std::uint32_t y = 0; y < source.Height(); ++y)
     ConvertRow(source, source.Row(y), target.Row(y).data(), depth, colours);
+  target.alpha = source.alpha;
+  const bool seeThrough = std::any_of(source.palette.begin(), source.palette.end(),
+                                      [](const PaletteEntry& e) { return e.alpha != 255; });
+  if (source.Indexed() && seeThrough) {
+    target.alpha.resize(static_cast<std::size_t>(source.Width()) * source.Height());
+    for (std::uint32_t y = 0; y < source.Height(); ++y)
+      for (std::uint32_t x = 0; x < source.Width(); ++x)
+        target.alpha[static_cast<std::size_t>(y) * source.Width() + x] = source.AlphaAt(x, y);
+  }
   return target;
 }
 

@@ -19,6 +19,7 @@ enum class PixelDepth : std::uint8_t { Indexed4 = 4, Indexed8 = 8, Direct15 = 15
 
 struct PaletteEntry {
   std::uint8_t red = 0, green = 0, blue = 0;
+  std::uint8_t alpha = 255;  // 0: transparent (only where transparency is asked for)
   bool operator==(const PaletteEntry&) const = default;
 };
 
@@ -42,6 +43,12 @@ class Bitmap final {
 
   // The palette of the indexed depths; indices past its end show black.
   std::vector<PaletteEntry> palette;
+  // The direct depths' opacity, one byte a pixel row by row (0 transparent,
+  // 255 opaque); empty when every pixel is opaque.
+  std::vector<std::uint8_t> alpha;
+  // The opacity of pixel (x, y): from `alpha`, or from the palette entry of
+  // an indexed pixel.
+  std::uint8_t AlphaAt(std::uint32_t x, std::uint32_t y) const;
 
  private:
   std::uint32_t width_ = 0, height_ = 0;
@@ -61,7 +68,8 @@ constexpr std::uint8_t Widen5(std::uint32_t v) {
 
 // Draws `source` onto a new bitmap of a direct depth: indexed pixels take
 // their palette colours, 15-bit components are widened, 24-bit components
-// narrowed by dropping their three low bits.
+// narrowed by dropping their three low bits. Transparency goes along: the
+// alpha plane, or the palette entries' alpha as one.
 Bitmap ConvertToDirect(const Bitmap& source, PixelDepth depth);
 
 }  // namespace tessary

@@ -46,7 +46,8 @@ ByteBuffer DecodedRows(spng_ctx* ctx, spng_format format, const std::string& nam
   std::size_t size = 0;
   Check(spng_decoded_image_size(ctx, format, &size), name);
   ByteBuffer rows(size);
-  Check(spng_decode_image(ctx, rows.data(), rows.size(), format, 0), name);
+  const int flags = format == SPNG_FMT_RGBA8 ? SPNG_DECODE_TRNS : 0;
+  Check(spng_decode_image(ctx, rows.data(), rows.size(), format, flags), name);
   return rows;
 }
 
@@ -71,22 +72,35 @@ Bitmap DecodeIndexed(spng_ctx* ctx, const spng_ihdr& ihdr, const std::string& na
   Check(spng_get_plte(ctx, &plte), name);
   for (std::uint32_t i = 0; i < plte.n_entries; ++i)
     bitmap.palette.push_back({plte.entries[i].red, plte.entries[i].green, plte.entries[i].blue});
+  // Transparent entries, when the file has them.
+  spng_trns trns{};
+  if (spng_get_trns(ctx, &trns) == 0)
+    for (std::uint32_t i = 0; i < trns.n_type3_entries && i < bitmap.palette.size(); ++i)
+      bitmap.palette[i].alpha = trns.type3_alpha[i];
   UnpackIndices(DecodedRows(ctx, SPNG_FMT_PNG, name), ihdr.bit_depth, bitmap);
   return bitmap;
 }
 
+// Colours as 24 bits; the alpha channel (or a tRNS colour) as the alpha
+// plane when some pixel is not opaque.
 Bitmap DecodeDirect(spng_ctx* ctx, const spng_ihdr& ihdr, const std::string& name) {
   const ByteBuffer rgba = DecodedRows(ctx, SPNG_FMT_RGBA8, name);
   Bitmap bitmap(ihdr.width, ihdr.height, PixelDepth::Direct24);
+  bitmap.alpha.resize(static_cast<std::size_t>(ihdr.width) * ihdr.height);
+  bool seeThrough = false;
   for (std::uint32_t y = 0; y < ihdr.height; ++y) {
     const std::uint8_t* in = rgba.data() + static_cast<std::size_t>(y) * ihdr.width * 4;
     const auto out = bitmap.Row(y);
+    std::uint8_t* alpha = bitmap.alpha.data() + static_cast<std::size_t>(y) * ihdr.width;
     for (std::uint32_t x = 0; x < ihdr.width; ++x) {
       out[3 * x] = in[4 * x + 2];
       out[3 * x + 1] = in[4 * x + 1];
       out[3 * x + 2] = in[4 * x];
+      alpha[x] = in[4 * x + 3];
+      seeThrough |= alpha[x] != 255;
     }
   }
+  if (!seeThrough) bitmap.alpha.clear();
   return bitmap;
 }
 
@@ -108,11 +122,38 @@ void SetPalette(spng_ctx* ctx, const Bitmap& bitmap, const std::string& name) {
     plte.entries[i].blue = bitmap.palette[i].blue;
   }
   Check(spng_set_plte(ctx, &plte), name);
+  // A tRNS chunk only when some entry is not opaque.
+  spng_trns trns{};
+  trns.n_type3_entries = plte.n_entries;
+  bool seeThrough = false;
+  for (std::size_t i = 0; i < plte.n_entries; ++i) {
+    trns.type3_alpha[i] = i < bitmap.palette.size() ? bitmap.palette[i].alpha : 255;
+    seeThrough |= trns.type3_alpha[i] != 255;
+  }
+  if (seeThrough) Check(spng_set_trns(ctx, &trns), name);
+}
+
+// The rows of a 24-bit bitmap with an alpha plane as red, green, blue, alpha.
+ByteBuffer RgbaRows(const Bitmap& bitmap) {
+  const std::size_t width = bitmap.Width();
+  ByteBuffer rows(width * 4 * bitmap.Height());
+  for (std::uint32_t y = 0; y < bitmap.Height(); ++y) {
+    const auto row = bitmap.Row(y);
+    std::uint8_t* out = rows.data() + y * width * 4;
+    for (std::size_t x = 0; x < width; ++x) {
+      out[4 * x] = row[3 * x + 2];
+      out[4 * x + 1] = row[3 * x + 1];
+      out[4 * x + 2] = row[3 * x];
+      out[4 * x + 3] = bitmap.alpha[y * width + x];
+    }
+  }
+  return rows;
 }
 
 // The rows as PNG wants them: indices packed as the bitmap already holds them,
-// colours as red, green, blue.
+// colours as red, green, blue (and alpha, when the bitmap has it).
 ByteBuffer PngRows(const Bitmap& bitmap) {
+  if (!bitmap.alpha.empty()) return RgbaRows(bitmap);
   ByteBuffer rows(bitmap.RowBytes() * bitmap.Height());
   for (std::uint32_t y = 0; y < bitmap.Height(); ++y) {
     const auto row = bitmap.Row(y);
@@ -143,6 +184,8 @@ ByteBuffer EncodePng(const Bitmap& source, const std::string& name) {
     return EncodePng(ConvertToDirect(source, PixelDepth::Direct24), name);
   if (source.Width() == 0 || source.Height() == 0)
     ThrowFormatError(name, "a PNG cannot hold an empty image");
+  if (!source.alpha.empty() && source.alpha.size() != std::size_t{source.Width()} * source.Height())
+    ThrowFormatError(name, "the alpha plane does not match the image");
   Context ctx(spng_ctx_new(SPNG_CTX_ENCODER));
   if (!ctx) ThrowFormatError(name, "PNG: out of memory");
   // The file grows in a buffer sized for it once, not by reallocation.
@@ -161,7 +204,9 @@ ByteBuffer EncodePng(const Bitmap& source, const std::string& name) {
   ihdr.width = source.Width();
   ihdr.height = source.Height();
   ihdr.bit_depth = source.Depth() == PixelDepth::Indexed4 ? 4 : 8;
-  ihdr.color_type = source.Indexed() ? SPNG_COLOR_TYPE_INDEXED : SPNG_COLOR_TYPE_TRUECOLOR;
+  ihdr.color_type = source.Indexed()       ? SPNG_COLOR_TYPE_INDEXED
+                    : source.alpha.empty() ? SPNG_COLOR_TYPE_TRUECOLOR
+                                           : SPNG_COLOR_TYPE_TRUECOLOR_ALPHA;
   Check(spng_set_ihdr(ctx.get(), &ihdr), name);
   if (source.Indexed()) SetPalette(ctx.get(), source, name);
   const ByteBuffer rows = PngRows(source);

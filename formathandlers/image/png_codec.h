@@ -1,7 +1,9 @@
 // PNG files through libspng: indexed bitmaps as palette PNGs (bit depth 4 or
-// 8, the palette laid out as the BMP colour table), direct ones as 24-bit RGB;
-// and every standard PNG read back (palette 1/2/4/8 keeping its indices, grey,
-// RGB, RGBA, 16-bit channels reduced, interlaced or not).
+// 8, the palette laid out as the BMP colour table, a tRNS chunk when an entry
+// is not opaque), direct ones as 24-bit RGB, or RGBA when they have an alpha
+// plane; and every standard PNG read back (palette 1/2/4/8 keeping its
+// indices, grey, RGB, RGBA, 16-bit channels reduced, interlaced or not), with
+// its transparency in the palette's alpha or the alpha plane.
 #pragma once
 
 #include <cstdint>

@@ -26,6 +26,7 @@ std::string PixelLabel(const std::string& name, std::uint32_t x, std::uint32_t y
 }
 
 std::string HexColour(const PaletteEntry& c) {
+  if (c.alpha == 0) return "transparent";
   char text[8];
   std::snprintf(text, sizeof text, "#%02X%02X%02X", c.red, c.green, c.blue);
   return text;
@@ -52,7 +53,22 @@ std::vector<int> PaletteRemap(const std::vector<PaletteEntry>& palette,
 [[noreturn]] void ForeignColour(const std::string& name, std::uint32_t x, std::uint32_t y,
                                 const PaletteEntry& colour) {
   throw FormatError(PixelLabel(name, x, y) + " has the colour " + HexColour(colour) +
-                    ", which is not a colour of the TIM's CLUT");
+                    (colour.alpha == 0 ? ", but the TIM's CLUT has no colour 0x0000"
+                                       : ", which is not a colour of the TIM's CLUT"));
+}
+
+// A colour as the CLUT's colours are compared: without transparency every
+// colour is opaque; with it, alpha 0 is the one transparent colour and any
+// other alpha opaque.
+PaletteEntry Comparable(PaletteEntry c, bool transparency) {
+  if (transparency && c.alpha == 0) return {0, 0, 0, 0};
+  c.alpha = 255;
+  return c;
+}
+
+std::vector<PaletteEntry> ComparablePalette(std::vector<PaletteEntry> palette, bool transparency) {
+  for (PaletteEntry& entry : palette) entry = Comparable(entry, transparency);
+  return palette;
 }
 
 // The CLUT index of a palette bitmap's pixel: its own index, or the CLUT
@@ -75,16 +91,26 @@ std::uint8_t IndexOfPixel(const Bitmap& bitmap, const std::vector<int>& remap, s
 
 // The CLUT index of every pixel: for a palette bitmap see IndexOfPixel, for a
 // truecolour bitmap the first CLUT entry of exactly its colour.
-void IndicesOfRow(const Bitmap& bitmap, std::uint32_t y, const std::vector<PaletteEntry>& colours,
-                  const std::vector<int>& remap, std::uint32_t limit, const std::string& name,
+struct IndexedSource {
+  const Bitmap& bitmap;
+  const std::vector<PaletteEntry>& colours;  // the CLUT's, comparable
+  const std::vector<int>& remap;
+  std::uint32_t limit;  // 16 or 256
+  bool transparency;
+};
+
+void IndicesOfRow(const IndexedSource& in, std::uint32_t y, const std::string& name,
                   std::vector<std::uint8_t>& indices) {
+  const Bitmap& bitmap = in.bitmap;
+  const auto& colours = in.colours;
   const auto row = bitmap.Row(y);
   for (std::uint32_t x = 0; x < bitmap.Width(); ++x) {
     if (bitmap.Indexed()) {
-      indices[x] = IndexOfPixel(bitmap, remap, x, y, limit, name);
+      indices[x] = IndexOfPixel(bitmap, in.remap, x, y, in.limit, name);
       continue;
     }
-    const PaletteEntry colour{row[3 * x + 2], row[3 * x + 1], row[3 * x]};
+    const PaletteEntry colour = Comparable(
+        {row[3 * x + 2], row[3 * x + 1], row[3 * x], bitmap.AlphaAt(x, y)}, in.transparency);
     const auto at = std::find(colours.begin(), colours.end(), colour);
     if (at == colours.end()) ForeignColour(name, x, y, colour);
     indices[x] = static_cast<std::uint8_t>(at - colours.begin());
@@ -92,15 +118,17 @@ void IndicesOfRow(const Bitmap& bitmap, std::uint32_t y, const std::vector<Palet
 }
 
 void IndexedRows(const Bitmap& bitmap, const TimImage& image, const std::string& name,
-                 ByteBuffer& out) {
+                 bool transparency, ByteBuffer& out) {
   const bool four = image.mode == TimPixelMode::Clut4;
   // The CLUT colours the indices of the mode can select, as the bitmap shows them.
-  const auto colours = ClutPalette(image.clut, four ? 16 : 256);
+  const auto colours = ClutPalette(image.clut, four ? 16 : 256, transparency);
   const std::vector<int> remap =
-      bitmap.Indexed() ? PaletteRemap(bitmap.palette, colours) : std::vector<int>();
+      bitmap.Indexed() ? PaletteRemap(ComparablePalette(bitmap.palette, transparency), colours)
+                       : std::vector<int>();
+  const IndexedSource source{bitmap, colours, remap, four ? 16u : 256u, transparency};
   std::vector<std::uint8_t> indices(bitmap.Width());
   for (std::uint32_t y = 0; y < bitmap.Height(); ++y) {
-    IndicesOfRow(bitmap, y, colours, remap, four ? 16 : 256, name, indices);
+    IndicesOfRow(source, y, name, indices);
     std::uint8_t* to = out.data() + y * image.rowBytes;
     if (!four) {
       std::copy(indices.begin(), indices.end(), to);
@@ -111,8 +139,15 @@ void IndexedRows(const Bitmap& bitmap, const TimImage& image, const std::string&
   }
 }
 
+// A 16-bit pixel's word with transparency: alpha 0 is 0x0000, the one word
+// the console does not draw; opaque black becomes 0x8000, which it draws.
+std::uint16_t WithTransparency(std::uint16_t word, std::uint8_t alpha) {
+  if (alpha == 0) return 0;
+  return word == 0 ? 0x8000 : word;
+}
+
 void DirectRows(const Bitmap& bitmap, const TimImage& image, ByteBuffer& out,
-                std::span<const std::uint8_t> previous) {
+                std::span<const std::uint8_t> previous, bool transparency) {
   const Bitmap colours = bitmap.Depth() == PixelDepth::Direct24
                              ? Bitmap()
                              : ConvertToDirect(bitmap, PixelDepth::Direct24);
@@ -131,6 +166,7 @@ void DirectRows(const Bitmap& bitmap, const TimImage& image, ByteBuffer& out,
         const std::size_t at = static_cast<std::size_t>(to - out.data()) + 2 * x;
         if (at + 2 <= previous.size() && (LoadU16(previous.data() + at) & 0x7FFF) == word)
           word = LoadU16(previous.data() + at);  // unchanged: its STP bit stays
+        if (transparency) word = WithTransparency(word, source.AlphaAt(x, y));
         StoreU16(to + 2 * x, word);
       }
     }
@@ -141,12 +177,12 @@ void DirectRows(const Bitmap& bitmap, const TimImage& image, ByteBuffer& out,
 
 ByteBuffer TimPixelsFromBitmap(const Bitmap& bitmap, const TimImage& image,
                                const std::string& bitmapName,
-                               std::span<const std::uint8_t> previousPixels) {
+                               std::span<const std::uint8_t> previousPixels, bool transparency) {
   ByteBuffer out(static_cast<std::size_t>(image.rowBytes * image.height));
   if (image.mode == TimPixelMode::Clut4 || image.mode == TimPixelMode::Clut8)
-    IndexedRows(bitmap, image, bitmapName, out);
+    IndexedRows(bitmap, image, bitmapName, transparency, out);
   else
-    DirectRows(bitmap, image, out, previousPixels);
+    DirectRows(bitmap, image, out, previousPixels, transparency);
   return out;
 }
 
@@ -180,8 +216,8 @@ std::size_t BmpToTim(ProcessContext& ctx, const std::string&, std::size_t index)
   std::span<const std::uint8_t> previous;
   if (ctx.KeepStp && image.pixelOffset <= timBytes.size())
     previous = std::span<const std::uint8_t>(timBytes).subspan(image.pixelOffset);
-  auto pixels = std::make_shared<const ByteBuffer>(
-      TimPixelsFromBitmap(DecodeImage(bmpBytes, bitmapName), image, bitmapName, previous));
+  auto pixels = std::make_shared<const ByteBuffer>(TimPixelsFromBitmap(
+      DecodeImage(bmpBytes, bitmapName), image, bitmapName, previous, ctx.Alpha));
 
   // The pixel data and everything after it, which the write cuts off.
   const std::uint64_t offset = image.pixelOffset;

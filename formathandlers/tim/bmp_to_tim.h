@@ -19,9 +19,12 @@ std::size_t BmpToTim(ProcessContext& ctx, const std::string& path, std::size_t i
 // The TIM's pixel rows made from a bitmap of the image's size (exposed for
 // tests and benchmarks). Errors name `bitmapName`. With `previousPixels` (the
 // TIM's pixel rows as they are), a 16-bit pixel whose colour is unchanged
-// keeps its STP bit.
+// keeps its STP bit. With `transparency`, a pixel of alpha 0 becomes the
+// colour word 0x0000 (in modes 0 and 1 the CLUT entry 0x0000) and opaque
+// black 0x8000 (a CLUT entry other than 0x0000); 24-bit pixels are opaque.
 ByteBuffer TimPixelsFromBitmap(const Bitmap& bitmap, const TimImage& image,
                                const std::string& bitmapName,
-                               std::span<const std::uint8_t> previousPixels = {});
+                               std::span<const std::uint8_t> previousPixels = {},
+                               bool transparency = false);
 
 }  // namespace tessary

@@ -47,6 +47,22 @@ void ReadStandard24Layout(TimImage& image, std::uint16_t width, std::uint32_t bl
   image.pixelWidth = static_cast<std::uint32_t>(rowBytes / 3);
 }
 
+// The alpha plane of 16-bit pixel rows: 0 for the word 0x0000, else 255;
+// empty when no pixel is transparent.
+std::vector<std::uint8_t> TransparentPixels(std::span<const std::uint8_t> rows,
+                                            const TimImage& image) {
+  std::vector<std::uint8_t> alpha(std::size_t{image.pixelWidth} * image.height, 255);
+  bool any = false;
+  for (std::uint32_t y = 0; y < image.height; ++y)
+    for (std::uint32_t x = 0; x < image.pixelWidth; ++x)
+      if (LoadU16(rows.data() + y * image.rowBytes + 2 * x) == 0) {
+        alpha[std::size_t{y} * image.pixelWidth + x] = 0;
+        any = true;
+      }
+  if (!any) alpha.clear();
+  return alpha;
+}
+
 }  // namespace
 
 TimImage ReadTimImage(std::span<const std::uint8_t> tim, const std::string& name, bool withRows) {
@@ -88,10 +104,13 @@ TimImage ReadTimImage(std::span<const std::uint8_t> tim, const std::string& name
   return image;
 }
 
-Bitmap LoadTimBitmap(std::span<const std::uint8_t> tim, const std::string& name) {
+Bitmap LoadTimBitmap(std::span<const std::uint8_t> tim, const std::string& name,
+                     bool transparency) {
   const TimImage image = ReadTimImage(tim, name, true);
   Bitmap bitmap(image.pixelWidth, image.height, kDepthOfMode[static_cast<int>(image.mode)]);
-  if (bitmap.Indexed()) bitmap.palette = ClutPalette(image.clut, image.clut.size());
+  if (bitmap.Indexed()) bitmap.palette = ClutPalette(image.clut, image.clut.size(), transparency);
+  if (transparency && image.mode == TimPixelMode::Direct16)
+    bitmap.alpha = TransparentPixels(tim.subspan(image.pixelOffset), image);
   for (std::uint32_t y = 0; y < image.height; ++y) {
     const auto row = bitmap.Row(y);
     const auto* from = tim.data() + image.pixelOffset + y * image.rowBytes;
@@ -113,12 +132,14 @@ Bitmap LoadTimBitmap(std::span<const std::uint8_t> tim, const std::string& name)
   return bitmap;
 }
 
-std::vector<PaletteEntry> ClutPalette(std::span<const std::uint16_t> clut, std::size_t most) {
+std::vector<PaletteEntry> ClutPalette(std::span<const std::uint16_t> clut, std::size_t most,
+                                      bool transparency) {
   std::vector<PaletteEntry> palette;
   for (const std::uint16_t v : clut.first(std::min(most, clut.size())))
     palette.push_back({static_cast<std::uint8_t>((v & 0x1F) << 3),
                        static_cast<std::uint8_t>(((v >> 5) & 0x1F) << 3),
-                       static_cast<std::uint8_t>(((v >> 10) & 0x1F) << 3)});
+                       static_cast<std::uint8_t>(((v >> 10) & 0x1F) << 3),
+                       static_cast<std::uint8_t>(transparency && v == 0 ? 0 : 255)});
   return palette;
 }
 

@@ -39,12 +39,16 @@ struct TimImage {
 TimImage ReadTimImage(std::span<const std::uint8_t> tim, const std::string& name, bool withRows);
 
 // The TIM as a bitmap: mode 0 as 4 bits, 1 as 8 bits (both with the CLUT as
-// palette, every entry in file order), 2 as 15 bits, 3 as 24 bits.
-Bitmap LoadTimBitmap(std::span<const std::uint8_t> tim, const std::string& name);
+// palette, every entry in file order), 2 as 15 bits, 3 as 24 bits. With
+// `transparency`, the colour word 0x0000 (a CLUT entry, a 16-bit pixel) is
+// transparent, as the console draws it.
+Bitmap LoadTimBitmap(std::span<const std::uint8_t> tim, const std::string& name,
+                     bool transparency = false);
 
 // The colours of the first `most` CLUT words: each 5-bit component shifted
-// left by 3, the STP bit dropped.
-std::vector<PaletteEntry> ClutPalette(std::span<const std::uint16_t> clut, std::size_t most);
+// left by 3, the STP bit dropped; with `transparency`, 0x0000 has alpha 0.
+std::vector<PaletteEntry> ClutPalette(std::span<const std::uint16_t> clut, std::size_t most,
+                                      bool transparency = false);
 
 // Colour words become (blue, green, red) triples, each 5-bit component
 // shifted left by 3; the STP bit is dropped; an odd last byte is ignored.

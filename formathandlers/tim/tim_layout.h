@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 
 namespace tessary {
 
@@ -32,10 +33,20 @@ inline constexpr std::uint64_t kBlockHeight = 10;
 // mode 3 W*3. nullopt for the unsupported modes 4..7.
 std::optional<std::uint16_t> TimRowBytes(std::uint32_t mode, std::uint16_t width);
 
+// What a lenient probe overlooked in an image it accepted (bits of a mask).
+enum TimOddity : std::uint8_t {
+  kStrayFlagBits = 1,     // flags bits above bit 3 set
+  kOddBlockLength = 2,    // the image block's length disagrees with its rows
+  kStandard24Layout = 4,  // a 24-bit image whose width counts 16-bit units
+};
+
 struct TimHeader {
   std::uint32_t mode = 0;
   std::uint16_t rowBytes = 0;
-  std::uint64_t totalLength = 0;  // 8 + CLUT block length + image block length
+  // 8 + CLUT block length + image block length; for an image of odd block
+  // length, its rows decide.
+  std::uint64_t totalLength = 0;
+  std::uint8_t oddities = 0;  // TimOddity bits; 0 unless probed leniently
 };
 
 enum class TimProbe {
@@ -47,6 +58,7 @@ enum class TimProbe {
 struct TimProbeResult {
   TimProbe outcome = TimProbe::Rejected;
   std::uint64_t totalLength = 0;  // set when accepted
+  std::uint8_t oddities = 0;      // TimOddity bits of an image accepted leniently
 };
 
 // Random access to the bytes a scan looks at: a span in memory, or a file read
@@ -81,9 +93,17 @@ class SpanSource final : public TimSource {
 
 // The scanner's candidate test at `offset`, where the ID word 0x10 was found.
 // A CLUT block shorter than 13 bytes and an image that runs past the end of
-// the data are rejected.
-TimProbeResult ProbeTim(TimSource& source, std::uint64_t offset);
-TimProbeResult ProbeTim(std::span<const std::uint8_t> data, std::uint64_t offset);
+// the data are rejected. A lenient probe also accepts, and marks, what images
+// made by other tools carry: stray flags bits (when the rest checks out), an
+// image block length that disagrees with rows that fit inside the data, and
+// the standard 24-bit layout (see TimOddity).
+TimProbeResult ProbeTim(TimSource& source, std::uint64_t offset, bool lenient = false);
+TimProbeResult ProbeTim(std::span<const std::uint8_t> data, std::uint64_t offset,
+                        bool lenient = false);
+
+// The words of a result line that name a lenient find's oddities, e.g.
+// "stray flags bits, standard 24-bit layout".
+std::string DescribeOddities(std::uint8_t oddities);
 
 // Reads the header of a whole TIM at `offset` with every test of the scanner.
 // nullopt when the bytes are not a complete, supported TIM.

@@ -140,11 +140,12 @@ std::size_t Walk(std::span<const std::uint8_t> bytes, std::size_t at, std::size_
 
 }  // namespace
 
-TimScanner::TimScanner(TimSource& source)
+TimScanner::TimScanner(TimSource& source, bool lenient)
     : source_(source),
       size_(source.Size()),
       limit_(size_ >= kMinScannedSize ? size_ - 12 : 0),
-      finished_(size_ < kMinScannedSize) {}
+      finished_(size_ < kMinScannedSize),
+      lenient_(lenient) {}
 
 std::optional<FoundTim> TimScanner::Next(std::uint64_t stopAt) {
   const std::uint64_t end = std::min(stopAt, limit_);
@@ -158,11 +159,11 @@ std::optional<FoundTim> TimScanner::Next(std::uint64_t stopAt) {
     bool candidate = false;
     o += Walk(bytes, 0, stretch, candidate);
     if (!candidate) continue;
-    const TimProbeResult probe = ProbeTim(source_, o);
+    const TimProbeResult probe = ProbeTim(source_, o, lenient_);
     if (probe.outcome == TimProbe::Accepted) {
       position_ = o + probe.totalLength;
       if (position_ >= limit_) finished_ = true;
-      return FoundTim{o, probe.totalLength};
+      return FoundTim{o, probe.totalLength, probe.oddities};
     }
     if (probe.outcome == TimProbe::EndOfScan) {
       position_ = o;

@@ -19,11 +19,13 @@ namespace tessary {
 struct FoundTim {
   std::uint64_t offset = 0;
   std::uint64_t length = 0;
+  std::uint8_t oddities = 0;  // TimOddity bits of a lenient find
 };
 
 class TimScanner final {
  public:
-  explicit TimScanner(TimSource& source);
+  // A lenient scanner probes candidates leniently (see ProbeTim).
+  explicit TimScanner(TimSource& source, bool lenient = false);
 
   // Scans on until the next accepted image, the end of the scan, or the scan
   // position reaching `stopAt`, whichever comes first.
@@ -39,6 +41,7 @@ class TimScanner final {
   std::uint64_t limit_;  // positions below S - 12 are scanned
   std::uint64_t position_ = 0;
   bool finished_;
+  bool lenient_;
 };
 
 // A file read through a window of constant size, so that a scan of any size

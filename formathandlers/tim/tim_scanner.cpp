@@ -31,7 +31,10 @@ void WriteFoundImage(ProcessContext& ctx, const std::string& base, FileStream& s
   source.Seek(found.offset);
   out.Stream().CopyFrom(source, found.length);
   out.Commit();
-  ctx.Status.AppendResult(FileNameOf(outPath) + " extracted.");
+  // A lenient find says what was overlooked, after the usual words.
+  const std::string odd = DescribeOddities(found.oddities);
+  ctx.Status.AppendResult(FileNameOf(outPath) + " extracted." +
+                          (odd.empty() ? "" : " (lenient: " + odd + ")"));
   ctx.ResultLog.Add(TimTargetLine(static_cast<std::uint32_t>(found.offset),
                                   static_cast<std::uint32_t>(found.length), outPath));
   ctx.Status.SetExtractedCaption("Extracted " + std::to_string(n + 1));
@@ -51,7 +54,7 @@ std::uint64_t ScanFile(ProcessContext& ctx, const std::string& path) {
 
   const std::string base = BaseBeforeFirstDot(path);
   std::uint64_t leftOut = 0;
-  TimScanner scanner(source);
+  TimScanner scanner(source, ctx.LenientSearch);
   while (!scanner.Finished()) {
     const auto found = scanner.Next(scanner.Position() + kScanSlice);
     if (found && Loggable(*found)) WriteFoundImage(ctx, base, copies, *found);

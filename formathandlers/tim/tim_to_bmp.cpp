@@ -17,14 +17,15 @@ void TimToBmp(ProcessContext& ctx, const std::string& path) {
   Bitmap bitmap;
   {
     const MappedFile tim(path);
-    bitmap = LoadTimBitmap(tim.Bytes(), name);
+    bitmap = LoadTimBitmap(tim.Bytes(), name, ctx.Alpha);
   }
   // 15-bit images are saved as 24-bit bitmaps.
   if (bitmap.Depth() == PixelDepth::Direct15)
     bitmap = ConvertToDirect(bitmap, PixelDepth::Direct24);
-  // PNG when asked for; an image without pixels, which a PNG cannot hold, stays
-  // a BMP (insertion takes either by its content).
-  const bool png = ctx.BitmapsAsPng && bitmap.Width() > 0 && bitmap.Height() > 0;
+  // PNG when asked for, and for transparency, which a BMP does not hold; an
+  // image without pixels, which a PNG cannot hold, stays a BMP (insertion
+  // takes either by its content).
+  const bool png = (ctx.BitmapsAsPng || ctx.Alpha) && bitmap.Width() > 0 && bitmap.Height() > 0;
   const std::string bmpPath = ctx.ClaimOutput(
       ctx.OutputPath(AsciiLowerCase(NameWithExtension(path, png ? ".png" : ".bmp"))));
   SaveBytes(bmpPath, png ? EncodePng(bitmap, FileNameOf(bmpPath)) : EncodeBmp(bitmap));

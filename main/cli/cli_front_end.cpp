@@ -46,6 +46,8 @@ struct Options {
   bool png = false;
   bool keepStp = false;
   bool ardInsertable = false;
+  bool alpha = false;
+  bool lenient = false;
   std::vector<std::string> files;
 };
 
@@ -91,6 +93,8 @@ int RunBatchWith(const Options& options, FileType choice) {
   ctx.BitmapsAsPng = options.png;
   ctx.KeepStp = options.keepStp;
   ctx.ArdInsertable = options.ardInsertable;
+  ctx.Alpha = options.alpha;
+  ctx.LenientSearch = options.lenient;
   outputs.Attach(ctx);
   InstallInterruptHandler();
   AddFilesToQueue(ctx, choice, session.files);
@@ -204,10 +208,17 @@ int RunCli(int argc, char** argv) {
   app.add_flag("--dry-run", options.dryRun,
                "log and lst only: make every check of insertion, write nothing");
   // Offered only by a build that can write PNG files.
-  if (PngSupported())
+  if (PngSupported()) {
     app.add_flag("--png", options.png, "tim only: write PNG files instead of BMP files");
+    app.add_flag("--alpha", options.alpha,
+                 "tim: write colour 0x0000 as transparent (PNG with alpha); log and lst: "
+                 "transparent pixels become 0x0000, opaque black 0x8000");
+  }
   app.add_flag("--keep-stp", options.keepStp,
                "log and lst only: 16-bit pixels whose colour is unchanged keep their STP bit");
+  app.add_flag("--lenient", options.lenient,
+               "stim only: also find images with odd block lengths, stray flags bits or the "
+               "standard 24-bit layout, each marked in its result line");
   app.add_flag("--ard-insertable", options.ardInsertable,
                "ard only: also write the budget line and the log line that insertion needs");
   CLI::App* verify = app.add_subcommand(
@@ -241,6 +252,9 @@ int RunCli(int argc, char** argv) {
   if (options.dryRun && !logs) return UsageError("--dry-run is for log and lst batches");
   if (options.keepStp && !logs) return UsageError("--keep-stp is for log and lst batches");
   if (options.png && index != Format::Tim) return UsageError("--png is for tim batches");
+  if (options.alpha && index != Format::Tim && !logs)
+    return UsageError("--alpha is for tim, log and lst batches");
+  if (options.lenient && index != Format::Stim) return UsageError("--lenient is for stim batches");
   if (options.ardInsertable && index != Format::Ard)
     return UsageError("--ard-insertable is for ard batches");
   return Guarded([&] { return RunBatchWith(options, choice); });

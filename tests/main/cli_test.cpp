@@ -111,6 +111,8 @@ TEST(CliTest, UsageErrorsExitWithTwo) {
   EXPECT_EQ(RunCli("-f rdt" + out + " x.rdt").status, 2);
   EXPECT_EQ(RunCli("-f stim" + out).status, 2);
   EXPECT_EQ(RunCli("-o" + out).status, 2);
+  EXPECT_EQ(RunCli("-f tim --lenient" + out + " x.tim").status, 2);  // a search's switch
+  EXPECT_EQ(RunCli("-f stim --keep-stp" + out + " x").status, 2);
 }
 
 TEST(CliTest, TableCommandsDryRunsAndVerify) {

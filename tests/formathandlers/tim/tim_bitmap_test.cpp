@@ -274,6 +274,46 @@ TEST_F(TimBitmapBatchTest, PngRoundTripsKeepEveryModeAndWithKeepStpTheStpBits) {
   }
 }
 
+// With transparency, the word 0x0000 is a transparent pixel (a transparent
+// palette entry) and 0x8000 opaque black, both ways; a palette saved in
+// another order goes back by colour, transparent entry included.
+TEST_F(TimBitmapBatchTest, AlphaRoundTripsTransparentAndOpaqueBlack) {
+  if (!PngSupported()) GTEST_SKIP() << "this build has no PNG support";
+  h.ctx.Alpha = true;
+  for (const std::uint32_t mode : {0u, 1u, 2u}) {
+    Bytes tim = BuildTim(
+        {.mode = mode, .clutEntries = mode == 2 ? 0 : 16, .width = 4, .height = 2, .fill = 0});
+    StoreU16(tim.data() + 20, 0x0000);  // the CLUT's first words, or the pixels'
+    StoreU16(tim.data() + 24, 0x8000);
+    const std::string path = Put("A.TIM", tim);
+    ASSERT_EQ(Convert(path), BatchOutcome::Completed) << Error();
+    Bitmap png = DecodePng(LoadBytes(dir.File("bmp/a.png")), "a.png");
+    if (mode == 2) {
+      EXPECT_EQ(png.AlphaAt(0, 0), 0);
+      EXPECT_EQ(png.AlphaAt(2, 0), 255);
+      png.Row(0)[2] = 255;  // the transparent pixel's colour does not matter
+    } else {
+      EXPECT_EQ(png.palette[0].alpha, 0);
+      EXPECT_EQ(png.palette[2], (PaletteEntry{0, 0, 0, 255}));
+      std::reverse(png.palette.begin(), png.palette.end());
+      const auto last = static_cast<std::uint8_t>(png.palette.size() - 1);
+      for (std::uint32_t y = 0; y < png.Height(); ++y)
+        for (std::uint8_t& index : png.Row(y)) index = static_cast<std::uint8_t>(last - index);
+    }
+    WriteFile(dir.File("bmp/a.png"), EncodePng(png, "a.png"));
+    ASSERT_EQ(InsertBack(), BatchOutcome::Completed) << Error();
+    EXPECT_EQ(ReadFile(path), Text(tim)) << "mode " << mode;
+  }
+  // Opaque black needs a CLUT entry other than 0x0000.
+  Bytes clear = BuildTim({.mode = 1, .clutEntries = 1, .width = 1, .height = 1, .fill = 0});
+  StoreU16(clear.data() + 20, 0x0000);
+  ASSERT_EQ(Convert(Put("B.TIM", clear)), BatchOutcome::Completed) << Error();
+  WriteFile(dir.File("bmp/b.png"), EncodePng(Bitmap(2, 1, PixelDepth::Direct24), "b.png"));
+  EXPECT_EQ(InsertBack(), BatchOutcome::Failed);
+  EXPECT_NE(Error().find("pixel (0, 0) has the colour #000000"), std::string::npos) << Error();
+  EXPECT_EQ(InsertBack(), BatchOutcome::Failed);
+}
+
 TEST_F(TimBitmapBatchTest, KeepStpKeepsTheBitOfUnchangedPixelsOnly) {
   Bytes tim = BuildTim({.mode = 2, .clutEntries = 0, .width = 2, .height = 1});
   StoreU16(tim.data() + 20, 0x801F);  // red, STP set

@@ -130,6 +130,41 @@ TEST_F(SearchTimsTest, PixelModesAndRowSizes) {
   EXPECT_EQ(ReadFile(Out("FILE_3.tim")).size(), 20u);  // the empty image block
 }
 
+// Images as other tools write them: found, and marked, only by a lenient
+// search; the default search passes over them as before.
+TEST_F(SearchTimsTest, ALenientSearchAlsoFindsOddImagesAndMarksThem) {
+  const auto withImageLength = [](Bytes tim, std::uint32_t length) {
+    StoreU32(tim.data() + 8 + LoadU32(tim.data() + 8), length);  // after the CLUT block
+    return tim;
+  };
+  const Bytes filler(36, 0xA5);  // words the scan steps over
+  const Bytes odd[] = {
+      BuildTim({.mode = 1, .clutEntries = 16, .width = 2, .height = 2, .extraFlags = 0x0028F600}),
+      withImageLength(BuildTim({.mode = 1, .clutEntries = 16, .width = 2, .height = 2}), 12 + 64),
+      withImageLength(BuildTim({.mode = 0, .clutEntries = 16, .width = 2, .height = 3}), 12),
+      BuildTim({.mode = 3, .clutEntries = 0, .width = 3, .height = 2, .rowsOf16BitUnits = true}),
+  };
+  const Bytes file = Concat({filler, BuildTim({}), filler, odd[0], filler, odd[1], filler, odd[2],
+                             filler, odd[3], filler});
+  Search(file);
+  EXPECT_EQ(Results(), (std::vector<std::string>{"ROOM1_0.tim extracted.", "1 TIM's found."}));
+  h.ctx.LenientSearch = true;
+  Search(file, "ROOM2.DAT");
+  const std::vector<std::string> all = Results();
+  ASSERT_EQ(all.size(), 2u + 6u);
+  const std::vector<std::string> lenient(all.begin() + 2, all.end());
+  EXPECT_EQ(lenient,
+            (std::vector<std::string>{
+                "ROOM2_0.tim extracted.", "ROOM2_1.tim extracted. (lenient: stray flags bits)",
+                "ROOM2_2.tim extracted. (lenient: image block length disagrees with its "
+                "rows)",
+                "ROOM2_3.tim extracted. (lenient: image block length disagrees with its "
+                "rows)",
+                "ROOM2_4.tim extracted. (lenient: standard 24-bit layout)", "5 TIM's found."}));
+  for (int i = 0; i < 4; ++i)  // each found whole: its rows decide its length
+    EXPECT_EQ(ReadFile(Out("ROOM2_" + std::to_string(i + 1) + ".tim")).size(), odd[i].size());
+}
+
 TEST_F(SearchTimsTest, NamesWithoutADotAndNumberingPerFile) {
   Search(Concat({BuildTim({}), BuildTim({}), BuildTim({})}), "NODOT");
   EXPECT_TRUE(std::filesystem::exists(Out("_2.tim")));
