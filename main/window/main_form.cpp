@@ -1,5 +1,6 @@
 #include "main/window/main_form.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
@@ -7,9 +8,12 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStyleFactory>
+#include <QTextBlock>
 #include <QTextEdit>
 #include <algorithm>
 
@@ -20,6 +24,9 @@
 #include "main/rtf_writer.h"
 #include "main/window/glyph_button.h"
 #include "main/window/process_group.h"
+#include "main/window/tim_result_lines.h"
+#include "main/window/tim_thumbnails.h"
+#include "main/window/tim_viewer.h"
 #include "main/window/window_settings.h"
 #include "misc/errors.h"
 #include "misc/output_file.h"
@@ -80,6 +87,7 @@ TMainForm::TMainForm(WindowDialogs& dialogs, QWidget* parent)
                        kClientHeight - kToolBarHeight - kLogListHeight - kGroupHeight);
   BuildStatusGroup();
   BuildShortcuts();
+  BuildImageHooks();
   FormCreate();
 }
 
@@ -155,6 +163,73 @@ void TMainForm::BuildStatusGroup() {
   Progress->setToolTip("Progress of the current file");
   Total->setGeometry(12, 48, 671, 13);
   Total->setToolTip("Progress of the batch");
+}
+
+void TMainForm::BuildImageHooks() {
+  connect(LogList, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+    const std::string& path = context_->Queue.at(static_cast<std::size_t>(LogList->row(item)));
+    if (IsQueuedTim(*context_, path)) OpenTimViewer(path);
+  });
+  Results->viewport()->installEventFilter(this);
+  Results->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(Results, &QTextEdit::customContextMenuRequested, this, [this](const QPoint& at) {
+    QMenu* menu = ResultsMenu(at);
+    menu->exec(Results->viewport()->mapToGlobal(at));
+    menu->deleteLater();
+  });
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != Results->viewport() || event->type() != QEvent::MouseButtonDblClick)
+    return QWidget::eventFilter(watched, event);
+  return OpenResultLine(ResultLineAt(static_cast<QMouseEvent*>(event)->position().toPoint()));
+}
+
+// The result line under a point of the viewport; empty below the last line.
+std::string TMainForm::ResultLineAt(const QPoint& at) const {
+  const QTextBlock block = Results->cursorForPosition(at).block();
+  const QRectF bounds = Results->document()->documentLayout()->blockBoundingRect(block).translated(
+      0, -Results->verticalScrollBar()->value());
+  return bounds.top() <= at.y() && at.y() < bounds.bottom() ? block.text().toStdString() : "";
+}
+
+TimViewer* TMainForm::OpenTimViewer(const std::string& path) {
+  auto* viewer = new TimViewer(path, this);
+  viewer->show();
+  viewer->raise();
+  return viewer;
+}
+
+TimThumbnails* TMainForm::BrowseFoundImages() {
+  auto* grid = new TimThumbnails(FoundImages(*context_), this);
+  grid->show();
+  grid->raise();
+  return grid;
+}
+
+bool TMainForm::OpenResultLine(const std::string& line) {
+  if (IsFoundCountLine(line) && !FoundImages(*context_).empty()) {
+    BrowseFoundImages();
+    return true;
+  }
+  const auto tim = TimOfResultLine(*context_, line);
+  if (tim) OpenTimViewer(*tim);
+  return tim.has_value();
+}
+
+// The text edit's own commands, then the image viewer of the line under the
+// pointer and the grid of the last search's images.
+QMenu* TMainForm::ResultsMenu(const QPoint& at) {
+  QMenu* menu = Results->createStandardContextMenu(at);
+  menu->addSeparator();
+  const auto tim = TimOfResultLine(*context_, ResultLineAt(at));
+  QAction* view = menu->addAction("View image");
+  view->setEnabled(tim.has_value());
+  connect(view, &QAction::triggered, this, [this, tim] { OpenTimViewer(*tim); });
+  QAction* browse = menu->addAction("Browse found images");
+  browse->setEnabled(!FoundImages(*context_).empty());
+  connect(browse, &QAction::triggered, this, [this] { BrowseFoundImages(); });
+  return menu;
 }
 
 void TMainForm::Guarded(const std::function<void()>& handler) {

@@ -21,6 +21,8 @@ class QToolButton;
 namespace tessary {
 
 class ProcessGroup;
+class TimThumbnails;
+class TimViewer;
 
 // One remembered addition of the queue's menu: its label, settings key, the
 // context switch it sets and whether this build has it.
@@ -63,6 +65,15 @@ class TMainForm final : public QWidget, public StatusOutputs {
   QMenu* QueueMenu();
   void CheckInsertionClick();
   void VerifyRoundTripClick();
+  // The image viewer and the thumbnail grid of a search's found images: a
+  // double-click on a queued TIM or on a result line that names one opens
+  // the viewer, one on "N TIM's found." the grid; the results' context menu
+  // offers both.
+  TimViewer* OpenTimViewer(const std::string& path);
+  TimThumbnails* BrowseFoundImages();
+  // True when the line named something to open (and it was opened).
+  bool OpenResultLine(const std::string& line);
+  QMenu* ResultsMenu(const QPoint& at);
   // Files dropped onto the window, added as the add dialog would add them with
   // the file type of the first one's extension; folders are refused.
   void DropFiles(const std::vector<std::string>& paths);
@@ -82,6 +93,8 @@ class TMainForm final : public QWidget, public StatusOutputs {
   void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+  // Double-clicks on the result lines.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void FormCreate();
@@ -89,6 +102,8 @@ class TMainForm final : public QWidget, public StatusOutputs {
   void BuildToolBar();
   void BuildStatusGroup();
   void BuildShortcuts();
+  void BuildImageHooks();
+  std::string ResultLineAt(const QPoint& at) const;
   // Runs `work` as a batch runs: queue commands disabled, a close waits.
   void RunLikeABatch(const std::function<void()>& work);
   void RefreshQueue();
