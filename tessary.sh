@@ -16,7 +16,7 @@ PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-dev libcli1
           qt6-base-dev zlib1g-dev libspng-dev fonts-dejavu-core clang-format-14)
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 WINDOWS_PACKAGES=(cmake ninja-build libcli11-dev googletest g++-mingw-w64-x86-64-posix wine
-                  libz-mingw-w64-dev)
+                  libz-mingw-w64-dev dpkg-dev)
 
 say() { printf '\033[1m== %s\033[0m\n' "$*" >&2; }
 fail() { printf '\033[1;31m== FAILED: %s\033[0m\n' "$*" >&2; exit 1; }
@@ -201,16 +201,90 @@ run_fuzz() {
   done
 }
 
+# Debian has no MinGW libspng, so the Windows build compiles libspng from Debian's
+# source package: the version of the host's libspng-dev when that is installed, else
+# the newest of the host's release. apt-get source fetches it with a private
+# configuration under build-windows/third_party/apt (deb-src lines for the Debian
+# entries of the host's sources, its own lists and cache, no update hooks): the
+# system's apt setup stays as it is and no root is needed. apt checks the files
+# against the signed index, dpkg-source against the .dsc. The unpacked source stays
+# in build-windows/third_party/libspng-VERSION for later runs. Sets SPNG_SOURCE.
+fetch_spng_source() {
+  local third="$ROOT/build-windows/third_party" version="" dir="" f
+  if dpkg-query -W -f='${Status}' libspng-dev 2>/dev/null | grep -q "install ok installed"; then
+    version=$(dpkg-query -W -f='${source:Version}' libspng-dev)
+    dir="$third/libspng-$version"
+  else
+    for f in "$third"/libspng-*/spng/spng.c; do dir=${f%/spng/spng.c}; done
+  fi
+  if [ -n "$dir" ] && [ -f "$dir/spng/spng.c" ]; then
+    SPNG_SOURCE=$dir
+    return 0
+  fi
+  local apt="$third/apt" codename signed="" sandbox=() dsc
+  codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+  [ -n "$codename" ] || fail "no VERSION_CODENAME in /etc/os-release: which Debian release is this?"
+  say "fetching Debian's libspng source package ${version:-(newest)} for the Windows build"
+  rm -rf "$apt"
+  mkdir -p "$apt/lists/partial" "$apt/cache/archives/partial" "$apt/sources.list.d" "$apt/source"
+  if [ -f /usr/share/keyrings/debian-archive-keyring.gpg ]; then
+    signed="[signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] "
+  fi
+  # The host's entries (one-line or deb822, as apt reads them) for its release, its
+  # updates and its security suite, turned into source entries.
+  apt-get indextargets --no-release-info --format '$(TARGET_OF) $(REPO_URI) $(RELEASE) $(COMPONENT)' |
+    sort -u | awk -v c="$codename" -v s="$signed" '$1 == "deb" &&
+      ($3 == c || $3 == c "-updates" || $3 == c "-security") { print "deb-src " s $2 " " $3 " " $4 }' \
+    > "$apt/sources.list"
+  [ -s "$apt/sources.list" ] || fail "the apt sources have no Debian $codename entry to take libspng from"
+  cat > "$apt/apt.conf" <<EOF
+Dir::Etc::SourceList "$apt/sources.list";
+Dir::Etc::SourceParts "$apt/sources.list.d";
+Dir::State::Lists "$apt/lists";
+Dir::Cache "$apt/cache";
+#clear APT::Update::Pre-Invoke;
+#clear APT::Update::Post-Invoke;
+#clear APT::Update::Post-Invoke-Success;
+EOF
+  # As root, apt downloads as _apt, who may not write to the download folder.
+  [ "$(id -u)" -ne 0 ] || sandbox=(-o APT::Sandbox::User=root)
+  apt-get -c "$apt/apt.conf" -qq update >&2 || fail "apt-get update for the sources in $apt/sources.list"
+  # The host's version, else (gone from the mirror after a point release) the newest.
+  local wanted
+  for wanted in "libspng${version:+=$version}" libspng; do
+    (cd "$apt/source" && apt-get -c "$apt/apt.conf" "${sandbox[@]}" -qq source --download-only \
+       "$wanted" >&2) && break
+    [ "$wanted" != libspng ] || fail "apt-get source libspng"
+  done
+  dsc=$(ls "$apt"/source/libspng_*.dsc)
+  version=$(sed -n 's/^Version: //p' "$dsc")
+  [ -n "$version" ] || fail "$dsc names no version"
+  dir="$third/libspng-$version"
+  rm -rf "$dir" "$dir.part"
+  dpkg-source -x --no-copy "$dsc" "$dir.part" > "$apt/dpkg-source.log" 2>&1 ||
+    { cat "$apt/dpkg-source.log" >&2; fail "dpkg-source -x $dsc"; }
+  for f in spng/spng.c spng/spng.h; do
+    [ -f "$dir.part/$f" ] || fail "$dsc unpacked without $f"
+  done
+  [ "$(dpkg-parsechangelog -l "$dir.part/debian/changelog" -S Version)" = "$version" ] ||
+    fail "$dir.part/debian/changelog is not of version $version"
+  mv "$dir.part" "$dir"
+  rm -rf "$apt/lists" "$apt/cache"
+  say "libspng $version unpacked in ${dir#"$ROOT"/}"
+  SPNG_SOURCE=$dir
+}
+
 # The Windows build: core, tessary-cli.exe and the test suites, run under Wine.
 run_windows() {
   install_missing "${WINDOWS_PACKAGES[@]}"
+  fetch_spng_source
   export WINEDEBUG=-all WINEPREFIX="$ROOT/build-windows/wine"
   mkdir -p "$WINEPREFIX"
   say "preparing the Wine prefix"
   wineboot -i >/dev/null 2>&1 || true
   configure_and_build build-windows Release \
     -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
-    -DTESSARY_WINDOW=OFF -DTESSARY_BENCH=OFF
+    -DTESSARY_WINDOW=OFF -DTESSARY_BENCH=OFF -DTESSARY_SPNG_SOURCE_DIR="$SPNG_SOURCE"
   say "tests (Windows, under Wine)"
   (cd build-windows && ctest --output-on-failure -j "$JOBS")
 }
