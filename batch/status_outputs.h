@@ -18,6 +18,9 @@ class StatusOutputs {
   virtual ~StatusOutputs() = default;
   virtual void StatusTextChanged(const std::string& text) = 0;
   virtual void ResultAppended(const std::string& line) = 0;
+  // A line of the error that ended a batch; shown as a result line unless a
+  // front end marks errors.
+  virtual void ErrorAppended(const std::string& line) { ResultAppended(line); }
   virtual void ResultsCleared() = 0;
   virtual void ExtractedChanged(int tag, const std::string& caption) = 0;
   virtual void BarChanged(Bar bar, int maximum, int position) = 0;

@@ -19,6 +19,16 @@ void StatusPanel::AppendResult(const std::string& line) {
   outputs_.ResultAppended(results_.back());
 }
 
+void StatusPanel::AppendError(const std::string& text) {
+  std::size_t from = 0;
+  while (from <= text.size()) {
+    const std::size_t to = std::min(text.find('\n', from), text.size());
+    results_.push_back(text.substr(from, to - from));
+    outputs_.ErrorAppended(results_.back());
+    from = to + 1;
+  }
+}
+
 void StatusPanel::AppendRefusal(const std::string& line) {
   ++refusals_;
   AppendResult(line);

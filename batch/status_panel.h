@@ -33,6 +33,9 @@ class StatusPanel final {
   void AppendRefusal(const std::string& line);
   // Something skipped that gets no result line (a bitmap that is not there).
   void NoteSilentSkip() { ++refusals_, ++outcomes_; }
+  // The error that ended a batch, one line each, kept among the results (so
+  // that they are saved with them) but not counted as outcomes.
+  void AppendError(const std::string& text);
   // Since the results were last cleared: what was refused or skipped, and
   // every outcome (result lines and silent skips).
   int Refusals() const { return refusals_; }

@@ -98,8 +98,10 @@ void SaveResultLog(ProcessContext& ctx) {
   ctx.ResultLog.SaveToFile(logPath);
 }
 
-void ShowComplete(ProcessContext& ctx) {
-  ctx.UserDialogs.ShowInformation(kOperationComplete, kProcessStatusCaption);
+// "Operation complete!" for a batch that ran to its end; a stopped one says so.
+void ShowComplete(ProcessContext& ctx, bool finished = true) {
+  ctx.UserDialogs.ShowInformation(finished ? kOperationComplete : kStoppedByUser,
+                                  kProcessStatusCaption);
 }
 
 // The plan of a batch of logs holds its sources open; they are closed however
@@ -167,15 +169,20 @@ BatchOutcome BProcessClick(ProcessContext& ctx) {
   }
   ResetStatusOutputs(ctx.Status);
   SaveResultLog(ctx);
-  ShowComplete(ctx);
+  ShowComplete(ctx, finished);
   return finished ? BatchOutcome::Completed : BatchOutcome::Stopped;
 }
 
-BatchOutcome RunBatch(ProcessContext& ctx) {
+BatchOutcome RunBatch(ProcessContext& ctx, ErrorEcho echo) {
   try {
     return BProcessClick(ctx);
   } catch (const std::exception& error) {
-    ctx.UserDialogs.ShowError(WithFullStop(error.what()));
+    const std::string text = WithFullStop(error.what());
+    if (echo == ErrorEcho::DialogAndResults) {
+      ctx.Status.AppendError(text);
+      ctx.Status.SetSaveLogEnabled(true);
+    }
+    ctx.UserDialogs.ShowError(text);
     return BatchOutcome::Failed;
   }
 }

@@ -33,7 +33,11 @@ BatchOutcome BProcessClick(ProcessContext& ctx);
 // BProcessClick with the application's top-level error handling: an error is
 // shown in the error box (with a full stop added when its text has none) and
 // reported as BatchOutcome::Failed.
-BatchOutcome RunBatch(ProcessContext& ctx);
+// Where RunBatch reports an error: in the error dialog, and with
+// DialogAndResults also among the results (the window, whose results can be
+// saved; tessary-cli prints errors apart from its result lines).
+enum class ErrorEcho { DialogOnly, DialogAndResults };
+BatchOutcome RunBatch(ProcessContext& ctx, ErrorEcho echo = ErrorEcho::DialogOnly);
 
 // Processes one file with the handler of the format index.
 void ProcessFile(ProcessContext& ctx, Format formatIndex, const std::string& path);

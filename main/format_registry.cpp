@@ -206,17 +206,34 @@ FileType ChoiceOfCliKey(std::string_view key) {
   return FileType::None;
 }
 
-FileType ChoiceOfFileName(std::string_view path) {
+namespace {
+
+// The extension of a path's file name with its dot; empty when it has none.
+std::string_view ExtensionOf(std::string_view path) {
   const auto dot = path.rfind('.');
   const auto slash = path.find_last_of("/\\");
   const bool hasExtension =
       dot != std::string_view::npos && (slash == std::string_view::npos || dot > slash);
+  return hasExtension ? path.substr(dot) : std::string_view{};
+}
+
+bool PatternTakes(std::string_view pattern, std::string_view extension) {  // "*.dat"
+  return pattern == "*.*" || (!extension.empty() && SameIgnoringCase(pattern.substr(1), extension));
+}
+
+}  // namespace
+
+FileType ChoiceOfFileName(std::string_view path) {
+  const std::string_view extension = ExtensionOf(path);
   for (const FormatRow& row : kRows) {
-    const std::string_view pattern = row.pattern;  // "*.dat"
-    if (hasExtension && pattern != "*.*" && SameIgnoringCase(pattern.substr(1), path.substr(dot)))
-      return TypeOfRow(row);
+    if (row.pattern != "*.*" && PatternTakes(row.pattern, extension)) return TypeOfRow(row);
   }
   return FileType::Stim;
+}
+
+bool MatchesFileType(FileType choice, std::string_view path) {
+  const FormatRow* row = RowOfChoice(choice);
+  return row != nullptr && PatternTakes(row->pattern, ExtensionOf(path));
 }
 
 std::string OperationText(Format index, std::size_t count) {

@@ -77,6 +77,9 @@ FileType ChoiceOfCliKey(std::string_view key);
 // onto the window takes it; files of no listed extension are searched for TIM
 // images.
 FileType ChoiceOfFileName(std::string_view path);
+// True when the file type's dialog filter takes `path`: its extension (letter
+// case ignored), or any name for "*.*".
+bool MatchesFileType(FileType choice, std::string_view path);
 // "Search 3 files for TIM images", "Unpack 1 archive": what a queue of `count`
 // files of the format index gets; empty for unknown indices.
 std::string OperationText(Format index, std::size_t count);

@@ -1,20 +1,18 @@
 #include "main/window/main_form.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
-#include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QStyleFactory>
-#include <QTextBlock>
 #include <QTextEdit>
+#include <QUrl>
 #include <algorithm>
 
 #include "formathandlers/image/png_codec.h"
@@ -24,9 +22,6 @@
 #include "main/rtf_writer.h"
 #include "main/window/glyph_button.h"
 #include "main/window/process_group.h"
-#include "main/window/tim_result_lines.h"
-#include "main/window/tim_thumbnails.h"
-#include "main/window/tim_viewer.h"
 #include "main/window/window_settings.h"
 #include "misc/errors.h"
 #include "misc/output_file.h"
@@ -85,6 +80,18 @@ TMainForm::TMainForm(WindowDialogs& dialogs, QWidget* parent)
   Results->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Results->setGeometry(0, kToolBarHeight + kLogListHeight, kClientWidth,
                        kClientHeight - kToolBarHeight - kLogListHeight - kGroupHeight);
+  // A focused list or pane shows it plainly, not by a faint tint.
+  for (QWidget* pane : {static_cast<QWidget*>(LogList), static_cast<QWidget*>(Results)})
+    pane->setStyleSheet(QString("%1:focus { border: 2px solid palette(highlight); }")
+                            .arg(pane->metaObject()->className()));
+  QueueHint = new QLabel("Drop files here or press Ctrl+O", LogList->viewport());
+  QueueHint->setAlignment(Qt::AlignCenter);
+  QueueHint->setGeometry(0, 0, kClientWidth, kLogListHeight - 4);
+  QueueHint->setAttribute(Qt::WA_TransparentForMouseEvents);
+  QueueHint->setStyleSheet("color: palette(mid);");
+  OpenFolder = [](const std::string& folder) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder)));
+  };
   BuildStatusGroup();
   BuildShortcuts();
   BuildImageHooks();
@@ -133,6 +140,9 @@ void TMainForm::BuildToolBar() {
   BSaveList->setToolTip("Save the queue as a project list (Ctrl+S)");
   BRemLog->setToolTip("Remove the selected files from the queue (Del)");
   BExit->setToolTip("Exit (Ctrl+Q)");
+  // The free part of the tool bar says what Process will do.
+  JobLabel = new QLabel(ToolBar1);
+  JobLabel->setGeometry(128, 4, kClientWidth - 136, 18);
   SetQueueCommandsEnabled(false);
 }
 
@@ -153,83 +163,19 @@ void TMainForm::BuildStatusGroup() {
   Stop->setToolTip("Stop after the current file (Esc)");
   connect(SaveLog, &QPushButton::clicked, this, [this] { Guarded([this] { SaveLogClick(); }); });
   connect(Stop, &QPushButton::clicked, this, [this] { Guarded([this] { StopClick(); }); });
+  SaveLog->installEventFilter(this);  // Enter presses a focused button
+  Stop->installEventFilter(this);
   for (QProgressBar** bar : {&Progress, &Total}) {
     *bar = new QProgressBar(GroupBox1);
     (*bar)->setRange(0, 100);
     (*bar)->setValue(0);
-    (*bar)->setTextVisible(false);
+    (*bar)->setTextVisible(false);  // words only while a batch runs
+    (*bar)->setAlignment(Qt::AlignCenter);
   }
   Progress->setGeometry(12, 32, 671, 13);
   Progress->setToolTip("Progress of the current file");
   Total->setGeometry(12, 48, 671, 13);
   Total->setToolTip("Progress of the batch");
-}
-
-void TMainForm::BuildImageHooks() {
-  connect(LogList, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
-    const std::string& path = context_->Queue.at(static_cast<std::size_t>(LogList->row(item)));
-    if (IsQueuedTim(*context_, path)) OpenTimViewer(path);
-  });
-  Results->viewport()->installEventFilter(this);
-  Results->setContextMenuPolicy(Qt::CustomContextMenu);
-  connect(Results, &QTextEdit::customContextMenuRequested, this, [this](const QPoint& at) {
-    QMenu* menu = ResultsMenu(at);
-    menu->exec(Results->viewport()->mapToGlobal(at));
-    menu->deleteLater();
-  });
-}
-
-bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
-  if (watched != Results->viewport() || event->type() != QEvent::MouseButtonDblClick)
-    return QWidget::eventFilter(watched, event);
-  return OpenResultLine(ResultLineAt(static_cast<QMouseEvent*>(event)->position().toPoint()));
-}
-
-// The result line under a point of the viewport; empty below the last line.
-std::string TMainForm::ResultLineAt(const QPoint& at) const {
-  const QTextBlock block = Results->cursorForPosition(at).block();
-  const QRectF bounds = Results->document()->documentLayout()->blockBoundingRect(block).translated(
-      0, -Results->verticalScrollBar()->value());
-  return bounds.top() <= at.y() && at.y() < bounds.bottom() ? block.text().toStdString() : "";
-}
-
-TimViewer* TMainForm::OpenTimViewer(const std::string& path) {
-  auto* viewer = new TimViewer(path, this);
-  viewer->show();
-  viewer->raise();
-  return viewer;
-}
-
-TimThumbnails* TMainForm::BrowseFoundImages() {
-  auto* grid = new TimThumbnails(FoundImages(*context_), this);
-  grid->show();
-  grid->raise();
-  return grid;
-}
-
-bool TMainForm::OpenResultLine(const std::string& line) {
-  if (IsFoundCountLine(line) && !FoundImages(*context_).empty()) {
-    BrowseFoundImages();
-    return true;
-  }
-  const auto tim = TimOfResultLine(*context_, line);
-  if (tim) OpenTimViewer(*tim);
-  return tim.has_value();
-}
-
-// The text edit's own commands, then the image viewer of the line under the
-// pointer and the grid of the last search's images.
-QMenu* TMainForm::ResultsMenu(const QPoint& at) {
-  QMenu* menu = Results->createStandardContextMenu(at);
-  menu->addSeparator();
-  const auto tim = TimOfResultLine(*context_, ResultLineAt(at));
-  QAction* view = menu->addAction("View image");
-  view->setEnabled(tim.has_value());
-  connect(view, &QAction::triggered, this, [this, tim] { OpenTimViewer(*tim); });
-  QAction* browse = menu->addAction("Browse found images");
-  browse->setEnabled(!FoundImages(*context_).empty());
-  connect(browse, &QAction::triggered, this, [this] { BrowseFoundImages(); });
-  return menu;
 }
 
 void TMainForm::Guarded(const std::function<void()>& handler) {
@@ -246,56 +192,6 @@ void TMainForm::SetQueueCommandsEnabled(bool enabled) {
   BSaveList->setEnabled(enabled);
 }
 
-// The queue's entries (each with its full path as tooltip), and the operation
-// the queue will get, in the tooltips of the queue and of Process.
-void TMainForm::RefreshQueue() {
-  LogList->clear();
-  for (const auto& path : context_->Queue) {
-    auto* item = new QListWidgetItem(QString::fromStdString(path), LogList);
-    item->setToolTip(QString::fromStdString(path));
-  }
-  const std::string operation = OperationText(context_->FormatIndex, context_->Queue.size());
-  LogList->setToolTip(QString::fromStdString(operation));
-  BProcess->setToolTip(QString::fromStdString(operation.empty() ? "Process the queue" : operation) +
-                       " (F5)");
-}
-
-void TMainForm::BAddLogClick() {
-  const bool wasEnabled = BProcess->isEnabled();
-  SetQueueCommandsEnabled(false);
-  std::optional<FileChoice> choice;
-  try {
-    choice = dialogs_.SelectFiles(lastFileType_);
-    if (choice) AddFilesToQueue(*context_, choice->fileType, choice->files);
-  } catch (...) {
-    SetQueueCommandsEnabled(wasEnabled);
-    throw;
-  }
-  if (!choice) {
-    SetQueueCommandsEnabled(wasEnabled);  // a cancel changes nothing
-    return;
-  }
-  lastFileType_ = choice->fileType;
-  WindowSettings::SetAddFileType(lastFileType_);
-  RefreshQueue();
-  SetQueueCommandsEnabled(true);
-}
-
-void TMainForm::BRemLogClick() {
-  std::vector<std::size_t> selected;
-  for (int row = 0; row < LogList->count(); ++row) {
-    if (LogList->item(row)->isSelected()) selected.push_back(static_cast<std::size_t>(row));
-  }
-  RemoveFromQueue(*context_, selected);
-  RefreshQueue();
-  if (LogList->count() > 0) {
-    LogList->setCurrentRow(LogList->count() - 1, QItemSelectionModel::NoUpdate);
-  } else {
-    SetQueueCommandsEnabled(false);
-    LogList->setCurrentRow(-1, QItemSelectionModel::NoUpdate);
-  }
-}
-
 void TMainForm::BSaveListClick() {
   if (const auto path = dialogs_.SaveProjectListAs()) SaveProjectList(*path, context_->Queue);
 }
@@ -304,9 +200,12 @@ void TMainForm::BSaveListClick() {
 // change under the driver; a close request waits for the current file.
 void TMainForm::BProcessClick() {
   RunLikeABatch([this] {
-    const BatchOutcome outcome = RunBatch(*context_);
-    if (outcome != BatchOutcome::DirectoryCancelled && outcome != BatchOutcome::EmptyQueue)
+    outputNote_.clear();
+    const BatchOutcome outcome = RunBatch(*context_, ErrorEcho::DialogAndResults);
+    if (outcome != BatchOutcome::DirectoryCancelled && outcome != BatchOutcome::EmptyQueue) {
       WindowSettings::SetOutputDirectory(QString::fromStdString(context_->OutputDirectory));
+      NoteOutputFolder();
+    }
   });
 }
 
@@ -314,6 +213,8 @@ void TMainForm::RunLikeABatch(const std::function<void()>& work) {
   if (batchRunning_) return;
   const auto setRunning = [this](bool running) {
     batchRunning_ = running;
+    Progress->setTextVisible(false);  // until the batch moves a bar
+    Total->setTextVisible(false);
     BAddLog->setEnabled(!running);
     SetQueueCommandsEnabled(!running && !context_->Queue.empty());
   };
@@ -361,10 +262,12 @@ void TMainForm::StatusTextChanged(const std::string& text) {
 
 void TMainForm::ResultAppended(const std::string& line) {
   Results->append(QString::fromStdString(line).toHtmlEscaped());
+  UpdateSaveLog();
 }
 
 void TMainForm::ResultsCleared() {
   Results->clear();
+  UpdateSaveLog();
 }
 
 void TMainForm::ExtractedChanged(int, const std::string& caption) {
@@ -377,13 +280,17 @@ void TMainForm::BarChanged(Bar bar, int maximum, int position) {
   QProgressBar* target = bar == Bar::Progress ? Progress : Total;
   target->setMaximum(std::max(maximum, 1));
   target->setValue(maximum > 0 ? position : 0);
-  if (bar != Bar::Total) return;
+  // Words on the bars while a batch runs: a percentage, "File 2 of 5".
+  target->setTextVisible(batchRunning_);
+  if (bar != Bar::Total) {
+    Progress->setFormat("%p%");
+    return;
+  }
   const bool logs = context_ && IsLogQueue(context_->FormatIndex);
-  if (logs && batchRunning_)
-    Total->setToolTip("Progress through the result log");
-  else
-    Total->setToolTip(
-        QString("File %1 of %2").arg(std::min(position + 1, maximum + 1)).arg(maximum + 1));
+  const QString files =
+      QString("File %1 of %2").arg(std::min(position + 1, maximum + 1)).arg(maximum + 1);
+  Total->setFormat(logs ? QString("%p%") : files);
+  Total->setToolTip(logs && batchRunning_ ? QString("Progress through the result log") : files);
 }
 
 void TMainForm::StopEnabledChanged(bool enabled) {
@@ -391,7 +298,13 @@ void TMainForm::StopEnabledChanged(bool enabled) {
 }
 
 void TMainForm::SaveLogEnabledChanged(bool enabled) {
-  SaveLog->setEnabled(enabled);
+  saveLogWanted_ = enabled;
+  UpdateSaveLog();
+}
+
+// "Save results" only when there are results to save.
+void TMainForm::UpdateSaveLog() {
+  SaveLog->setEnabled(saveLogWanted_ && context_ && !context_->Status.Results().empty());
 }
 
 void TMainForm::FocusResults() {

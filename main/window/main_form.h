@@ -4,6 +4,8 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "batch/process_context.h"
@@ -51,6 +53,11 @@ class TMainForm final : public QWidget, public StatusOutputs {
   QLabel *CurrentMessage = nullptr, *Extracted = nullptr;
   QPushButton *SaveLog = nullptr, *Stop = nullptr;
   QProgressBar *Progress = nullptr, *Total = nullptr;
+  // What Process will do ("Search 3 files for TIM images"), in the tool bar,
+  // and the empty queue's hint.
+  QLabel *JobLabel = nullptr, *QueueHint = nullptr;
+  // Opens a folder in the desktop's file manager (replaced by tests).
+  std::function<void(const std::string&)> OpenFolder;
 
   // Event handlers.
   void BAddLogClick();
@@ -77,10 +84,15 @@ class TMainForm final : public QWidget, public StatusOutputs {
   // Files dropped onto the window, added as the add dialog would add them with
   // the file type of the first one's extension; folders are refused.
   void DropFiles(const std::vector<std::string>& paths);
+  // Ctrl+Z: the queue as it was before its last removal or replacement.
+  void UndoQueueChange();
+  // The last batch's output directory in the file manager.
+  void OpenOutputFolder();
 
   // StatusOutputs.
   void StatusTextChanged(const std::string& text) override;
   void ResultAppended(const std::string& line) override;
+  void ErrorAppended(const std::string& line) override;
   void ResultsCleared() override;
   void ExtractedChanged(int tag, const std::string& caption) override;
   void BarChanged(Bar bar, int maximum, int position) override;
@@ -108,12 +120,32 @@ class TMainForm final : public QWidget, public StatusOutputs {
   void RunLikeABatch(const std::function<void()>& work);
   void RefreshQueue();
   void SetQueueCommandsEnabled(bool enabled);
+  // Adds files of one type as the add dialog and a drop do: names the type's
+  // filter does not take are refused, a queue of another type is replaced
+  // (with a note, and Ctrl+Z to bring it back).
+  void AddToQueue(FileType fileType, std::vector<std::string> files);
+  // The queue before its last removal or replacement, for Ctrl+Z.
+  struct QueueState {
+    std::vector<std::string> queue;
+    FileType fileType = FileType::None;
+    Format formatIndex = Format::NoFiles;
+  };
+  QueueState CurrentQueue() const;
+  // A line in the results pane that is not a result (not saved with them).
+  void AppendNote(const QString& text);
+  // After a batch that chose its output directory: where the outputs went.
+  void NoteOutputFolder();
+  void UpdateSaveLog();
   // Runs an event handler; an error that escapes it is shown in the error box.
   void Guarded(const std::function<void()>& handler);
 
   WindowDialogs& dialogs_;
   std::unique_ptr<ProcessContext> context_;
   FileType lastFileType_ = FileType::Grm;
+  std::optional<QueueState> undo_;
+  bool saveLogWanted_ = false;
+  std::string outputNote_;  // the pane's line that names the output folder  // by the batch; shown
+                            // only over results
   bool batchRunning_ = false;
   bool closeRequested_ = false;
 };

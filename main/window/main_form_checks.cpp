@@ -55,7 +55,7 @@ QMenu* TMainForm::QueueMenu() {
 void TMainForm::CheckInsertionClick() {
   RunLikeABatch([this] {
     context_->DryRun = true;
-    RunBatch(*context_);
+    RunBatch(*context_, ErrorEcho::DialogAndResults);
     context_->DryRun = false;
   });
 }

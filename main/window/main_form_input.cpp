@@ -49,6 +49,9 @@ void TMainForm::BuildShortcuts() {
   bind(QKeySequence(Qt::CTRL | Qt::Key_Enter), BProcess);
   bind(QKeySequence(Qt::Key_Escape), Stop);
   bind(QKeySequence(Qt::CTRL | Qt::Key_Q), BExit);
+  auto* undo = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z), this);
+  undo->setContext(Qt::WindowShortcut);
+  connect(undo, &QShortcut::activated, this, [this] { Guarded([this] { UndoQueueChange(); }); });
 }
 
 void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
@@ -60,20 +63,6 @@ void TMainForm::dropEvent(QDropEvent* event) {
   if (paths.empty() || batchRunning_) return;
   event->acceptProposedAction();
   Guarded([&] { DropFiles(paths); });
-}
-
-void TMainForm::DropFiles(const std::vector<std::string>& paths) {
-  std::vector<std::string> files, folders;
-  for (const std::string& path : paths)
-    (QFileInfo(QString::fromUtf8(path.c_str())).isDir() ? folders : files).push_back(path);
-  if (!folders.empty())
-    dialogs_.ShowError(
-        "Folders cannot be queued: " + FileNameOf(folders.front()) +
-        (folders.size() > 1 ? " and " + std::to_string(folders.size() - 1) + " more." : "."));
-  if (files.empty()) return;
-  AddFilesToQueue(*context_, ChoiceOfFileName(files.front()), files);
-  RefreshQueue();
-  SetQueueCommandsEnabled(true);
 }
 
 }  // namespace tessary

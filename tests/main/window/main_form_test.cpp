@@ -7,6 +7,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
+#include <QTextBlock>
 #include <QTextEdit>
 #include <QToolButton>
 #include <QtTest/QtTest>
@@ -17,6 +18,7 @@
 #include "main/window/main_form.h"
 #include "main/window/process_group.h"
 #include "main/window/window_settings.h"
+#include "misc/errors.h"
 #include "misc/paths.h"
 #include "tests/test_support.h"
 #include "tests/tim_builder.h"
@@ -162,7 +164,7 @@ class MainFormTest final : public QObject {
     dialogs.directories = {dir.Path()};
     QTest::keyClick(&form, Qt::Key_F5);
     QCOMPARE(files, 1);
-    QCOMPARE(form.Results->toPlainText(), QString("Stopped by user."));
+    QCOMPARE(form.Context().Status.Results(), std::vector<std::string>{"Stopped by user."});
 
     form.BProcess->setFocus();  // Enter clicks the focused tool button
     dialogs.directories = {dir.Path()};
@@ -192,10 +194,14 @@ class MainFormTest final : public QObject {
     QVERIFY(enter.isAccepted());
     QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&form, &drop);
-    QCOMPARE(Queue(form), QStringList({QString::fromStdString(dir.File("ROOM.DAT")),
-                                       QString::fromStdString(dir.File("icon.tim"))}));
-    QCOMPARE(form.BProcess->toolTip(), QString("Unpack 2 archives (F5)"));
-    QCOMPARE(dialogs.errors, std::vector<std::string>{"Folders cannot be queued: folder."});
+    // The first file's type decides; a name its filter does not take is refused.
+    QCOMPARE(Queue(form), QStringList({QString::fromStdString(dir.File("ROOM.DAT"))}));
+    QCOMPARE(form.BProcess->toolTip(), QString("Unpack 1 archive (F5)"));
+    QCOMPARE(form.JobLabel->text(), QString("Unpack 1 archive"));
+    QCOMPARE(dialogs.errors,
+             (std::vector<std::string>{
+                 "Folders cannot be queued: folder.",
+                 "Not queued, since they are not Grimhold 3 data (*.dat): icon.tim."}));
     QVERIFY(QueueCommandsEnabled(form));
     QCOMPARE(form.LogList->item(0)->toolTip(), QString::fromStdString(dir.File("ROOM.DAT")));
 
@@ -218,10 +224,13 @@ class MainFormTest final : public QObject {
         "Extract the strings of 2 ARD files (F5)",
         "Extract the strings of 2 RDT files (F5)",
     };
+    const char* extensions[] = {".dat", ".tim", "", ".res", ".lst", ".log", ".ard", ".rdt"};
     for (int type = 1; type <= 8; ++type) {
       ScriptedDialogs dialogs;
       TMainForm form(dialogs);
-      dialogs.selections = {FileChoice{{dir.File("p.lst"), "/second"}, FileTypeAt(type - 1)}};
+      const std::string second = std::string("/second") + extensions[type - 1];
+      const std::string first = type == 5 ? dir.File("p.lst") : "/first" + second.substr(7);
+      dialogs.selections = {FileChoice{{first, second}, FileTypeAt(type - 1)}};
       form.BAddLog->click();
       QCOMPARE(form.BProcess->toolTip(), expected[type - 1]);
       QCOMPARE(form.LogList->toolTip() + " (F5)", expected[type - 1]);
@@ -310,12 +319,12 @@ class MainFormTest final : public QObject {
     QVERIFY(QueueCommandsEnabled(form));
     QCOMPARE(dialogs.selectStarts.back(), FileType::Tim);  // the last file type is remembered
 
-    dialogs.selections = {FileChoice{{"/1", "/2", "/3", "/4"}, FileType::Tim}};
+    dialogs.selections = {FileChoice{{"/1.tim", "/2.tim", "/3.tim", "/4.tim"}, FileType::Tim}};
     form.BAddLog->click();
     form.LogList->item(1)->setSelected(true);
     form.LogList->item(2)->setSelected(true);
     form.BRemLog->click();  // two adjacent selected entries
-    QCOMPARE(Queue(form), QStringList({"/x.tim", "/3", "/4"}));
+    QCOMPARE(Queue(form), QStringList({"/x.tim", "/3.tim", "/4.tim"}));
     QCOMPARE(form.LogList->currentRow(), 2);
     QVERIFY(form.LogList->selectedItems().isEmpty());
     form.LogList->selectAll();
@@ -357,7 +366,8 @@ class MainFormTest final : public QObject {
     dialogs.directories = {dir.SubDir("out")};
     form.BAddLog->click();
     form.BProcess->click();
-    QCOMPARE(form.Results->toPlainText(), QString("0 TIM's found."));
+    QCOMPARE(form.Results->toPlainText(),
+             QString("0 TIM's found.\nWritten to out: double-click to open the folder."));
     QVERIFY(form.SaveLog->isEnabled());
     QVERIFY(!form.Stop->isEnabled());
     QCOMPARE(form.Extracted->text(), QString());
@@ -375,6 +385,81 @@ class MainFormTest final : public QObject {
     QCOMPARE(QString::fromStdString(dialogs.informations.back()),
              QString("Operation status|results.txt"));
     QVERIFY(!form.SaveLog->isEnabled());
+  }
+
+  // What Process will do is in the tool bar; names the chosen type's filter
+  // does not take are refused; a replaced queue and a removal come back with
+  // Ctrl+Z.
+  void TheJobInPlainSightAndCtrlZ() {
+    ScriptedDialogs dialogs;
+    TMainForm form(dialogs);
+    Activate(form);  // shortcuts act in the active window
+    QCOMPARE(form.JobLabel->text(), QString("The queue is empty"));
+    QVERIFY(!form.QueueHint->isHidden());
+    dialogs.selections = {FileChoice{{"/a.DAT", "/b.bin", "/c.dat"}, FileType::Grm},
+                          FileChoice{{"/t.tim"}, FileType::Tim}};
+    form.BAddLog->click();
+    QCOMPARE(dialogs.errors, std::vector<std::string>{
+                                 "Not queued, since they are not Grimhold 3 data (*.dat): b.bin."});
+    QCOMPARE(form.JobLabel->text(), QString("Unpack 2 archives"));
+    QVERIFY(form.QueueHint->isHidden());
+    form.BAddLog->click();  // another type replaces the queue, and says so
+    QCOMPARE(Queue(form), QStringList({"/t.tim"}));
+    QVERIFY(form.Results->toPlainText().contains("2 file(s) of another type were replaced"));
+    QVERIFY(form.Context().Status.Results().empty());  // a note, not a result
+    QTest::keyClick(&form, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(Queue(form), QStringList({"/a.DAT", "/c.dat"}));
+    QCOMPARE(form.Context().FormatIndex, Format::Grm);
+    form.LogList->item(0)->setSelected(true);
+    QTest::keyClick(&form, Qt::Key_Delete);
+    QCOMPARE(Queue(form), QStringList({"/c.dat"}));
+    QTest::keyClick(&form, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(Queue(form), QStringList({"/a.DAT", "/c.dat"}));
+    QVERIFY(QueueCommandsEnabled(form));
+  }
+
+  // An error is kept in the pane (in red) and saved with the results; Save
+  // results is there only over results; after a Stop the box says so; the
+  // pane names the output folder and opens it; Enter presses a focused button;
+  // the bars carry words while a batch runs.
+  void ErrorsStopsAndOutputsInThePane() {
+    testing::TempDir dir;
+    ScriptedDialogs dialogs;
+    TMainForm form(dialogs);
+    std::vector<std::string> opened;
+    form.OpenFolder = [&](const std::string& folder) { opened.push_back(folder); };
+    dialogs.selections = {FileChoice{{"/a", "/b"}, FileType::Stim}};
+    form.BAddLog->click();
+    QString barWords;
+    form.Context().ProcessFileCallback = [&](ProcessContext& ctx, Format, const std::string&) {
+      barWords = form.Total->isTextVisible() ? form.Total->text() : QString();
+      ctx.Status.AppendResult("one line");
+      throw FileError("Cannot open file /a");
+    };
+    dialogs.directories = {dir.Path()};
+    form.BProcess->click();
+    QCOMPARE(barWords, QString("File 1 of 2"));
+    QVERIFY(!form.Total->isTextVisible());
+    QCOMPARE(dialogs.errors, std::vector<std::string>{"Cannot open file /a."});
+    QVERIFY(form.Results->toHtml().contains("Cannot open file /a."));
+    QVERIFY(form.SaveLog->isEnabled());
+    dialogs.saveNames = {dir.File("r.rtf")};
+    form.SaveLog->setFocus();
+    QTest::keyClick(form.SaveLog, Qt::Key_Return);
+    QVERIFY(testing::ReadFile(dir.File("r.rtf")).find("Cannot open file /a.") != std::string::npos);
+    QVERIFY(form.OpenResultLine(form.Results->document()->lastBlock().text().toStdString()));
+    QCOMPARE(opened, std::vector<std::string>{dir.Path()});
+
+    dialogs.directories = {std::nullopt};  // a cancelled choice leaves nothing to save
+    form.BProcess->click();
+    QVERIFY(!form.SaveLog->isEnabled());
+    form.Context().ProcessFileCallback = [&](ProcessContext& ctx, Format, const std::string&) {
+      ctx.RequestStop();
+    };
+    dialogs.directories = {dir.Path()};
+    dialogs.informations.clear();
+    form.BProcess->click();
+    QCOMPARE(dialogs.informations.back(), std::string("Process status:|Stopped by user."));
   }
 
   void StopDuringABatch() {
@@ -395,7 +480,7 @@ class MainFormTest final : public QObject {
     };
     form.BProcess->click();
     QCOMPARE(files, 1);
-    QCOMPARE(form.Results->toPlainText(), QString("Stopped by user."));
+    QCOMPARE(form.Context().Status.Results(), std::vector<std::string>{"Stopped by user."});
     QVERIFY(QueueCommandsEnabled(form));
   }
 
