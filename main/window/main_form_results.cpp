@@ -113,7 +113,7 @@ void TMainForm::ErrorAppended(const std::string& line) {
 }
 
 void TMainForm::AppendNote(const QString& text) {
-  Results->append("<i style=\"color:palette(mid)\">" + text.toHtmlEscaped() + "</i>");
+  Results->append("<i style=\"color:#707070\">" + text.toHtmlEscaped() + "</i>");
 }
 
 // The line that says where a batch wrote (the folder's name: the full path is
