@@ -140,7 +140,7 @@ class TimViewerTest final : public QObject {
     form.BProcess->click();
     QCOMPARE(form.Results->toPlainText(),
              QString("GAME_0.tim extracted.\nGAME_1.tim extracted.\nGAME_2.tim extracted.\n"
-                     "3 TIM's found."));
+                     "3 TIM's found.\nWritten to out: double-click to open the folder."));
 
     DoubleClickResult(form, 3);
     QCOMPARE(Opened<TimThumbnails>(form).size(), std::size_t{1});
@@ -176,7 +176,7 @@ class TimViewerTest final : public QObject {
     dialogs.directory = dir.SubDir("ins");
     form.BAddLog->click();
     form.BProcess->click();
-    QCOMPARE(form.Results->toPlainText(), QString("title.bmp converted."));
+    QCOMPARE(form.Context().Status.Results(), std::vector<std::string>{"title.bmp converted."});
     DoubleClickResult(form, 0);
     QCOMPARE(Opened<TimViewer>(form).back()->Path(), dir.File("TITLE.TIM"));
     QVERIFY(!form.OpenResultLine("Operation complete!"));
