@@ -13,7 +13,7 @@ ROOT=$(pwd)
 JOBS=$(nproc 2>/dev/null || echo 2)
 
 PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-dev libcli11-dev
-          qt6-base-dev zlib1g-dev libspng-dev fonts-dejavu-core clang-format-14)
+          qt6-base-dev zlib1g-dev libspng-dev fonts-dejavu-core clang-format-14 xvfb xauth openbox)
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 WINDOWS_PACKAGES=(cmake ninja-build libcli11-dev googletest g++-mingw-w64-x86-64-posix wine
                   libz-mingw-w64-dev dpkg-dev)

@@ -1,6 +1,9 @@
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QPointer>
+#include <QScreen>
 #include <QStringList>
 #include <algorithm>
 #include <filesystem>
@@ -17,6 +20,63 @@ namespace {
 
 std::string S(const QString& text) {
   return QDir::toNativeSeparators(text).toUtf8().toStdString();
+}
+
+// Room for the columns of a file dialog (name, size, type, date) without
+// cutting them; only Qt's own dialog takes it, a desktop's dialog sizes itself.
+constexpr QSize kFileDialogSize(900, 550);
+// A window manager's title bar holds the icon and up to three buttons beside
+// the title, each about two lines of its font wide.
+constexpr int kTitleBarExtraLines = 8;
+
+// Gives the owner's window the activation and its focus widget back once a
+// dialog it opened has closed. When the focused window closes, the window
+// manager falls back to another; when two close at once (the question box,
+// then the directory chooser it was asked over), it may pick none and leave
+// the main window inactive, its shortcuts (Esc to stop) dead until clicked.
+class FocusReturn final {
+ public:
+  explicit FocusReturn(QWidget* owner)
+      : window_(owner != nullptr ? owner->window() : nullptr),
+        focus_(window_ != nullptr ? window_->focusWidget() : nullptr) {}
+  ~FocusReturn() {
+    if (window_ == nullptr || !window_->isVisible()) return;
+    window_->raise();
+    window_->activateWindow();
+    if (focus_ != nullptr) focus_->setFocus(Qt::ActiveWindowFocusReason);
+  }
+  FocusReturn(const FocusReturn&) = delete;
+  FocusReturn& operator=(const FocusReturn&) = delete;
+
+ private:
+  QPointer<QWidget> window_, focus_;
+};
+
+// Runs a dialog modally; its owner is active again afterwards.
+int RunModal(QDialog& dialog) {
+  const FocusReturn focusReturn(dialog.parentWidget());
+  return dialog.exec();
+}
+
+// Qt's own file dialog opens at a size that cuts its columns.
+void SizeForColumns(QFileDialog& dialog) {
+  QSize size = dialog.sizeHint().expandedTo(kFileDialogSize);
+  if (const QScreen* screen = dialog.screen()) size = size.boundedTo(screen->availableSize());
+  dialog.resize(size);
+}
+
+// A message box sizes itself for its text; a short text under a longer title
+// leaves the title cut in the title bar ("O... us"). A spacer row widens the
+// box to the title in the bold face title bars use, plus the bar's buttons.
+int RunMessageBox(QMessageBox& box) {
+  QFont titleFont = box.font();
+  titleFont.setBold(true);
+  const QFontMetrics metrics(titleFont);
+  const int width =
+      metrics.horizontalAdvance(box.windowTitle()) + kTitleBarExtraLines * metrics.height();
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+    grid->addItem(new QSpacerItem(width, 0), grid->rowCount(), 0, 1, grid->columnCount());
+  return RunModal(box);
 }
 
 // Accepts a typed directory that does not exist after asking, and creates it
@@ -37,9 +97,10 @@ class DirectoryChooser final : public QFileDialog {
       const std::filesystem::path path = NativePath(chosen.front().toUtf8().toStdString());
       std::error_code error;
       if (!std::filesystem::exists(path, error)) {
-        const auto answer = QMessageBox::question(
-            this, "Confirm", "The specified directory does not exist. Create it?");
-        if (answer != QMessageBox::Yes) return;
+        QMessageBox question(QMessageBox::Question, "Confirm",
+                             "The specified directory does not exist. Create it?",
+                             QMessageBox::Yes | QMessageBox::No, this);
+        if (RunMessageBox(question) != QMessageBox::Yes) return;
         std::filesystem::create_directories(path, error);
       }
     }
@@ -62,9 +123,12 @@ std::optional<std::string> SaveAs(QWidget* owner, const QString& title, const QS
   dialog.setDefaultSuffix(suffixOf(filters.front()));
   QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
                    [&](const QString& filter) { dialog.setDefaultSuffix(suffixOf(filter)); });
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  if (folder) WindowSettings::SetFolder(*folder, dialog.directory().absolutePath());
-  return S(dialog.selectedFiles().front());
+  SizeForColumns(dialog);
+  if (RunModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    return std::nullopt;
+  const QString file = dialog.selectedFiles().front();
+  if (folder) WindowSettings::SetFolder(*folder, QFileInfo(file).absolutePath());
+  return S(file);
 }
 
 }  // namespace
@@ -83,8 +147,13 @@ std::optional<FileChoice> QtDialogs::SelectFiles(FileType fileType) {
   dialog.setFileMode(QFileDialog::ExistingFiles);
   dialog.setNameFilters(filters);
   dialog.selectNameFilter(filters.value(PositionOf(fileType), filters.front()));
-  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-  WindowSettings::SetFolder(DialogFolder::Add, dialog.directory().absolutePath());
+  SizeForColumns(dialog);
+  if (RunModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    return std::nullopt;
+  // The folder of the file chosen: a full path typed from another folder
+  // leaves the dialog showing the folder it started in.
+  WindowSettings::SetFolder(DialogFolder::Add,
+                            QFileInfo(dialog.selectedFiles().front()).absolutePath());
   FileChoice choice;
   choice.fileType = FileTypeAt(static_cast<int>(filters.indexOf(dialog.selectedNameFilter())));
   for (const QString& file : dialog.selectedFiles()) choice.files.push_back(S(file));
@@ -103,36 +172,41 @@ std::optional<std::string> QtDialogs::SaveResultsAs() {
 
 std::optional<std::string> QtDialogs::ChooseDirectory(const std::string& start) {
   DirectoryChooser dialog(owner_, QString::fromStdString(start));
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  SizeForColumns(dialog);
+  if (RunModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    return std::nullopt;
   return S(dialog.selectedFiles().front());
 }
 
 std::optional<std::string> QtDialogs::ChooseCodeTable() {
-  const QString file = QFileDialog::getOpenFileName(
-      owner_, "Select code table...", WindowSettings::Folder(DialogFolder::CodeTable),
-      "Code Tables (*.tbl);;Text tables (*.txt);;All files (*)");
-  if (file.isEmpty()) return std::nullopt;
+  QFileDialog dialog(owner_, "Select code table...",
+                     WindowSettings::Folder(DialogFolder::CodeTable),
+                     "Code Tables (*.tbl);;Text tables (*.txt);;All files (*)");
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  SizeForColumns(dialog);
+  if (RunModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    return std::nullopt;
+  const QString file = dialog.selectedFiles().front();
   WindowSettings::SetFolder(DialogFolder::CodeTable, QFileInfo(file).absolutePath());
   return S(file);
 }
 
 void QtDialogs::ShowInformation(const std::string& text, const std::string& caption) {
-  QMessageBox::information(owner_, QString::fromStdString(caption), QString::fromStdString(text));
+  QMessageBox box(QMessageBox::Information, QString::fromStdString(caption),
+                  QString::fromStdString(text), QMessageBox::Ok, owner_);
+  RunMessageBox(box);
 }
 
 // A long list of problems (a plan of logs that found many) goes behind the
 // box's details, which scroll; its first line says what happened.
 void QtDialogs::ShowError(const std::string& text) {
   constexpr auto kLinesShown = 12;
-  if (std::count(text.begin(), text.end(), '\n') < kLinesShown) {
-    QMessageBox::critical(owner_, "Tessary", QString::fromStdString(text));
-    return;
-  }
-  const std::size_t newline = text.find('\n');
+  const bool shortText = std::count(text.begin(), text.end(), '\n') < kLinesShown;
+  const std::size_t newline = shortText ? std::string::npos : text.find('\n');
   QMessageBox box(QMessageBox::Critical, "Tessary", QString::fromStdString(text.substr(0, newline)),
                   QMessageBox::Ok, owner_);
-  box.setDetailedText(QString::fromStdString(text.substr(newline + 1)));
-  box.exec();
+  if (!shortText) box.setDetailedText(QString::fromStdString(text.substr(newline + 1)));
+  RunMessageBox(box);
 }
 
 }  // namespace tessary
