@@ -233,7 +233,7 @@ std::size_t InsertBlockStrings(ProcessContext& ctx, std::size_t index, RoomKind 
   if (ctx.DryRun)
     ReportTextSpace(ctx.Plan,
                     {textName, textName, 0, StringLengths(block, text.budget), text.budget},
-                    *encoded);
+                    LengthsOf(*encoded));
   if (need > text.budget) {
     ctx.Plan.AddRefusal("File " + textName + "wrong size by " + std::to_string(need - text.budget) +
                         " bytes.");

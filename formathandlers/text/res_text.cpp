@@ -4,7 +4,9 @@
 #include <cctype>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <system_error>
+#include <unordered_map>
 
 #include "batch/result_log.h"
 #include "formathandlers/text/code_table.h"
@@ -117,12 +119,30 @@ struct SectionRun {
   std::size_t count = 0;
 };
 
-SectionRun FindRun(const std::vector<std::string>& text, std::size_t k, const std::string& name) {
+// The text's lines that could be section headers ("[...]"), by their lower
+// case, each at its first place: found in one pass, so that a text of many
+// sections is not searched from its top once per section.
+class HeaderIndex final {
+ public:
+  explicit HeaderIndex(const std::vector<std::string>& text) {
+    for (std::size_t i = 0; i < text.size(); ++i)
+      if (!text[i].empty() && text[i].front() == '[') lines_.emplace(AsciiLowerCase(text[i]), i);
+  }
+  std::optional<std::size_t> Find(const std::string& header) const {
+    const auto at = lines_.find(AsciiLowerCase(header));
+    return at == lines_.end() ? std::nullopt : std::optional<std::size_t>(at->second);
+  }
+
+ private:
+  std::unordered_map<std::string, std::size_t> lines_;  // emplace keeps the first
+};
+
+SectionRun FindRun(const std::vector<std::string>& text, const HeaderIndex& headers, std::size_t k,
+                   const std::string& name) {
   const std::string header = SectionHeader(k);
-  const auto at = std::find_if(text.begin(), text.end(), [&](const std::string& line) {
-    return SameIgnoringCase(line, header);
-  });
-  if (at == text.end()) ThrowFormatError(name, "no line \"" + header + "\"");
+  const auto found = headers.Find(header);
+  if (!found) ThrowFormatError(name, "no line \"" + header + "\"");
+  const auto at = text.begin() + static_cast<std::ptrdiff_t>(*found);
   const auto start = at + 1;
   const auto end = std::find_if(start, text.end(), [](const std::string& line) {
     return line.find(kEndSection) != std::string::npos;
@@ -134,12 +154,15 @@ SectionRun FindRun(const std::vector<std::string>& text, std::size_t k, const st
   return {headerLine + 1, static_cast<std::size_t>(end - start)};
 }
 
-// One section as planned before anything is written.
+// One section as planned before anything is written: its strings as one run
+// of bytes and its pointer table, each written with one call.
 struct SectionPlan {
-  ResSection section;               // a copy: the write outlives the description
-  ByteBuffer pointerTable;          // L bytes
-  std::vector<ByteBuffer> encoded;  // the lines as they will be written
-  std::int64_t excess = 0;          // > 0: does not fit; the section is reported and skipped
+  ResSection section;                // a copy: the write outlives the description
+  ByteBuffer pointerTable;           // L bytes, as the game has them
+  ByteBuffer newTable;               // the pointers of the planned strings
+  ByteBuffer text;                   // the strings, end to end, the last one padded
+  std::vector<std::size_t> lengths;  // each string's size, before the padding
+  std::int64_t excess = 0;           // > 0: does not fit; the section is reported and skipped
 };
 
 // A line of the text file as game bytes (the last one is padded later), and
@@ -154,8 +177,8 @@ std::uint16_t FirstPointer(const SectionPlan& plan) {
 }
 
 SectionPlan PlanSection(FileStream& game, const ResSection& section, std::size_t k,
-                        const std::vector<std::string>& text, const std::string& textName,
-                        const LineEncoder& encoder) {
+                        const std::vector<std::string>& text, const HeaderIndex& headers,
+                        const std::string& textName, const LineEncoder& encoder) {
   const std::string gameName = FileNameOf(game.ShownPath());
   const auto refuse = [&](const std::string& who, const std::string& what) {
     ThrowFormatError(who + ": section " + std::to_string(k), what);
@@ -163,52 +186,46 @@ SectionPlan PlanSection(FileStream& game, const ResSection& section, std::size_t
   // Checked against the file before anything is allocated for it.
   if (!FitsIn(game.Size(), section.tableOffset, section.tableLength))
     refuse(gameName, "the pointer table ends past the end of the file");
-  SectionPlan plan{section, ByteBuffer(section.tableLength), {}, 0};
+  SectionPlan plan{section, ByteBuffer(section.tableLength), {}, {}, {}, 0};
   game.Seek(section.tableOffset);
   game.ReadExact(plan.pointerTable);
-  const SectionRun run = FindRun(text, k, textName);
+  const SectionRun run = FindRun(text, headers, k, textName);
   const std::size_t entries = section.tableLength / 2;
   if (run.count > entries)
     refuse(textName, std::to_string(run.count) + " lines, but the pointer table has " +
                          std::to_string(entries) + " entries");
   if (entries == 0) return plan;  // no pointer, no string: nothing to insert
   if (run.count == 0) refuse(textName, "the section has no line");
-  std::int64_t need = 0;
   for (std::size_t i = 0; i < run.count; ++i) {
-    plan.encoded.push_back(encoder.encode(text[run.first + i], run.first + i));
-    need += static_cast<std::int64_t>(plan.encoded.back().size());
+    const ByteBuffer bytes = encoder.encode(text[run.first + i], run.first + i);
+    plan.text.insert(plan.text.end(), bytes.begin(), bytes.end());
+    plan.lengths.push_back(bytes.size());
   }
   const std::int64_t start = std::int64_t{section.base} + FirstPointer(plan);
-  plan.excess = need - (std::int64_t{section.end} - start);
+  plan.excess = static_cast<std::int64_t>(plan.text.size()) - (std::int64_t{section.end} - start);
   if (plan.excess > 0) return plan;
   if (!FitsIn(game.Size(), static_cast<std::uint64_t>(start), section.end - start))
     refuse(gameName, "the text ends past the end of the file");
+  // Each later string starts where the one before it ends.
+  plan.newTable = plan.pointerTable;
   std::uint64_t offset = FirstPointer(plan);
-  for (std::size_t i = 0; i + 1 < plan.encoded.size(); ++i) {
-    offset += plan.encoded[i].size();
+  for (std::size_t i = 0; i + 1 < plan.lengths.size(); ++i) {
+    offset += plan.lengths[i];
     if (offset > room::kMaxPointer)
       refuse(textName, "string " + std::to_string(i + 1) + " would start " +
                            std::to_string(offset) + " bytes after the text base");
+    StoreU16(plan.newTable.data() + 2 * (i + 1), static_cast<std::uint16_t>(offset));
   }
   // The last string fills the section's text to its end.
-  plan.encoded.back().resize(plan.encoded.back().size() + static_cast<std::size_t>(-plan.excess),
-                             encoder.padding);
+  plan.text.resize(plan.text.size() + static_cast<std::size_t>(-plan.excess), encoder.padding);
   return plan;
 }
 
-void WriteSection(FileStream& game, SectionPlan& plan) {
-  std::uint64_t position = std::uint64_t{plan.section.base} + FirstPointer(plan);
-  std::uint64_t run = FirstPointer(plan);
-  for (std::size_t i = 0; i < plan.encoded.size(); ++i) {
-    game.Seek(position);
-    game.Write(plan.encoded[i]);
-    position += plan.encoded[i].size();
-    run += plan.encoded[i].size();
-    if (i + 1 < plan.encoded.size())
-      StoreU16(plan.pointerTable.data() + 2 * (i + 1), static_cast<std::uint16_t>(run));
-  }
+void WriteSection(FileStream& game, const SectionPlan& plan) {
+  game.Seek(std::uint64_t{plan.section.base} + FirstPointer(plan));
+  game.Write(plan.text);
   game.Seek(plan.section.tableOffset);
-  game.Write(plan.pointerTable);
+  game.Write(plan.newTable);
 }
 
 // Lines through a text table (a character it cannot encode is a problem of
@@ -239,13 +256,14 @@ LineEncoder LinesThrough(ProcessContext& ctx, const GameTextCodec& codec,
 // The dry run's report of a section's space: its strings as they are in the
 // game, from the pointer table; the last one runs to the section's end.
 void ReportSection(ProcessContext& ctx, const SectionPlan& plan, std::size_t k,
-                   const std::vector<std::string>& text, const std::string& textName) {
-  if (plan.encoded.empty()) return;
+                   const std::vector<std::string>& text, const HeaderIndex& headers,
+                   const std::string& textName) {
+  if (plan.lengths.empty()) return;
   const std::size_t n = plan.pointerTable.size() / 2;
   const auto pointer = [&](std::size_t j) { return LoadU16(plan.pointerTable.data() + 2 * j); };
   TextSpace space{textName + ", section " + std::to_string(k),
                   textName,
-                  FindRun(text, k, textName).first,
+                  FindRun(text, headers, k, textName).first,
                   {},
                   0};
   const std::uint64_t start = std::uint64_t{plan.section.base} + pointer(0);
@@ -254,10 +272,7 @@ void ReportSection(ProcessContext& ctx, const SectionPlan& plan, std::size_t k,
     space.original.push_back(pointer(j + 1) >= pointer(j) ? pointer(j + 1) - pointer(j) : 0);
   const std::uint64_t last = std::uint64_t{plan.section.base} + pointer(n - 1);
   space.original.push_back(plan.section.end > last ? plan.section.end - last : 0);
-  std::vector<ByteBuffer> used = plan.encoded;
-  if (plan.excess <= 0)
-    used.back().resize(used.back().size() - static_cast<std::size_t>(-plan.excess));
-  ReportTextSpace(ctx.Plan, space, used);
+  ReportTextSpace(ctx.Plan, space, plan.lengths);
 }
 
 // Plans the section's write (with the ranges of the game file it claims), or
@@ -268,7 +283,7 @@ void PlanSectionWrite(ProcessContext& ctx, FileStream& game, SectionPlan plan, s
     ctx.Plan.AddRefusal(section + "wrong size by " + std::to_string(plan.excess) + " bytes.");
     return;
   }
-  if (plan.encoded.empty()) return;
+  if (plan.lengths.empty()) return;
   const std::string label = ctx.LogLineLabel();
   const std::uint64_t start = std::uint64_t{plan.section.base} + FirstPointer(plan);
   // Claimed per section: two sections of one description that overlap are a
@@ -277,8 +292,7 @@ void PlanSectionWrite(ProcessContext& ctx, FileStream& game, SectionPlan plan, s
   ctx.Plan.Claim(game, {plan.section.tableOffset, plan.section.tableLength}, claimant);
   ctx.Plan.Claim(game, {start, plan.section.end - start}, claimant);
   ctx.Plan.AddWrite(
-      label, [&game, plan = std::move(plan)]() mutable { WriteSection(game, plan); },
-      section + " inserted.");
+      label, [&game, plan = std::move(plan)] { WriteSection(game, plan); }, section + " inserted.");
 }
 
 }  // namespace
@@ -322,12 +336,14 @@ std::size_t InsertResText(ProcessContext& ctx, const std::string& path, std::siz
   FileStream& game = ctx.Plan.HoldSource(description.gamePath, SourceAccess::Write);
   const std::size_t problemsBefore = ctx.Plan.ProblemCount();
   const LineEncoder encoder = LinesThrough(ctx, codec, textName);
+  const HeaderIndex headers(text.Lines());
   std::vector<SectionPlan> plans;
   for (std::size_t k = 0; k < description.sections.size(); ++k)
-    plans.push_back(PlanSection(game, description.sections[k], k, text.Lines(), textName, encoder));
+    plans.push_back(
+        PlanSection(game, description.sections[k], k, text.Lines(), headers, textName, encoder));
   if (ctx.Plan.ProblemCount() > problemsBefore) return index + 1;  // characters listed
   for (std::size_t k = 0; k < plans.size() && ctx.DryRun; ++k)
-    ReportSection(ctx, plans[k], k, text.Lines(), textName);
+    ReportSection(ctx, plans[k], k, text.Lines(), headers, textName);
   for (std::size_t k = 0; k < plans.size(); ++k)
     PlanSectionWrite(ctx, game, std::move(plans[k]), k);
   return index + 1;

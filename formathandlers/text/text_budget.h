@@ -21,8 +21,11 @@ struct TextSpace {
   std::uint64_t budget = 0;
 };
 
-// Adds the report's result lines to the plan.
+// Adds the report's result lines to the plan; `lengths` are the encoded
+// strings' sizes, in the text's order.
 void ReportTextSpace(InsertionPlan& plan, const TextSpace& space,
-                     const std::vector<ByteBuffer>& encoded);
+                     const std::vector<std::size_t>& lengths);
+// The sizes of encoded strings.
+std::vector<std::size_t> LengthsOf(const std::vector<ByteBuffer>& encoded);
 
 }  // namespace tessary
