@@ -72,6 +72,10 @@ Bitmap::Bitmap(std::uint32_t width, std::uint32_t height, PixelDepth depth)
       rowBytes_(RowBytesOf(width, depth)),
       pixels_(rowBytes_ * height) {}
 
+void Draw15BitRowAs24(const Bitmap& source, std::uint32_t y, std::uint8_t* to) {
+  ConvertRow(source, source.Row(y), to, PixelDepth::Direct24, {});
+}
+
 std::uint8_t Bitmap::AlphaAt(std::uint32_t x, std::uint32_t y) const {
   if (!Indexed()) return alpha.empty() ? 255 : alpha[static_cast<std::size_t>(y) * width_ + x];
   const std::uint8_t byte = Row(y)[depth_ == PixelDepth::Indexed4 ? x / 2 : x];

@@ -66,6 +66,10 @@ constexpr std::uint8_t Widen5(std::uint32_t v) {
   return static_cast<std::uint8_t>((v << 3) | (v >> 2));
 }
 
+// Row y of a 15-bit bitmap drawn as 24-bit pixels (blue, green, red) into
+// `to`, which holds Width() * 3 bytes: for writers that convert row by row.
+void Draw15BitRowAs24(const Bitmap& source, std::uint32_t y, std::uint8_t* to);
+
 // Draws `source` onto a new bitmap of a direct depth: indexed pixels take
 // their palette colours, 15-bit components are widened, 24-bit components
 // narrowed by dropping their three low bits. Transparency goes along: the

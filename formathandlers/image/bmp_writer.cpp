@@ -5,13 +5,15 @@
 
 namespace tessary {
 
+// A 15-bit bitmap is written as 24 bits, each row converted straight into
+// the file's buffer (no second image in memory).
 ByteBuffer EncodeBmp(const Bitmap& source) {
-  if (source.Depth() == PixelDepth::Direct15)
-    return EncodeBmp(ConvertToDirect(source, PixelDepth::Direct24));
+  const bool widen = source.Depth() == PixelDepth::Direct15;
+  const std::size_t rowBytes = widen ? std::size_t{source.Width()} * 3 : source.RowBytes();
   const std::size_t tableEntries = source.Depth() == PixelDepth::Indexed4   ? 16
                                    : source.Depth() == PixelDepth::Indexed8 ? 256
                                                                             : 0;
-  const std::size_t stride = (source.RowBytes() + 3) / 4 * 4;  // rows padded to 4 bytes
+  const std::size_t stride = (rowBytes + 3) / 4 * 4;  // rows padded to 4 bytes
   const std::size_t pixelOffset = bmp::kFileHeaderSize + bmp::kInfoHeaderSize + 4 * tableEntries;
   const std::size_t imageSize = stride * source.Height();
   ByteBuffer out(pixelOffset + imageSize, 0);
@@ -25,7 +27,7 @@ ByteBuffer EncodeBmp(const Bitmap& source) {
   StoreU32(info + 4, source.Width());
   StoreU32(info + 8, source.Height());
   StoreU16(info + 12, 1);
-  StoreU16(info + 14, static_cast<std::uint16_t>(source.Depth()));  // 4, 8 or 24 bits
+  StoreU16(info + 14, static_cast<std::uint16_t>(widen ? 24 : static_cast<int>(source.Depth())));
   StoreU32(info + 16, bmp::kRgb);
   StoreU32(info + 20, static_cast<std::uint32_t>(imageSize));
   StoreU32(info + 32, static_cast<std::uint32_t>(tableEntries));
@@ -40,10 +42,13 @@ ByteBuffer EncodeBmp(const Bitmap& source) {
   }
   // Rows bottom-up: the last row first.
   for (std::uint32_t y = 0; y < source.Height(); ++y) {
+    std::uint8_t* to = out.data() + pixelOffset + (source.Height() - 1 - y) * stride;
+    if (widen) {
+      Draw15BitRowAs24(source, y, to);
+      continue;
+    }
     const auto row = source.Row(y);
-    std::copy(row.begin(), row.end(),
-              out.begin() +
-                  static_cast<std::ptrdiff_t>(pixelOffset + (source.Height() - 1 - y) * stride));
+    std::copy(row.begin(), row.end(), to);
   }
   return out;
 }

@@ -19,9 +19,8 @@ void TimToBmp(ProcessContext& ctx, const std::string& path) {
     const MappedFile tim(path);
     bitmap = LoadTimBitmap(tim.Bytes(), name, ctx.Alpha);
   }
-  // 15-bit images are saved as 24-bit bitmaps.
-  if (bitmap.Depth() == PixelDepth::Direct15)
-    bitmap = ConvertToDirect(bitmap, PixelDepth::Direct24);
+  // 15-bit images are saved as 24-bit bitmaps: the writers convert them row
+  // by row.
   // PNG when asked for, and for transparency, which a BMP does not hold; an
   // image without pixels, which a PNG cannot hold, stays a BMP (insertion
   // takes either by its content).

@@ -88,6 +88,13 @@ TEST(BmpWriterTest, WrittenBitmapsReadBack) {
   for (std::uint32_t y = 0; y < 3; ++y)
     EXPECT_TRUE(std::equal(direct.Row(y).begin(), direct.Row(y).end(), directBack.Row(y).begin()));
 
+  // 15 bits are written row by row as the 24-bit bitmap they draw.
+  Bitmap words(5, 3, PixelDepth::Direct15);
+  for (std::uint32_t y = 0; y < 3; ++y)
+    for (std::size_t i = 0; i < words.RowBytes(); ++i)
+      words.Row(y)[i] = static_cast<std::uint8_t>(y * 77 + i * 13);
+  EXPECT_TRUE(EncodeBmp(words) == EncodeBmp(ConvertToDirect(words, PixelDepth::Direct24)));
+
   const Bitmap empty = DecodeBmp(EncodeBmp(Bitmap(0, 4, PixelDepth::Direct24)), "e.bmp");
   EXPECT_EQ(empty.Width(), 0u);
   EXPECT_EQ(empty.Height(), 4u);
