@@ -62,8 +62,11 @@ FileStream& InsertionPlan::HoldSource(const std::string& path, SourceAccess acce
 
 FileStream* InsertionPlan::HeldStream(const std::string& path) {
   const auto identity = IdentityOf(path);
-  if (!identity) return nullptr;
-  const auto at = sources_.find(*identity);
+  return identity ? HeldStream(*identity) : nullptr;
+}
+
+FileStream* InsertionPlan::HeldStream(const FileIdentity& identity) {
+  const auto at = sources_.find(identity);
   return at == sources_.end() ? nullptr : at->second.stream.get();
 }
 

@@ -41,6 +41,7 @@ class InsertionPlan final {
   // The held source that `path` leads to, if the plan holds it: files the
   // batch patches are read through it, never opened a second time.
   FileStream* HeldStream(const std::string& path);
+  FileStream* HeldStream(const FileIdentity& identity);
 
   // `line` ("LOG, line N") will write `range` of `source`, a held source. A
   // range that overlaps one claimed by another line is a problem naming both.

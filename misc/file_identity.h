@@ -15,4 +15,13 @@ using FileIdentity = std::pair<std::uint64_t, std::uint64_t>;
 // that is not there is left to the handler that opens it).
 std::optional<FileIdentity> IdentityOf(const std::string& path);
 
+// A file's identity and size, read with one call (for work that looks at many
+// small files); nullopt when it cannot be read.
+struct FileStatus {
+  FileIdentity identity;
+  std::uint64_t size = 0;
+  bool regular = false;  // not a directory, FIFO or device
+};
+std::optional<FileStatus> StatusOf(const std::string& path);
+
 }  // namespace tessary

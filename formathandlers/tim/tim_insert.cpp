@@ -4,6 +4,7 @@
 
 #include "batch/result_log.h"
 #include "misc/errors.h"
+#include "misc/file_identity.h"
 #include "misc/file_stream.h"
 #include "misc/paths.h"
 
@@ -15,10 +16,9 @@ namespace {
 constexpr std::uint64_t kLogLimit = std::uint64_t{1} << 32;
 
 // The bytes of the source one target line writes: its logged extent, or the
-// whole TIM file for a length of 0. The TIM file must hold the logged length.
-ByteRange PlannedExtent(InsertionPlan& plan, const TimTarget& target) {
-  const FileStream* held = plan.HeldStream(target.path);  // a source of another section
-  const std::uint64_t size = held ? held->Size() : FileStream::OpenRead(target.path).Size();
+// whole TIM file for a length of 0. The TIM file (`size` bytes) must hold the
+// logged length.
+ByteRange PlannedExtent(const TimTarget& target, std::uint64_t size) {
   if (target.length > size) ThrowStreamReadError(target.path);
   const std::uint64_t length = target.length == 0 ? size : target.length;
   if (target.offset + length > kLogLimit)
@@ -28,12 +28,13 @@ ByteRange PlannedExtent(InsertionPlan& plan, const TimTarget& target) {
 }
 
 // Writes the TIM file over the extent planned for it; the file is opened
-// again (or read through the plan, when another section patches it) and must
-// still hold that many bytes.
-void WriteTimBack(InsertionPlan& plan, FileStream& source, const TimTarget& target,
-                  ByteRange extent) {
+// again (or read through the plan, when a section, earlier or later, patches
+// it: looked up by the identity found when planning) and must still hold that
+// many bytes.
+void WriteTimBack(InsertionPlan& plan, const FileIdentity& identity, FileStream& source,
+                  const TimTarget& target, ByteRange extent) {
   std::optional<FileStream> opened;
-  FileStream* tim = plan.HeldStream(target.path);
+  FileStream* tim = plan.HeldStream(identity);
   if (tim == nullptr) tim = &opened.emplace(FileStream::OpenRead(target.path));
   if (tim->Size() < extent.length) ThrowStreamReadError(target.path);
   tim->Seek(0);
@@ -47,19 +48,27 @@ void PlanTimLine(ProcessContext& ctx, const std::string& line) {
   const auto target = ParseTimTarget(line);
   const std::string path = ctx.FromOutputDirectory(target ? target->path : TimTargetPath(line));
   const std::string name = FileNameOf(path);
-  if (!target || !PathExists(path)) {
+  // One look at the file: whether it is there, which file it is, its size.
+  const auto status = target ? StatusOf(path) : std::nullopt;
+  if (!status) {
     ctx.Plan.AddRefusal(name + " skiped.");
     return;
   }
+  if (!status->regular) ThrowCannotOpen(path);  // refused now, not when writing
   TimTarget resolved = *target;
   resolved.path = path;
-  const ByteRange extent = PlannedExtent(ctx.Plan, resolved);
+  const FileStream* held = ctx.Plan.HeldStream(status->identity);  // a source of another section
+  const ByteRange extent = PlannedExtent(resolved, held ? held->Size() : status->size);
   FileStream& source = ctx.Source();
   const std::string label = ctx.LogLineLabel();
   ctx.Plan.Claim(source, extent, label);
   InsertionPlan& plan = ctx.Plan;
+  const FileIdentity identity = status->identity;
   ctx.Plan.AddWrite(
-      label, [&plan, &source, resolved, extent] { WriteTimBack(plan, source, resolved, extent); },
+      label,
+      [&plan, identity, &source, resolved, extent] {
+        WriteTimBack(plan, identity, source, resolved, extent);
+      },
       name + " inserted.");
 }
 

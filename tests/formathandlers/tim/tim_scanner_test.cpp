@@ -336,6 +336,23 @@ TEST_F(TimBatchTest, AnInputGivenTwiceIsProcessedOnceAndItsEditIsKept) {
   EXPECT_EQ(h.ctx.Status.Results().back(), "result.log: already in this batch, processed once.");
 }
 
+// A found image replaced by a folder is refused while planning: the image
+// before it in the log is not written either.
+TEST_F(TimBatchTest, AFoundImageThatIsNoLongerAFileStopsTheWholeWriteBack) {
+  const Bytes tim = BuildTim({});
+  const std::string path = Put("TWO.BIN", Concat({tim, tim}));
+  ASSERT_EQ(RunClean(FileType::Stim, {path}, "found"), BatchOutcome::Completed);
+  Bytes edited = tim;
+  edited.back() = 0xEE;
+  testing::WriteFile(dir.File("found/TWO_0.tim"), edited);
+  std::filesystem::remove(dir.File("found/TWO_1.tim"));
+  std::filesystem::create_directory(dir.File("found/TWO_1.tim"));
+  EXPECT_EQ(Run(FileType::Log, {dir.File("found/result.log")}, "inserted"), BatchOutcome::Failed);
+  EXPECT_EQ(Error(), "result.log, line 4: Cannot open file " + dir.File("found/TWO_1.tim") + ".");
+  const Bytes both = Concat({tim, tim});
+  EXPECT_EQ(ReadFile(path), std::string(both.begin(), both.end()));  // nothing written
+}
+
 // Offsets in the log have eight hexadecimal digits: images at or beyond 4 GiB
 // are left out, and counted. The file is sparse: its holes take no disk.
 TEST_F(TimBatchTest, ImagesAtOrBeyondFourGibAreLeftOutAndCounted) {
