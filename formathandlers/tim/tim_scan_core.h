@@ -36,6 +36,10 @@ class TimScanner final {
   int ProgressPercent() const;
 
  private:
+  // True when the candidate at `at` of `bytes` has flags bits the probe
+  // rejects (never for a lenient scan).
+  bool RuledOutByFlags(std::span<const std::uint8_t> bytes, std::size_t at) const;
+
   TimSource& source_;
   std::uint64_t size_;
   std::uint64_t limit_;  // positions below S - 12 are scanned

@@ -218,6 +218,11 @@ TEST(TimScannerTest, FastScanAgreesWithThePlainRule) {
       const std::size_t at = random() % (data.size() - 100);
       std::copy_n(tim.begin(), std::min(tim.size(), data.size() - at), data.begin() + at);
     }
+    for (int k = 0; k < 40 && data.size() > 16; ++k) {  // ID words, flags good or bad
+      const std::size_t at = random() % (data.size() - 8);
+      StoreU32(data.data() + at, 0x10);
+      StoreU32(data.data() + at + 4, random() % 2 ? random() : random() % 16);
+    }
     std::vector<std::uint64_t> fast;
     SpanSource source(data);
     TimScanner scanner(source);
