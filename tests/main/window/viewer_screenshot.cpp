@@ -17,26 +17,9 @@
 #include "main/window/main_form.h"
 #include "main/window/tim_thumbnails.h"
 #include "main/window/tim_viewer.h"
+#include "tests/main/window/auto_dialogs.h"
 
 namespace {
-
-// Answers the add dialog with the game file and the chooser with OUT_DIR.
-class AutoDialogs final : public tessary::WindowDialogs {
- public:
-  AutoDialogs(std::string file, std::string out) : file_(std::move(file)), out_(std::move(out)) {}
-  std::optional<tessary::FileChoice> SelectFiles(tessary::FileType) override {
-    return tessary::FileChoice{{file_}, tessary::FileType::Stim};
-  }
-  std::optional<std::string> SaveProjectListAs() override { return std::nullopt; }
-  std::optional<std::string> SaveResultsAs() override { return std::nullopt; }
-  std::optional<std::string> ChooseDirectory(const std::string&) override { return out_; }
-  std::optional<std::string> ChooseCodeTable() override { return std::nullopt; }
-  void ShowInformation(const std::string&, const std::string&) override {}
-  void ShowError(const std::string& text) override { std::cerr << text << '\n'; }
-
- private:
-  std::string file_, out_;
-};
 
 // Waits until the window manager has framed and drawn `window`, then saves
 // the screen's pixels of it, frame included.
@@ -60,7 +43,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   QApplication app(argc, argv);
-  AutoDialogs dialogs(argv[1], argv[2]);
+  tessary::testing::AutoDialogs dialogs({argv[1]}, argv[2]);
   tessary::TMainForm form(dialogs);
   form.move(40, 40);
   form.show();

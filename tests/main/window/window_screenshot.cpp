@@ -16,28 +16,9 @@
 
 #include "main/batch_driver.h"
 #include "main/window/main_form.h"
+#include "tests/main/window/auto_dialogs.h"
 
 namespace {
-
-// Answers every dialog without asking: the game files, the output directory.
-class AutoDialogs final : public tessary::WindowDialogs {
- public:
-  AutoDialogs(std::vector<std::string> files, std::string out)
-      : files_(std::move(files)), out_(std::move(out)) {}
-  std::optional<tessary::FileChoice> SelectFiles(tessary::FileType) override {
-    return tessary::FileChoice{files_, tessary::FileType::Stim};
-  }
-  std::optional<std::string> SaveProjectListAs() override { return std::nullopt; }
-  std::optional<std::string> SaveResultsAs() override { return std::nullopt; }
-  std::optional<std::string> ChooseDirectory(const std::string&) override { return out_; }
-  std::optional<std::string> ChooseCodeTable() override { return std::nullopt; }
-  void ShowInformation(const std::string&, const std::string&) override {}
-  void ShowError(const std::string& text) override { std::cerr << text << '\n'; }
-
- private:
-  std::vector<std::string> files_;
-  std::string out_;
-};
 
 std::vector<std::string> FilesOf(const QString& directory) {
   std::vector<std::string> files;
@@ -54,7 +35,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   QApplication app(argc, argv);
-  AutoDialogs dialogs(FilesOf(argv[1]), argv[2]);
+  tessary::testing::AutoDialogs dialogs(FilesOf(argv[1]), argv[2]);
   tessary::TMainForm form(dialogs);
   form.move(QGuiApplication::primaryScreen()->availableGeometry().center() - form.rect().center());
   form.show();
