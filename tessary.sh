@@ -4,6 +4,7 @@
 #   ./tessary.sh test     install, build Release and ASan+UBSan, run every test on both,
 #                         then the sample round trip
 #   ./tessary.sh bench    build Release and run the benchmarks (extra arguments go to them)
+#   ./tessary.sh bench e2e [--quick] [--runs N]   whole-process jobs paired with baselines
 #   ./tessary.sh fuzz [TARGET] [SECONDS]   build the libFuzzer targets with clang and run them
 #   ./tessary.sh windows  cross-build the core, tessary-cli.exe and the tests for Windows
 #                         (MinGW-w64) and run the tests under Wine
@@ -15,6 +16,7 @@ JOBS=$(nproc 2>/dev/null || echo 2)
 PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-dev libcli11-dev
           qt6-base-dev zlib1g-dev libspng-dev fonts-dejavu-core clang-format-14 xvfb xauth openbox)
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
+BENCH_PACKAGES=(time imagemagick)
 WINDOWS_PACKAGES=(cmake ninja-build libcli11-dev googletest g++-mingw-w64-x86-64-posix wine
                   libz-mingw-w64-dev dpkg-dev)
 
@@ -311,6 +313,14 @@ case "$command" in
     exit "$TESTS_STATUS"
     ;;
   bench)
+    # bench e2e [--quick] [--runs N]: the whole-process benchmark (bench/e2e.sh) on a Release
+    # build, by default build/ (TESSARY_BENCH_BUILD names another), inputs in its e2e/ folder.
+    if [ "${1:-}" = e2e ]; then
+      shift
+      install_missing "${PACKAGES[@]}" "${BENCH_PACKAGES[@]}"
+      configure_and_build "${TESSARY_BENCH_BUILD:-build}" Release
+      exec "$ROOT/bench/e2e.sh" --build "$ROOT/${TESSARY_BENCH_BUILD:-build}" "$@"
+    fi
     install_missing "${PACKAGES[@]}"
     build_release
     "$ROOT/build/bench/tessary-bench" "$@"
