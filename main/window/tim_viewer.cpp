@@ -27,6 +27,9 @@ constexpr int kFittingSide = 512;
 // No zoom makes the shown picture wider or taller than this.
 constexpr int kMaxShownSide = 8192;
 constexpr int kSwatch = 12, kRowGap = 4, kLabelWidth = 28;
+// A CLUT may hold far more rows than a palette needs (its block length is the
+// file's to say): the swatches and the chooser offer the first ones.
+constexpr std::size_t kRowsOffered = 256;
 constexpr int kSwatchAreaWidth = kLabelWidth + 16 * kSwatch + 24;
 
 const char* const kModeNames[] = {"4-bit, CLUT", "8-bit, CLUT", "16-bit", "24-bit"};
@@ -81,7 +84,7 @@ QBrush CheckerBrush(int cell) {
 QImage SwatchImage(const TimPreview& p) {
   const int linesPerRow = p.clutRows.empty() ? 0 : static_cast<int>(p.clutRows[0].size()) / 16;
   const int rowHeight = linesPerRow * kSwatch + kRowGap;
-  const int rows = static_cast<int>(p.clutRows.size());
+  const int rows = static_cast<int>(std::min(p.clutRows.size(), kRowsOffered));
   QImage image(kLabelWidth + 16 * kSwatch + 2, std::max(1, rows * rowHeight), QImage::Format_RGB32);
   image.fill(Qt::white);
   QPainter painter(&image);
@@ -201,7 +204,7 @@ void TimViewer::Load() {
     return;
   }
   const QSignalBlocker quiet(ClutRow);
-  for (std::size_t row = 0; row < preview_->clutRows.size(); ++row)
+  for (std::size_t row = 0; row < std::min(preview_->clutRows.size(), kRowsOffered); ++row)
     ClutRow->addItem(RowLabel(*preview_, row));
   ClutRow->setEnabled(ClutRow->count() > 1);
   const QSignalBlocker quietZoom(Zoom);

@@ -108,6 +108,12 @@ class TimViewerTest final : public QObject {
     QVERIFY(!viewer.Swatches->pixmap().isNull());
     QVERIFY(viewer.Details->text().contains("2 rows of 16 colours"));
     QVERIFY(viewer.Details->text().startsWith("Mode 0 (4-bit, CLUT), 4 x 1 pixels"));
+    // A CLUT of thousands of rows: the first 256 are offered.
+    const auto many = testing::BuildTim({.mode = 0, .clutEntries = 16 * 5000});
+    testing::WriteFile(dir.File("many.tim"), std::string(many.begin(), many.end()));
+    TimViewer crowded(dir.File("many.tim"));
+    QCOMPARE(crowded.ClutRow->count(), 256);
+    QVERIFY(crowded.Details->text().contains("5000 rows of 16 colours"));
 
     const struct {
       std::string name, bytes;
