@@ -92,6 +92,7 @@ run_tests() {
   say "tests (AddressSanitizer + UndefinedBehaviorSanitizer)"
   (cd build-asan && QT_QPA_PLATFORM=offscreen \
      ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+     LSAN_OPTIONS="suppressions=$ROOT/tests/lsan.supp:print_suppressions=0" \
      ctest --output-on-failure -j "$JOBS") || status=1
   TESTS_STATUS=$status
 }
