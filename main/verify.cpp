@@ -18,6 +18,7 @@
 #include "main/file_queue.h"
 #include "main/format_registry.h"
 #include "misc/errors.h"
+#include "misc/file_stream.h"
 #include "misc/output_file.h"
 #include "misc/paths.h"
 #include "misc/processes.h"
@@ -113,8 +114,12 @@ class Workspace final {
   std::optional<FileStream> inUse_;
 };
 
+// Copied through a block of constant size: a large input is never held whole.
 void CopyFile(const std::string& from, const std::string& to) {
-  SaveBytes(to, LoadBytes(from));
+  FileStream in = FileStream::OpenRead(from);
+  OutputFile out(to);
+  out.Stream().CopyFrom(in, 0);
+  out.Commit();
 }
 
 std::string Hex(std::uint64_t value) {
@@ -322,11 +327,19 @@ const VerifySteps kSearchVerify{CopyPlain, nullptr, nullptr, CompareSearched};
 const VerifySteps kResVerify{CopyResInput, nullptr, UseInvertedTables, CompareFile};
 const VerifySteps kRoomVerify{CopyPlain, nullptr, nullptr, CompareFile};
 
+// Both files are read a block at a time, so that the check of a large input
+// needs the same memory as that of a small one.
 std::optional<std::uint64_t> FirstDifference(const std::string& a, const std::string& b) {
-  const ByteBuffer x = LoadBytes(a), y = LoadBytes(b);
-  const auto [p, q] = std::mismatch(x.begin(), x.end(), y.begin(), y.end());
-  if (p == x.end() && q == y.end()) return std::nullopt;
-  return static_cast<std::uint64_t>(p - x.begin());
+  constexpr std::size_t kBlock = std::size_t{1} << 20;
+  FileStream x = FileStream::OpenRead(a), y = FileStream::OpenRead(b);
+  std::vector<std::uint8_t> p(kBlock), q(kBlock);
+  for (std::uint64_t at = 0;; at += kBlock) {
+    const std::size_t m = x.ReadSome(p), n = y.ReadSome(q);
+    const auto end = p.begin() + static_cast<std::ptrdiff_t>(std::min(m, n));
+    const auto differs = std::mismatch(p.begin(), end, q.begin()).first;
+    if (differs != end || m != n) return at + static_cast<std::uint64_t>(differs - p.begin());
+    if (m < kBlock) return std::nullopt;  // both ended, alike
+  }
 }
 
 std::string TimTargetHolding(const std::vector<std::string>& log, std::uint64_t offset) {

@@ -145,6 +145,18 @@ TEST(VerifyPartsTest, TheFirstDifferenceAndTheImageHoldingIt) {
   b[45] = 7;
   WriteFile(dir.File("b"), b);
   EXPECT_EQ(FirstDifference(dir.File("a"), dir.File("b")), 64u);  // one is longer
+  // Read a block at a time: past the first MiB, and at a block's exact end.
+  Bytes big(std::size_t{1} << 20, 3), bigger = big;
+  WriteFile(dir.File("big"), big);
+  bigger.resize(big.size() + 5, 3);
+  bigger[big.size() + 3] = 4;
+  WriteFile(dir.File("bigger"), bigger);
+  EXPECT_EQ(FirstDifference(dir.File("big"), dir.File("big")), std::nullopt);
+  EXPECT_EQ(FirstDifference(dir.File("big"), dir.File("bigger")), big.size());
+  bigger.resize(big.size());
+  bigger[7] = 9;
+  WriteFile(dir.File("bigger"), bigger);
+  EXPECT_EQ(FirstDifference(dir.File("bigger"), dir.File("big")), 7u);
   const std::vector<std::string> log = {"#Format: STIM", "#Source: x",
                                         "#Target TIM: 00000010:00000010 /o/X_0.tim",
                                         "#Target TIM: 00000028:00000008 /o/X_1.tim"};
