@@ -17,9 +17,15 @@
 
 namespace tessary {
 
+#ifndef _WIN32
+namespace {
+constexpr std::size_t kReadWholeLimit = std::size_t{64} << 20;
+}  // namespace
+#endif
+
 #ifdef _WIN32
 
-MappedFile::MappedFile(const std::string& path) {
+MappedFile::MappedFile(const std::string& path, Use use) {
   const std::filesystem::path native = NativePath(path);
   HANDLE file = CreateFileW(native.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -42,6 +48,11 @@ MappedFile::MappedFile(const std::string& path) {
   }
 }
 
+void MappedFile::Release() const {
+  // Unlocking pages that were never locked takes them out of the working set.
+  if (data_ != nullptr) VirtualUnlock(const_cast<std::uint8_t*>(data_), size_);
+}
+
 MappedFile::~MappedFile() {
   if (data_ != nullptr) UnmapViewOfFile(data_);
   if (mapping_ != nullptr) CloseHandle(mapping_);
@@ -50,7 +61,7 @@ MappedFile::~MappedFile() {
 
 #else
 
-MappedFile::MappedFile(const std::string& path) {
+MappedFile::MappedFile(const std::string& path, Use use) {
   fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);  // a FIFO is refused, not awaited
   struct stat info {};
   const bool usable = fd_ >= 0 && ::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode) &&
@@ -63,15 +74,22 @@ MappedFile::MappedFile(const std::string& path) {
   if (size_ == 0) return;
   int flags = MAP_PRIVATE;
 #ifdef MAP_POPULATE
-  flags |= MAP_POPULATE;  // one pass over the page tables instead of a fault per page
+  if (use == Use::Through && size_ <= kReadWholeLimit) flags |= MAP_POPULATE;
 #endif
   void* view = ::mmap(nullptr, size_, PROT_READ, flags, fd_, 0);
   if (view == MAP_FAILED) {
     ::close(fd_);
     ThrowCannotOpen(path);
   }
-  ::madvise(view, size_, MADV_SEQUENTIAL);
+  // Random advice also stops the system from mapping the pages around each one
+  // touched.
+  ::madvise(view, size_, use == Use::Through ? MADV_SEQUENTIAL : MADV_RANDOM);
   data_ = static_cast<const std::uint8_t*>(view);
+}
+
+void MappedFile::Release() const {
+  // The mapping is private and read-only: dropped pages come back from the file.
+  if (data_ != nullptr) ::madvise(const_cast<std::uint8_t*>(data_), size_, MADV_DONTNEED);
 }
 
 MappedFile::~MappedFile() {

@@ -1,7 +1,7 @@
 // A whole file mapped read-only into memory.
 //
-// Scanning a large file through a mapping avoids both the copy and the first
-// touch of freshly allocated memory. The mapping holds the same shared lock as
+// Parsing a file through a mapping avoids both the copy and the first touch of
+// freshly allocated memory. The mapping holds the same shared lock as
 // FileStream::OpenRead, so the tool cannot create or rewrite the file while it
 // is being read.
 #pragma once
@@ -15,13 +15,25 @@ namespace tessary {
 
 class MappedFile final {
  public:
+  enum class Use {
+    // Read from start to end: a file up to 64 MiB is read in whole when mapped
+    // (one pass over the page tables instead of a fault per page).
+    Through,
+    // Read here and there (an archive's headers): each touch maps one page,
+    // so that a few bytes of a large file cost a few pages of memory.
+    Scattered,
+  };
+
   // Raises "Cannot open file %s" when the file cannot be opened or mapped.
-  explicit MappedFile(const std::string& path);
+  explicit MappedFile(const std::string& path, Use use = Use::Through);
   MappedFile(const MappedFile&) = delete;
   MappedFile& operator=(const MappedFile&) = delete;
   ~MappedFile();
 
   std::span<const std::uint8_t> Bytes() const { return {data_, size_}; }
+  // Gives the memory of the pages touched so far back to the system. The
+  // bytes stay readable: touched again, they are read again from the file.
+  void Release() const;
 
  private:
   const std::uint8_t* data_ = nullptr;

@@ -13,6 +13,7 @@
 #include "formathandlers/archive/decompress.h"
 #include "formathandlers/archive/xor_stream.h"
 #include "misc/errors.h"
+#include "misc/file_stream.h"
 #include "misc/mapped_file.h"
 #include "misc/output_file.h"
 #include "misc/paths.h"
@@ -52,7 +53,9 @@ bool LeavesOutputDirectory(const std::string& name) {
 
 struct ArchiveRun {
   ProcessContext& ctx;
-  std::span<const std::uint8_t> bytes;
+  const MappedFile& archive;            // for the records and block headers
+  std::span<const std::uint8_t> bytes;  // the archive's
+  FileStream& chunks;                   // for the chunk bytes, read entry by entry
   std::string archiveName;
   std::string base;
   std::string directory;  // the archive's, where the tables may also be
@@ -96,15 +99,17 @@ std::string WriteEntryFile(ArchiveRun& run, const std::string& name,
   return path;
 }
 
-// Unscrambles the entry's chunks, each with its own generator, straight from
-// the mapped archive into the reused buffer.
+// Reads the entry's chunks into the reused buffer and unscrambles them there,
+// each with its own generator. Reading rather than touching the mapping keeps
+// the memory of an extraction to its largest entry, whatever the archive's size.
 void Unscramble(ArchiveRun& run, const DataBlock& block) {
   run.stored.resize(static_cast<std::size_t>(block.chunkBytesLength));
-  const std::uint8_t* source = run.bytes.data() + block.chunkBytesOffset;
+  run.chunks.Seek(block.chunkBytesOffset);
+  run.chunks.ReadExact(run.stored);
   std::uint64_t at = 0;
   for (std::size_t c = 0; c < block.chunkSizes.size(); ++c) {
     std::uint32_t state = block.seeds[c];
-    XorChunkInto({source + at, block.chunkSizes[c]}, run.stored.data() + at, state, run.table);
+    XorChunk({run.stored.data() + at, block.chunkSizes[c]}, state, run.table);
     at += block.chunkSizes[c];
   }
 }
@@ -120,7 +125,11 @@ std::vector<DataBlock> ReadAllBlocks(const ArchiveRun& run,
       ThrowFormatError(EntryLabel(run.archiveName, e, records[e].name),
                        "name leaves the output directory");
     blocks.push_back(ReadDataBlock(run.bytes, records[e], run.archiveName, e));
+    // The system may map a large piece of the file around each header read:
+    // given back every few headers, they never add up.
+    if (e % 16 == 15) run.archive.Release();
   }
+  run.archive.Release();
   return blocks;
 }
 
@@ -170,9 +179,11 @@ void ExtractArchive(ProcessContext& ctx, const std::string& path) {
   const std::string directory = ParentOf(path);
   const XorTable table =
       XorTable::Load(LocateTable(kXorTableName, ctx.OutputDirectory, {directory}));
-  const MappedFile archive(path);
-  ArchiveRun run{ctx,  archive.Bytes(), FileNameOf(path), BaseBeforeFirstDot(path), directory,
-                 table};
+  const MappedFile archive(path, MappedFile::Use::Scattered);
+  FileStream chunks = FileStream::OpenRead(path);
+  ArchiveRun run{
+      ctx,       archive, archive.Bytes(), chunks, FileNameOf(path), BaseBeforeFirstDot(path),
+      directory, table};
   const std::vector<EntryRecord> records = ReadEntryRecords(run.bytes, run.archiveName);
   const std::vector<DataBlock> blocks = ReadAllBlocks(run, records);
 

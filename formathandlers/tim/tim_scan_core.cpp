@@ -138,6 +138,87 @@ std::size_t Walk(std::span<const std::uint8_t> bytes, std::size_t at, std::size_
   return WalkScalar(bytes, at, stretch, candidate);
 }
 
+#ifdef TESSARY_SCAN_SSE2
+// True when the 64 bytes at `p` hold no zero pair at an even distance from
+// `p`. The three zero bytes after the 0x10 of an ID word hold such a pair.
+bool NoEvenZeroPair(const std::uint8_t* p) {
+  const __m128i zero = _mm_setzero_si128();
+  __m128i any = zero;
+  for (int k = 0; k < 4; ++k) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+    any = _mm_or_si128(any, _mm_cmpeq_epi16(block, zero));
+  }
+  return _mm_movemask_epi8(any) == 0;
+}
+
+// Bit i set where position `p` + i holds the ID word, for i in 0..15.
+unsigned IdWords16(const std::uint8_t* p) {
+  const auto load = [p](int k) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k)); };
+  const __m128i after = _mm_or_si128(_mm_or_si128(load(1), load(2)), load(3));
+  const __m128i hit = _mm_and_si128(_mm_cmpeq_epi8(load(0), _mm_set1_epi8(tim::kId)),
+                                    _mm_cmpeq_epi8(after, _mm_setzero_si128()));
+  return static_cast<unsigned>(_mm_movemask_epi8(hit));
+}
+#endif
+
+// The first position of [at, stretch) whose word is the ID (bytes 10 00 00 00),
+// or `stretch` when there is none.
+std::size_t NextIdWord(std::span<const std::uint8_t> bytes, std::size_t at, std::size_t stretch) {
+  const std::uint8_t* data = bytes.data();
+#ifdef TESSARY_SCAN_SSE2
+  // When the 64 bytes after `at` hold no even zero pair, none of the 63
+  // positions from `at` holds an ID word (its zeros would hold one);
+  // otherwise positions are tested sixteen at a time.
+  while (at < stretch && at + 128 <= bytes.size()) {
+    if (NoEvenZeroPair(data + at + 1)) {
+      at += 63;
+      continue;
+    }
+    for (int k = 0; k < 4; ++k, at += 16)
+      if (const unsigned bits = IdWords16(data + at); bits != 0)
+        return std::min(at + static_cast<std::size_t>(std::countr_zero(bits)), stretch);
+  }
+#endif
+  for (; at < stretch; ++at)
+    if (LoadU32(data + at) == tim::kId) return at;
+  return stretch;
+}
+
+// The first position at or after `target` that the scan reaches from `at`,
+// when no word of [at, target) is the ID, so that every step there follows the
+// plain rule. Any walk visits one of every four consecutive positions, so when
+// walks from four such positions shortly before `target` all arrive at the
+// same place, the walk from `at` arrives there too, and the bytes before them
+// need not be walked. Zero bytes make walks meet within a few words; bytes
+// without zeros (text, noise) keep them apart, and hold no ID word either.
+// (Were there an ID word after all, the walks would stop at it and set
+// `candidate`, as the plain walk does.)
+std::size_t Reach(std::span<const std::uint8_t> bytes, std::size_t at, std::size_t target,
+                  bool& candidate) {
+  for (const std::size_t lead : {16, 64, 256}) {
+    if (target - at < 8 * lead) break;
+    const std::size_t from = target - lead;
+    const std::size_t reached = Walk(bytes, from, target, candidate);
+    std::size_t k = 1;
+    while (k < 4 && Walk(bytes, from + k, target, candidate) == reached) ++k;
+    if (k == 4) return reached;
+    candidate = false;
+  }
+  return Walk(bytes, at, target, candidate);
+}
+
+// The walk from `at` to the first candidate, or to `stretch`: ID words are
+// found first, and only whether the walk reaches each of them is worked out.
+std::size_t WalkToCandidate(std::span<const std::uint8_t> bytes, std::size_t at,
+                            std::size_t stretch, bool& candidate) {
+  while (at < stretch && !candidate) {
+    const std::size_t id = NextIdWord(bytes, at, stretch);
+    at = Reach(bytes, at, id, candidate);
+    candidate = candidate || (at == id && id < stretch);
+  }
+  return at;
+}
+
 }  // namespace
 
 bool TimScanner::RuledOutByFlags(std::span<const std::uint8_t> bytes, std::size_t at) const {
@@ -163,12 +244,12 @@ std::optional<FoundTim> TimScanner::Next(std::uint64_t stopAt) {
     const std::size_t stretch =
         static_cast<std::size_t>(std::min<std::uint64_t>(end - o, bytes.size() - 3));
     bool candidate = false;
-    std::size_t at = Walk(bytes, 0, stretch, candidate);
+    std::size_t at = WalkToCandidate(bytes, 0, stretch, candidate);
     // Candidates whose flags word rules them out are passed over here, in the
     // bytes at hand, without a probe: files dense with 0x10 words hold many.
     while (candidate && RuledOutByFlags(bytes, at)) {
       candidate = false;
-      at = Walk(bytes, at + 4, stretch, candidate);
+      at = WalkToCandidate(bytes, at + 4, stretch, candidate);
     }
     o += at;
     if (!candidate) continue;
