@@ -134,14 +134,18 @@ TEST(FileStreamTest, AReadWriteOpenHoldsTheFileAlone) {
   EXPECT_EQ(ErrorText([&] { FileStream::OpenReadWrite(path); }), "Cannot open file " + path);
 }
 
-TEST(MappedFileTest, MapsWholeFilesIncludingEmptyOnes) {
+TEST(MappedFileTest, MapsWholeFilesIncludingEmptyOnesEitherWay) {
   TempDir dir;
   WriteFile(dir.File("e.bin"), std::string());
   WriteFile(dir.File("f.bin"), std::string("xyz"));
-  EXPECT_TRUE(MappedFile(dir.File("e.bin")).Bytes().empty());
-  MappedFile mapped(dir.File("f.bin"));
-  ASSERT_EQ(mapped.Bytes().size(), 3u);
-  EXPECT_EQ(mapped.Bytes()[2], 'z');
+  for (const auto use : {MappedFile::Use::Through, MappedFile::Use::Scattered}) {
+    EXPECT_TRUE(MappedFile(dir.File("e.bin"), use).Bytes().empty());
+    MappedFile mapped(dir.File("f.bin"), use);
+    ASSERT_EQ(mapped.Bytes().size(), 3u);
+    EXPECT_EQ(mapped.Bytes()[2], 'z');
+    mapped.Release();  // the bytes stay readable
+    EXPECT_EQ(std::string(mapped.Bytes().begin(), mapped.Bytes().end()), "xyz");
+  }
 }
 
 TEST(ByteReaderTest, ReadsLittleEndianAndRefusesReadsPastTheEnd) {
