@@ -5,6 +5,7 @@
 #include <bit>
 
 #include "misc/byte_reader.h"
+#include "misc/errors.h"
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
@@ -277,7 +278,10 @@ int TimScanner::ProgressPercent() const {
 }
 
 FileSource::FileSource(FileStream& file, std::size_t windowSize)
-    : file_(file), size_(file.Size()), windowSize_(std::max(windowSize, kProbeBytes * 2)) {}
+    : file_(file),
+      size_(file.Size()),
+      windowSize_(std::max(windowSize, kProbeBytes * 2)),
+      reader_(file) {}
 
 std::span<const std::uint8_t> FileSource::InWindow(std::uint64_t offset) const {
   if (offset < base_ || offset >= base_ + filled_) return {};
@@ -287,26 +291,43 @@ std::span<const std::uint8_t> FileSource::InWindow(std::uint64_t offset) const {
   return {window_.data() + from, filled_ - from};
 }
 
+void FileSource::FinishReadAhead() {
+  if (reader_.Started()) aheadFilled_ = reader_.Wait();
+}
+
+void FileSource::StartReadAhead() {
+  if (base_ + filled_ >= size_) return;
+  aheadBase_ = base_ + filled_ - kProbeBytes;
+  aheadFilled_ = 0;
+  ahead_.resize(windowSize_);
+  reader_.Start(aheadBase_, ahead_);
+  file_.WillNeed(aheadBase_ + windowSize_, windowSize_);  // and the system reads on
+}
+
 std::span<const std::uint8_t> FileSource::BytesFrom(std::uint64_t offset) {
   if (offset >= size_) return {};
   if (const auto bytes = InWindow(offset); !bytes.empty()) return bytes;
-  window_.resize(windowSize_);
-  base_ = offset;
-  // A hole of a sparse file is zero bytes: they are set, not read.
-  const auto zeros = static_cast<std::size_t>(
-      std::min<std::uint64_t>(file_.NextDataOffset(offset) - offset, windowSize_));
-  std::fill_n(window_.begin(), zeros, std::uint8_t{0});
-  file_.Seek(offset + zeros);
-  filled_ = zeros + file_.ReadSome(std::span(window_).subspan(zeros));
-  file_.WillNeed(base_ + filled_, windowSize_);  // the next window, read while this one is scanned
-  return {window_.data(), filled_};
+  FinishReadAhead();
+  std::swap(window_, ahead_);
+  std::swap(base_, aheadBase_);
+  std::swap(filled_, aheadFilled_);
+  if (InWindow(offset).empty()) {  // a jump past the bytes read ahead
+    window_.resize(windowSize_);
+    base_ = offset;
+    filled_ = ReadPiece(file_, offset, window_);
+  }
+  const auto bytes = InWindow(offset);
+  // Fewer bytes than the file's size promised: it was cut while being read.
+  if (bytes.empty()) ThrowStreamReadError(file_.ShownPath());
+  StartReadAhead();
+  return bytes;
 }
 
 std::span<const std::uint8_t> FileSource::Peek(std::uint64_t offset) {
   if (offset >= size_) return {};
   if (const auto bytes = InWindow(offset); !bytes.empty()) return bytes;
-  file_.Seek(offset);
-  const std::size_t got = file_.ReadSome(probe_);
+  FinishReadAhead();  // the file is the reader's until then
+  const std::size_t got = ReadPiece(file_, offset, probe_);
   return {probe_, got};
 }
 

@@ -13,6 +13,7 @@
 
 #include "formathandlers/tim/tim_layout.h"
 #include "misc/file_stream.h"
+#include "misc/read_ahead.h"
 
 namespace tessary {
 
@@ -49,8 +50,9 @@ class TimScanner final {
 };
 
 // A file read through a window of constant size, so that a scan of any size
-// needs the same memory. The window follows the scan forward; a probe outside
-// it reads its few bytes on their own.
+// needs the same memory. The window follows the scan forward, the next one
+// read on a second thread while this one is scanned; a probe outside the
+// window reads its few bytes on their own.
 class FileSource final : public TimSource {
  public:
   explicit FileSource(FileStream& file, std::size_t windowSize = std::size_t{4} << 20);
@@ -61,6 +63,11 @@ class FileSource final : public TimSource {
  private:
   // The window's bytes from `offset` when it holds at least min(16, rest).
   std::span<const std::uint8_t> InWindow(std::uint64_t offset) const;
+  // Waits for the read ahead, which then holds `aheadFilled_` bytes.
+  void FinishReadAhead();
+  // Starts reading the window that follows this one, overlapping it by a
+  // probe header, which is where the scan asks next unless it jumps.
+  void StartReadAhead();
 
   FileStream& file_;
   std::uint64_t size_;
@@ -68,7 +75,11 @@ class FileSource final : public TimSource {
   std::vector<std::uint8_t> window_;
   std::uint64_t base_ = 0;
   std::size_t filled_ = 0;
+  std::vector<std::uint8_t> ahead_;
+  std::uint64_t aheadBase_ = 0;
+  std::size_t aheadFilled_ = 0;
   std::uint8_t probe_[16] = {};
+  ReadAhead reader_;  // last: it stops before the buffers it fills go
 };
 
 }  // namespace tessary

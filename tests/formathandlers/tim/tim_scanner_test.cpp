@@ -304,6 +304,19 @@ TEST(TimScannerTest, AFileReadInWindowsScansLikeMemory) {
     }
     ASSERT_EQ(found, ReferenceScan(data).found) << "round " << round;
   }
+#ifndef _WIN32  // there a file being read cannot be cut
+  // A file cut by another program while it is scanned is a read error, not a
+  // window shorter than the scan was promised.
+  testing::WriteFile(dir.File("cut.bin"), Bytes(5000, 0x41));
+  FileStream file = FileStream::OpenRead(dir.File("cut.bin"));
+  FileSource source(file, 64);
+  TimScanner scanner(source);
+  std::filesystem::resize_file(dir.File("cut.bin"), 100);
+  EXPECT_EQ(testing::ErrorText([&] {
+              while (!scanner.Finished()) scanner.Next(scanner.Position() + 1000);
+            }),
+            "Stream read error (" + dir.File("cut.bin") + ")");
+#endif
 }
 
 }  // namespace
