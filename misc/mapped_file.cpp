@@ -74,7 +74,8 @@ MappedFile::MappedFile(const std::string& path, Use use) {
   if (size_ == 0) return;
   int flags = MAP_PRIVATE;
 #ifdef MAP_POPULATE
-  if (use == Use::Through && size_ <= kReadWholeLimit) flags |= MAP_POPULATE;
+  readWhole_ = use == Use::Through && size_ <= kReadWholeLimit;
+  if (readWhole_) flags |= MAP_POPULATE;
 #endif
   void* view = ::mmap(nullptr, size_, PROT_READ, flags, fd_, 0);
   if (view == MAP_FAILED) {
@@ -89,7 +90,8 @@ MappedFile::MappedFile(const std::string& path, Use use) {
 
 void MappedFile::Release() const {
   // The mapping is private and read-only: dropped pages come back from the file.
-  if (data_ != nullptr) ::madvise(const_cast<std::uint8_t*>(data_), size_, MADV_DONTNEED);
+  if (data_ != nullptr && !readWhole_)
+    ::madvise(const_cast<std::uint8_t*>(data_), size_, MADV_DONTNEED);
 }
 
 MappedFile::~MappedFile() {

@@ -31,8 +31,10 @@ class MappedFile final {
   ~MappedFile();
 
   std::span<const std::uint8_t> Bytes() const { return {data_, size_}; }
-  // Gives the memory of the pages touched so far back to the system. The
-  // bytes stay readable: touched again, they are read again from the file.
+  // Gives the memory of the pages touched so far back to the system, unless
+  // the file was read in whole when mapped. The bytes stay readable: touched
+  // again, they are read again from the file. Reading a large file piece by
+  // piece, releasing now and then keeps its memory to the pieces at hand.
   void Release() const;
 
  private:
@@ -43,6 +45,7 @@ class MappedFile final {
   void* mapping_ = nullptr;
 #else
   int fd_ = -1;
+  bool readWhole_ = false;
 #endif
 };
 

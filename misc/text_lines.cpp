@@ -31,6 +31,30 @@ void TextLines::SaveToFile(const std::string& path) const {
   SaveBytes(path, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
 }
 
+namespace {
+constexpr std::size_t kLineWriterBlock = std::size_t{1} << 20;
+
+void WritePending(OutputFile& out, std::string& pending) {
+  out.Write({reinterpret_cast<const std::uint8_t*>(pending.data()), pending.size()});
+  pending.clear();
+}
+}  // namespace
+
+LineWriter::LineWriter(const std::string& path) : out_(path) {
+  pending_.reserve(kLineWriterBlock);
+}
+
+void LineWriter::Add(std::string_view line) {
+  pending_ += line;
+  pending_ += "\r\n";
+  if (pending_.size() >= kLineWriterBlock) WritePending(out_, pending_);
+}
+
+void LineWriter::Commit() {
+  WritePending(out_, pending_);
+  out_.Commit();
+}
+
 std::vector<std::string> SplitLines(std::string_view text) {
   std::vector<std::string> lines;
   std::size_t start = 0;

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "misc/output_file.h"
+
 namespace tessary {
 
 inline constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
@@ -34,6 +36,20 @@ class TextLines final {
 
  private:
   std::vector<std::string> lines_;
+};
+
+// Lines written one by one into a new file, each ended by CR LF, a MiB at a
+// time, so that a long text never needs to be held whole. The file appears
+// under its name only at Commit(), like every output (see OutputFile).
+class LineWriter final {
+ public:
+  explicit LineWriter(const std::string& path);
+  void Add(std::string_view line);
+  void Commit();
+
+ private:
+  OutputFile out_;
+  std::string pending_;
 };
 
 std::vector<std::string> SplitLines(std::string_view text);

@@ -60,7 +60,7 @@ std::string DecodedSpan(const Extraction& run, std::uint64_t from, std::uint64_t
       run.game.subspan(static_cast<std::size_t>(from), static_cast<std::size_t>(length)), true);
 }
 
-void AppendSection(TextLines& out, const Extraction& run, const ResSection& section,
+void AppendSection(LineWriter& out, const Extraction& run, const ResSection& section,
                    std::size_t k) {
   const auto pointers = SectionPointers(run.game, section, k, run.gameName);
   out.Add(SectionHeader(k));
@@ -306,13 +306,15 @@ void ExtractResText(ProcessContext& ctx, const std::string& path) {
   LoadCodeTable(table, description.tablePath);
   const GameTextCodec codec(table);
   const Extraction run{game.Bytes(), FileNameOf(description.gamePath), FileNameOf(path), codec};
-  TextLines out;
-  out.Add(std::string(kUseTablePrefix) + description.tablePath);
-  for (std::size_t k = 0; k < description.sections.size(); ++k)
-    AppendSection(out, run, description.sections[k], k);
-
+  // The text goes out section by section; a damaged section leaves no file.
   const std::string textPath = ctx.ClaimOutput(ctx.OutputPath(NameWithExtension(path, ".txt")));
-  out.SaveToFile(textPath);
+  LineWriter out(textPath);
+  out.Add(std::string(kUseTablePrefix) + description.tablePath);
+  for (std::size_t k = 0; k < description.sections.size(); ++k) {
+    AppendSection(out, run, description.sections[k], k);
+    if (k % 64 == 63) game.Release();  // a large game file: only the pages at hand
+  }
+  out.Commit();
   ctx.ResultLog.Add(TextTargetLine(textPath));
 }
 
