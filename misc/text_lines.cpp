@@ -1,5 +1,6 @@
 #include "misc/text_lines.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "misc/byte_buffer.h"
@@ -7,6 +8,14 @@
 #include "misc/output_file.h"
 
 namespace tessary {
+
+namespace {
+// Editors that save UTF-8 often put a byte-order mark first; it is no text.
+std::string_view WithoutByteOrderMark(std::string_view text) {
+  if (text.starts_with(kUtf8ByteOrderMark)) text.remove_prefix(kUtf8ByteOrderMark.size());
+  return text;
+}
+}  // namespace
 
 const std::string& TextLines::Get(std::size_t index) const {
   if (index >= lines_.size()) ThrowListIndexError(static_cast<std::int64_t>(index));
@@ -20,10 +29,8 @@ void TextLines::Set(std::size_t index, std::string line) {
 
 void TextLines::LoadFromFile(const std::string& path) {
   const ByteBuffer bytes = LoadBytes(path);
-  std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-  // Editors that save UTF-8 often put a byte-order mark first; it is no text.
-  if (text.starts_with(kUtf8ByteOrderMark)) text.remove_prefix(kUtf8ByteOrderMark.size());
-  lines_ = SplitLines(text);
+  lines_ =
+      SplitLines(WithoutByteOrderMark({reinterpret_cast<const char*>(bytes.data()), bytes.size()}));
 }
 
 void TextLines::SaveToFile(const std::string& path) const {
@@ -55,8 +62,17 @@ void LineWriter::Commit() {
   out_.Commit();
 }
 
-std::vector<std::string> SplitLines(std::string_view text) {
-  std::vector<std::string> lines;
+MappedTextLines::MappedTextLines(const std::string& path) : file_(path) {
+  const auto bytes = file_.Bytes();
+  lines_ = SplitLineViews(
+      WithoutByteOrderMark({reinterpret_cast<const char*>(bytes.data()), bytes.size()}));
+}
+
+std::vector<std::string_view> SplitLineViews(std::string_view text) {
+  std::vector<std::string_view> lines;
+  // At most one line per line end and one after the last: reserved at once, a
+  // text of millions of lines is not copied as its list grows.
+  lines.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
   std::size_t start = 0;
   std::size_t i = 0;
   while (i < text.size()) {
@@ -65,12 +81,17 @@ std::vector<std::string> SplitLines(std::string_view text) {
       ++i;
       continue;
     }
-    lines.emplace_back(text.substr(start, i - start));
+    lines.push_back(text.substr(start, i - start));
     i += (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
     start = i;
   }
-  if (start < text.size()) lines.emplace_back(text.substr(start));
+  if (start < text.size()) lines.push_back(text.substr(start));
   return lines;
+}
+
+std::vector<std::string> SplitLines(std::string_view text) {
+  const std::vector<std::string_view> views = SplitLineViews(text);
+  return {views.begin(), views.end()};
 }
 
 std::string JoinLinesCrLf(const std::vector<std::string>& lines) {

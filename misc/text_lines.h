@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "misc/mapped_file.h"
 #include "misc/output_file.h"
 
 namespace tessary {
@@ -52,6 +53,19 @@ class LineWriter final {
   std::string pending_;
 };
 
+// A text file's lines as views into its mapped bytes, read by the rules of
+// TextLines: a large text is read once, without a copy of every line.
+class MappedTextLines final {
+ public:
+  explicit MappedTextLines(const std::string& path);
+  const std::vector<std::string_view>& Lines() const { return lines_; }
+
+ private:
+  MappedFile file_;
+  std::vector<std::string_view> lines_;
+};
+
+std::vector<std::string_view> SplitLineViews(std::string_view text);
 std::vector<std::string> SplitLines(std::string_view text);
 std::string JoinLinesCrLf(const std::vector<std::string>& lines);
 

@@ -89,13 +89,16 @@ bool SameIgnoringCase(std::string_view a, std::string_view b) {
          });
 }
 
+// The text file's lines.
+using Lines = std::span<const std::string_view>;
+
 // The encoding table's path on the text file's first line: the text after
 // "#Use Table: " when the line starts with it, else after an 8-character label.
-std::string EncodingTablePath(const std::vector<std::string>& text, const std::string& textName) {
+std::string EncodingTablePath(Lines text, const std::string& textName) {
   if (text.empty()) ThrowFormatError(textName, "the text file is empty");
-  const std::string& first = text.front();
-  if (first.rfind(kUseTablePrefix, 0) == 0) return first.substr(kUseTablePrefix.size());
-  return first.size() > kTableLabel ? first.substr(kTableLabel) : std::string();
+  const std::string_view first = text.front();
+  if (first.starts_with(kUseTablePrefix)) return std::string(first.substr(kUseTablePrefix.size()));
+  return first.size() > kTableLabel ? std::string(first.substr(kTableLabel)) : std::string();
 }
 
 // Text left with the description's own decoding table on its first line would
@@ -124,9 +127,10 @@ struct SectionRun {
 // sections is not searched from its top once per section.
 class HeaderIndex final {
  public:
-  explicit HeaderIndex(const std::vector<std::string>& text) {
+  explicit HeaderIndex(Lines text) {
     for (std::size_t i = 0; i < text.size(); ++i)
-      if (!text[i].empty() && text[i].front() == '[') lines_.emplace(AsciiLowerCase(text[i]), i);
+      if (!text[i].empty() && text[i].front() == '[')
+        lines_.emplace(AsciiLowerCase(std::string(text[i])), i);
   }
   std::optional<std::size_t> Find(const std::string& header) const {
     const auto at = lines_.find(AsciiLowerCase(header));
@@ -137,15 +141,14 @@ class HeaderIndex final {
   std::unordered_map<std::string, std::size_t> lines_;  // emplace keeps the first
 };
 
-SectionRun FindRun(const std::vector<std::string>& text, const HeaderIndex& headers, std::size_t k,
-                   const std::string& name) {
+SectionRun FindRun(Lines text, const HeaderIndex& headers, std::size_t k, const std::string& name) {
   const std::string header = SectionHeader(k);
   const auto found = headers.Find(header);
   if (!found) ThrowFormatError(name, "no line \"" + header + "\"");
   const auto at = text.begin() + static_cast<std::ptrdiff_t>(*found);
   const auto start = at + 1;
-  const auto end = std::find_if(start, text.end(), [](const std::string& line) {
-    return line.find(kEndSection) != std::string::npos;
+  const auto end = std::find_if(start, text.end(), [](std::string_view line) {
+    return line.find(kEndSection) != std::string_view::npos;
   });
   const auto headerLine = static_cast<std::size_t>(at - text.begin());
   if (end == text.end())
@@ -165,10 +168,10 @@ struct SectionPlan {
   std::int64_t excess = 0;           // > 0: does not fit; the section is reported and skipped
 };
 
-// A line of the text file as game bytes (the last one is padded later), and
-// the byte it is padded with.
+// A line of the text file as game bytes, appended to `out` (the last one is
+// padded later), and the byte it is padded with.
 struct LineEncoder {
-  std::function<ByteBuffer(const std::string& line, std::size_t textLine)> encode;
+  std::function<void(std::string_view line, std::size_t textLine, ByteBuffer& out)> append;
   std::uint8_t padding = 0;
 };
 
@@ -176,9 +179,9 @@ std::uint16_t FirstPointer(const SectionPlan& plan) {
   return LoadU16(plan.pointerTable.data());
 }
 
-SectionPlan PlanSection(FileStream& game, const ResSection& section, std::size_t k,
-                        const std::vector<std::string>& text, const HeaderIndex& headers,
-                        const std::string& textName, const LineEncoder& encoder) {
+SectionPlan PlanSection(FileStream& game, const ResSection& section, std::size_t k, Lines text,
+                        const HeaderIndex& headers, const std::string& textName,
+                        const LineEncoder& encoder) {
   const std::string gameName = FileNameOf(game.ShownPath());
   const auto refuse = [&](const std::string& who, const std::string& what) {
     ThrowFormatError(who + ": section " + std::to_string(k), what);
@@ -196,10 +199,15 @@ SectionPlan PlanSection(FileStream& game, const ResSection& section, std::size_t
                          std::to_string(entries) + " entries");
   if (entries == 0) return plan;  // no pointer, no string: nothing to insert
   if (run.count == 0) refuse(textName, "the section has no line");
+  // Room for the text the section holds (when the file holds it), so that
+  // encoding many lines does not grow the buffer piece by piece.
+  if (section.end > section.base && FitsIn(game.Size(), section.base, section.end - section.base))
+    plan.text.reserve(section.end - section.base);
+  plan.lengths.reserve(run.count);
   for (std::size_t i = 0; i < run.count; ++i) {
-    const ByteBuffer bytes = encoder.encode(text[run.first + i], run.first + i);
-    plan.text.insert(plan.text.end(), bytes.begin(), bytes.end());
-    plan.lengths.push_back(bytes.size());
+    const std::size_t before = plan.text.size();
+    encoder.append(text[run.first + i], run.first + i, plan.text);
+    plan.lengths.push_back(plan.text.size() - before);
   }
   const std::int64_t start = std::int64_t{section.base} + FirstPointer(plan);
   plan.excess = static_cast<std::int64_t>(plan.text.size()) - (std::int64_t{section.end} - start);
@@ -234,30 +242,29 @@ LineEncoder LinesThrough(ProcessContext& ctx, const GameTextCodec& codec,
                          const std::string& textName) {
   if (!codec.IsTextTable()) {
     const CodeTableEntries table = codec.Raw();
-    return {[table](const std::string& line, std::size_t) {
-              ByteBuffer bytes(line.begin(), line.end());
-              EncodePlain(bytes, table);
-              return bytes;
+    return {[table](std::string_view line, std::size_t, ByteBuffer& out) {
+              const std::size_t at = out.size();
+              out.insert(out.end(), line.begin(), line.end());
+              EncodePlain(std::span(out).subspan(at), table);
             },
             table[0]};
   }
   const TextTable* table = &codec.Text();
-  return {[&ctx, table, textName](const std::string& line, std::size_t textLine) {
+  return {[&ctx, table, textName](std::string_view line, std::size_t textLine, ByteBuffer& out) {
             std::vector<Unencodable> missing;
-            ByteBuffer bytes = table->Encode(line, missing);
+            const ByteBuffer bytes = table->Encode(line, missing);
             for (const Unencodable& c : missing)
               ctx.Plan.AddProblem(UnencodableText(textName, textLine, c.column, c),
                                   ctx.LogLineLabel());
-            return bytes;
+            out.insert(out.end(), bytes.begin(), bytes.end());
           },
           0};
 }
 
 // The dry run's report of a section's space: its strings as they are in the
 // game, from the pointer table; the last one runs to the section's end.
-void ReportSection(ProcessContext& ctx, const SectionPlan& plan, std::size_t k,
-                   const std::vector<std::string>& text, const HeaderIndex& headers,
-                   const std::string& textName) {
+void ReportSection(ProcessContext& ctx, const SectionPlan& plan, std::size_t k, Lines text,
+                   const HeaderIndex& headers, const std::string& textName) {
   if (plan.lengths.empty()) return;
   const std::size_t n = plan.pointerTable.size() / 2;
   const auto pointer = [&](std::size_t j) { return LoadU16(plan.pointerTable.data() + 2 * j); };
@@ -321,9 +328,9 @@ void ExtractResText(ProcessContext& ctx, const std::string& path) {
 std::size_t InsertResText(ProcessContext& ctx, const std::string& path, std::size_t index) {
   const std::string& line = ctx.TakeLogLine(index);
   const std::string textPath = ctx.FromOutputDirectory(TextTargetPath(line));
-  TextLines descriptionLines, text;
+  TextLines descriptionLines;
   descriptionLines.LoadFromFile(path);
-  text.LoadFromFile(textPath);
+  const MappedTextLines text(textPath);
   const std::string textName = FileNameOf(textPath);
   ResDescription description = ParseResDescription(descriptionLines.Lines(), FileNameOf(path));
   description.gamePath = ctx.FromOutputDirectory(description.gamePath);
