@@ -9,13 +9,11 @@
 
 namespace tessary {
 
-namespace {
 // Editors that save UTF-8 often put a byte-order mark first; it is no text.
 std::string_view WithoutByteOrderMark(std::string_view text) {
   if (text.starts_with(kUtf8ByteOrderMark)) text.remove_prefix(kUtf8ByteOrderMark.size());
   return text;
 }
-}  // namespace
 
 const std::string& TextLines::Get(std::size_t index) const {
   if (index >= lines_.size()) ThrowListIndexError(static_cast<std::int64_t>(index));
@@ -62,30 +60,13 @@ void LineWriter::Commit() {
   out_.Commit();
 }
 
-MappedTextLines::MappedTextLines(const std::string& path) : file_(path) {
-  const auto bytes = file_.Bytes();
-  lines_ = SplitLineViews(
-      WithoutByteOrderMark({reinterpret_cast<const char*>(bytes.data()), bytes.size()}));
-}
-
 std::vector<std::string_view> SplitLineViews(std::string_view text) {
   std::vector<std::string_view> lines;
-  // At most one line per line end and one after the last: reserved at once, a
-  // text of millions of lines is not copied as its list grows.
-  lines.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
-  std::size_t start = 0;
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const char c = text[i];
-    if (c != '\r' && c != '\n') {
-      ++i;
-      continue;
-    }
-    lines.push_back(text.substr(start, i - start));
-    i += (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
-    start = i;
+  for (std::size_t at = 0; at < text.size();) {
+    const LineAt line = NextLine(text, at);
+    lines.push_back(line.line);
+    at = line.next;
   }
-  if (start < text.size()) lines.push_back(text.substr(start));
   return lines;
 }
 

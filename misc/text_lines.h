@@ -6,13 +6,17 @@
 // re-encoded.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "misc/mapped_file.h"
 #include "misc/output_file.h"
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace tessary {
 
@@ -53,18 +57,38 @@ class LineWriter final {
   std::string pending_;
 };
 
-// A text file's lines as views into its mapped bytes, read by the rules of
-// TextLines: a large text is read once, without a copy of every line.
-class MappedTextLines final {
- public:
-  explicit MappedTextLines(const std::string& path);
-  const std::vector<std::string_view>& Lines() const { return lines_; }
+// The first CR or LF of `text` at or after `at`, or text.size().
+inline std::size_t LineEnd(std::string_view text, std::size_t at) {
+#ifdef __SSE2__
+  // Sixteen bytes at a time: texts of millions of lines are read several times.
+  const __m128i cr = _mm_set1_epi8('\r');
+  const __m128i lf = _mm_set1_epi8('\n');
+  for (; at + 16 <= text.size(); at += 16) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at));
+    const auto ends = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(block, cr), _mm_cmpeq_epi8(block, lf))));
+    if (ends != 0) return at + static_cast<std::size_t>(std::countr_zero(ends));
+  }
+#endif
+  while (at < text.size() && text[at] != '\r' && text[at] != '\n') ++at;
+  return at;
+}
 
- private:
-  MappedFile file_;
-  std::vector<std::string_view> lines_;
+// The line of `text` that starts at `at` (at most text.size()), and where the
+// next one starts (text.size() after the last), by the rules above.
+struct LineAt {
+  std::string_view line;
+  std::size_t next = 0;
 };
-
+inline LineAt NextLine(std::string_view text, std::size_t at) {
+  const std::size_t end = LineEnd(text, at);
+  const std::string_view line(text.data() + at, end - at);
+  if (end == text.size()) return {line, end};
+  const bool crLf = text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n';
+  return {line, end + (crLf ? 2 : 1)};
+}
+// `text` without a UTF-8 byte-order mark at its start.
+std::string_view WithoutByteOrderMark(std::string_view text);
 std::vector<std::string_view> SplitLineViews(std::string_view text);
 std::vector<std::string> SplitLines(std::string_view text);
 std::string JoinLinesCrLf(const std::vector<std::string>& lines);

@@ -12,6 +12,11 @@ namespace tessary {
 // The first line of a RES text file: this prefix and the table's path. For
 // insertion the user puts the encoding table's path there instead.
 inline constexpr std::string_view kUseTablePrefix = "#Use Table: ";
+// A section's lines in a RES text file: its header, its strings, this line.
+inline constexpr std::string_view kResEndSection = "[End Section]";
+inline std::string ResSectionHeader(std::size_t k) {
+  return "[Section " + std::to_string(k) + "]";
+}
 
 // Decodes every section of the description's game file through the private
 // table it names into NAME.txt, and logs it with a "#Target: " line.

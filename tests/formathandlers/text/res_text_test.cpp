@@ -186,6 +186,21 @@ TEST_F(ResTextTest, ATextTableNamedByTheDescriptionServesBothWays) {
 TEST_F(ResTextTest, EditedSectionsFillTheirSpace) {
   WriteFile(dir.File("GAME.BIN"), BuildGame({"aaaa", "bbbb", "cccc", "dddd"}));
   Description(SectionLines(kBase + 16, 4, 1));
+  // A dry run reports the space and writes nothing.
+  ASSERT_EQ(Run(FileType::Res, {dir.File("GAME.res")}, "out"), BatchOutcome::Completed);
+  WriteFile(dir.File("out/GAME.txt"),
+            "#Use Table: " + dir.File("enc.tbl") +
+                "\r\n[section 0]\r\n\r\nXYZW1XYZW1XYZW1XY\r\n[End Section]\r\n");
+  h.ctx.DryRun = true;
+  ASSERT_EQ(Run(FileType::Log, {dir.File("out/result.log")}, "ins"), BatchOutcome::Completed)
+      << Error();
+  h.ctx.DryRun = false;
+  EXPECT_EQ(
+      h.ctx.Status.Results(),
+      (std::vector<std::string>{"GAME.txt, section 0: 17 of 16 bytes used. (dry run)",
+                                "GAME.txt, line 4: 13 bytes more than the game's string. (dry run)",
+                                "Section 0wrong size by 1 bytes. (dry run)"}));
+  EXPECT_EQ(ReadFile(dir.File("GAME.BIN")), Text(BuildGame({"aaaa", "bbbb", "cccc", "dddd"})));
   // Two lines for four pointers, the first empty: p[1] = p[0], p[2] and p[3]
   // keep their values, the padding is the table's entry for 0x00.
   ASSERT_EQ(ExtractThenInsert("[section 0]\r\n\r\nXYZ\r\n[End Section]\r\n"),

@@ -1,0 +1,349 @@
+// Insertion of edited RES text into the game file. Every section is planned
+// and checked before the first write. The text is held once, as read, and
+// indexed by section rather than line by line; each section's strings are
+// encoded again when it is written, so that the plan holds pointers, not a
+// copy of the text.
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <system_error>
+#include <unordered_map>
+
+#include "batch/result_log.h"
+#include "formathandlers/text/code_table.h"
+#include "formathandlers/text/res_description.h"
+#include "formathandlers/text/res_text.h"
+#include "formathandlers/text/room_text.h"
+#include "formathandlers/text/text_budget.h"
+#include "formathandlers/text/text_table.h"
+#include "misc/byte_buffer.h"
+#include "misc/byte_reader.h"
+#include "misc/errors.h"
+#include "misc/file_stream.h"
+#include "misc/large_buffer.h"
+#include "misc/paths.h"
+#include "misc/text_lines.h"
+
+namespace tessary {
+
+namespace {
+
+constexpr std::size_t kTableLabel = 8;  // the label before a hand-written table path
+
+// Where a line of the text starts: its 0-based number and its byte offset.
+struct LinePlace {
+  std::size_t line = 0;
+  std::size_t offset = 0;
+};
+
+// A section's string lines: where the first one starts, and how many.
+struct SectionRun {
+  LinePlace first;
+  std::size_t count = 0;
+};
+
+// The text file, read once into memory: what the plan checked is what is
+// written, whatever happens to the file meanwhile. One pass finds the lines
+// that may be section headers ("[...]", by lower case, each at its first
+// place) and the lines that end sections, so that a text of many sections is
+// never searched from its top once per section.
+class SectionText final {
+ public:
+  SectionText(const std::string& path, std::string name);
+  const std::string& Name() const { return name_; }
+  std::string_view FirstLine() const;
+  SectionRun Find(std::size_t k) const;
+
+  // Calls visit(line, number) for each line of the run.
+  template <class Visit>
+  void ForEachLine(const SectionRun& run, Visit visit) const {
+    std::size_t at = run.first.offset;
+    for (std::size_t i = 0; i < run.count; ++i) {
+      const LineAt next = NextLine(text_, at);
+      visit(next.line, run.first.line + i);
+      at = next.next;
+    }
+  }
+
+ private:
+  std::unique_ptr<LargeBuffer> bytes_;
+  std::string_view text_;
+  std::string name_;
+  std::unordered_map<std::string, LinePlace> headers_;  // the place of the line after each
+  std::vector<LinePlace> ends_;                         // in the text's order
+};
+
+// The file's bytes, read whole into `buffer`.
+std::string_view ReadText(const std::string& path, std::unique_ptr<LargeBuffer>& buffer) {
+  FileStream file = FileStream::OpenRead(path);
+  buffer = std::make_unique<LargeBuffer>(static_cast<std::size_t>(file.Size()));
+  file.ReadExact(buffer->Bytes());
+  return {reinterpret_cast<const char*>(buffer->Bytes().data()), buffer->Bytes().size()};
+}
+
+SectionText::SectionText(const std::string& path, std::string name)
+    : text_(WithoutByteOrderMark(ReadText(path, bytes_))), name_(std::move(name)) {
+  for (LinePlace place; place.offset < text_.size(); ++place.line) {
+    const LineAt at = NextLine(text_, place.offset);
+    if (!at.line.empty() && at.line.front() == '[')
+      headers_.emplace(AsciiLowerCase(std::string(at.line)), LinePlace{place.line + 1, at.next});
+    if (at.line.find(kResEndSection) != std::string_view::npos) ends_.push_back(place);
+    place.offset = at.next;
+  }
+}
+
+std::string_view SectionText::FirstLine() const {
+  if (text_.empty()) ThrowFormatError(name_, "the text file is empty");
+  return NextLine(text_, 0).line;
+}
+
+SectionRun SectionText::Find(std::size_t k) const {
+  const std::string header = ResSectionHeader(k);
+  const auto found = headers_.find(AsciiLowerCase(header));
+  if (found == headers_.end()) ThrowFormatError(name_, "no line \"" + header + "\"");
+  const LinePlace first = found->second;
+  const auto end =
+      std::lower_bound(ends_.begin(), ends_.end(), first.line,
+                       [](const LinePlace& place, std::size_t line) { return place.line < line; });
+  if (end == ends_.end())
+    ThrowFormatError(
+        LineLabel(name_, first.line - 1),
+        "section " + std::to_string(k) + " has no \"" + std::string(kResEndSection) + "\" line");
+  return {first, end->line - first.line};
+}
+
+// The encoding table's path on the text file's first line: the text after
+// "#Use Table: " when the line starts with it, else after an 8-character label.
+std::string EncodingTablePath(const SectionText& text) {
+  const std::string_view first = text.FirstLine();
+  if (first.starts_with(kUseTablePrefix)) return std::string(first.substr(kUseTablePrefix.size()));
+  return first.size() > kTableLabel ? std::string(first.substr(kTableLabel)) : std::string();
+}
+
+// Text left with the description's own decoding table on its first line would
+// be written back through the decoding table, changing every byte it maps;
+// only a table that is its own inverse may stand there.
+void RefuseDecodingTable(const std::string& tablePath, const ResDescription& description,
+                         CodeTableEntries table, const std::string& textName) {
+  std::error_code error;
+  if (!std::filesystem::equivalent(NativePath(tablePath), NativePath(description.tablePath), error))
+    return;
+  const ByteBuffer inverse = InvertTable(table, true).encoding;
+  if (std::equal(inverse.begin(), inverse.end(), table.begin())) return;
+  ThrowFormatError(textName, "\"" + std::string(kUseTablePrefix) +
+                                 "\" names the decoding table; name the encoding table "
+                                 "instead (tessary-cli table invert DECODE.tbl -o ENCODE.tbl "
+                                 "--shifted makes one)");
+}
+
+// A line of the text file as game bytes, appended to `out`, and the byte the
+// last string is padded with. Characters the table cannot encode are problems
+// of the plan when a context is given to report them (while planning).
+class LineEncoder final {
+ public:
+  LineEncoder(const GameTextCodec& codec, std::string textName)
+      : codec_(codec), textName_(std::move(textName)) {}
+  std::uint8_t Padding() const { return codec_.IsTextTable() ? 0 : codec_.Raw()[0]; }
+  void Append(std::string_view line, std::size_t textLine, ByteBuffer& out,
+              ProcessContext* report) const;
+
+ private:
+  const GameTextCodec& codec_;
+  std::string textName_;
+};
+
+void LineEncoder::Append(std::string_view line, std::size_t textLine, ByteBuffer& out,
+                         ProcessContext* report) const {
+  if (!codec_.IsTextTable()) {  // every character c becomes table[c]
+    const CodeTableEntries table = codec_.Raw();
+    const std::size_t at = out.size();
+    out.resize(at + line.size());
+    for (std::size_t i = 0; i < line.size(); ++i)
+      out[at + i] = table[static_cast<std::uint8_t>(line[i])];
+    return;
+  }
+  std::vector<Unencodable> missing;
+  const ByteBuffer bytes = codec_.Text().Encode(line, missing);
+  for (const Unencodable& c : missing)
+    if (report != nullptr)
+      report->Plan.AddProblem(UnencodableText(textName_, textLine, c.column, c),
+                              report->LogLineLabel());
+  out.insert(out.end(), bytes.begin(), bytes.end());
+}
+
+// What a RES insertion's writes read when they run, after the plan is made:
+// the text and the table to encode it with, the one its first line names.
+struct ResSource {
+  ResSource(const std::string& textPath,
+            const std::function<std::string(const SectionText&)>& table)
+      : text(textPath, FileNameOf(textPath)),
+        tablePath(table(text)),
+        table([this] {
+          ByteBuffer bytes;
+          LoadCodeTable(bytes, tablePath);
+          return bytes;
+        }()),
+        codec(this->table),
+        encoder(codec, text.Name()) {}
+  SectionText text;
+  std::string tablePath;
+  ByteBuffer table;  // before the codec, which refers to it
+  GameTextCodec codec;
+  LineEncoder encoder;
+
+  // The run's strings, end to end, through the table.
+  void Encode(const SectionRun& run, ByteBuffer& out, ProcessContext* report) const {
+    text.ForEachLine(run, [&](std::string_view line, std::size_t number) {
+      encoder.Append(line, number, out, report);
+    });
+  }
+};
+
+// One section as planned before anything is written.
+struct SectionPlan {
+  ResSection section;                // a copy: the write outlives the description
+  SectionRun run;                    // its lines in the text
+  ByteBuffer pointerTable;           // L bytes, as the game has them
+  ByteBuffer newTable;               // the pointers of the planned strings
+  std::vector<std::size_t> lengths;  // each string's size: for a dry run's report only
+  std::size_t strings = 0;
+  std::int64_t excess = 0;  // > 0: does not fit; the section is reported and skipped
+  std::uint64_t Start() const { return std::uint64_t{section.base} + LoadU16(pointerTable.data()); }
+};
+
+// Reads the section's pointer table, finds its lines and encodes them (into
+// `scratch`, reused from section to section) to size the strings and place them.
+SectionPlan PlanSection(ProcessContext& ctx, FileStream& game, const ResSource& source,
+                        const ResSection& section, std::size_t k, ByteBuffer& scratch) {
+  const std::string& textName = source.text.Name();
+  const std::string gameName = FileNameOf(game.ShownPath());
+  const auto refuse = [&](const std::string& who, const std::string& what) {
+    ThrowFormatError(who + ": section " + std::to_string(k), what);
+  };
+  // Checked against the file before anything is allocated for it.
+  if (!FitsIn(game.Size(), section.tableOffset, section.tableLength))
+    refuse(gameName, "the pointer table ends past the end of the file");
+  SectionPlan plan{section, source.text.Find(k), ByteBuffer(section.tableLength), {}, {}, 0, 0};
+  game.Seek(section.tableOffset);
+  game.ReadExact(plan.pointerTable);
+  const std::size_t entries = section.tableLength / 2;
+  if (plan.run.count > entries)
+    refuse(textName, std::to_string(plan.run.count) + " lines, but the pointer table has " +
+                         std::to_string(entries) + " entries");
+  if (entries == 0) return plan;  // no pointer, no string: nothing to insert
+  if (plan.run.count == 0) refuse(textName, "the section has no line");
+  scratch.clear();
+  plan.lengths.reserve(plan.run.count);
+  source.text.ForEachLine(plan.run, [&](std::string_view line, std::size_t number) {
+    const std::size_t before = scratch.size();
+    source.encoder.Append(line, number, scratch, &ctx);
+    plan.lengths.push_back(scratch.size() - before);
+  });
+  plan.strings = plan.lengths.size();
+  const auto start = static_cast<std::int64_t>(plan.Start());
+  plan.excess = static_cast<std::int64_t>(scratch.size()) - (std::int64_t{section.end} - start);
+  if (plan.excess > 0) return plan;
+  if (!FitsIn(game.Size(), static_cast<std::uint64_t>(start), section.end - start))
+    refuse(gameName, "the text ends past the end of the file");
+  // Each later string starts where the one before it ends.
+  plan.newTable = plan.pointerTable;
+  std::uint64_t offset = LoadU16(plan.pointerTable.data());
+  for (std::size_t i = 0; i + 1 < plan.lengths.size(); ++i) {
+    offset += plan.lengths[i];
+    if (offset > room::kMaxPointer)
+      refuse(textName, "string " + std::to_string(i + 1) + " would start " +
+                           std::to_string(offset) + " bytes after the text base");
+    StoreU16(plan.newTable.data() + 2 * (i + 1), static_cast<std::uint16_t>(offset));
+  }
+  if (!ctx.DryRun) std::vector<std::size_t>().swap(plan.lengths);
+  return plan;
+}
+
+// The section's strings encoded again, the last one padded to the section's
+// end, and its pointer table: one write each.
+void WriteSection(FileStream& game, const ResSource& source, const SectionPlan& plan) {
+  ByteBuffer text;
+  text.reserve(static_cast<std::size_t>(plan.section.end - plan.Start()));
+  source.Encode(plan.run, text, nullptr);
+  text.resize(static_cast<std::size_t>(plan.section.end - plan.Start()), source.encoder.Padding());
+  game.Seek(plan.Start());
+  game.Write(text);
+  game.Seek(plan.section.tableOffset);
+  game.Write(plan.newTable);
+}
+
+// The dry run's report of a section's space: its strings as they are in the
+// game, from the pointer table; the last one runs to the section's end.
+void ReportSection(ProcessContext& ctx, const SectionPlan& plan, std::size_t k,
+                   const std::string& textName) {
+  if (plan.lengths.empty()) return;
+  const std::size_t n = plan.pointerTable.size() / 2;
+  const auto pointer = [&](std::size_t j) { return LoadU16(plan.pointerTable.data() + 2 * j); };
+  TextSpace space{
+      textName + ", section " + std::to_string(k), textName, plan.run.first.line, {}, 0};
+  const std::uint64_t start = plan.Start();
+  space.budget = plan.section.end > start ? plan.section.end - start : 0;
+  for (std::size_t j = 0; j + 1 < n; ++j)
+    space.original.push_back(pointer(j + 1) >= pointer(j) ? pointer(j + 1) - pointer(j) : 0);
+  const std::uint64_t last = std::uint64_t{plan.section.base} + pointer(n - 1);
+  space.original.push_back(plan.section.end > last ? plan.section.end - last : 0);
+  ReportTextSpace(ctx.Plan, space, plan.lengths);
+}
+
+// The section's write, with the areas it claims in the game file; or its
+// refusal when its text does not fit.
+void PlanSectionWrite(ProcessContext& ctx, FileStream& game,
+                      const std::shared_ptr<const ResSource>& source, SectionPlan plan,
+                      std::size_t k) {
+  const std::string section = "Section " + std::to_string(k);
+  if (plan.excess > 0) {
+    ctx.Plan.AddRefusal(section + "wrong size by " + std::to_string(plan.excess) + " bytes.");
+    return;
+  }
+  if (plan.strings == 0) return;
+  const std::string label = ctx.LogLineLabel();
+  const std::uint64_t start = plan.Start();
+  // Claimed per section: two sections of one description that overlap are a
+  // problem too, not a silent overwrite.
+  const std::string claimant = label + ", section " + std::to_string(k);
+  ctx.Plan.Claim(game, {plan.section.tableOffset, plan.section.tableLength}, claimant);
+  ctx.Plan.Claim(game, {start, plan.section.end - start}, claimant);
+  ctx.Plan.AddWrite(
+      label, [&game, source, plan = std::move(plan)] { WriteSection(game, *source, plan); },
+      section + " inserted.");
+}
+
+}  // namespace
+
+std::size_t InsertResText(ProcessContext& ctx, const std::string& path, std::size_t index) {
+  const std::string& line = ctx.TakeLogLine(index);
+  const std::string textPath = ctx.FromOutputDirectory(TextTargetPath(line));
+  TextLines descriptionLines;
+  descriptionLines.LoadFromFile(path);
+  ResDescription description = ParseResDescription(descriptionLines.Lines(), FileNameOf(path));
+  description.gamePath = ctx.FromOutputDirectory(description.gamePath);
+  description.tablePath = ctx.FromOutputDirectory(description.tablePath);
+  // The text's own table: the batch's table (for room sections) stays as it is.
+  const auto source = std::make_shared<const ResSource>(textPath, [&](const SectionText& text) {
+    return ctx.FromOutputDirectory(EncodingTablePath(text));
+  });
+  const std::string& textName = source->text.Name();
+  if (!source->codec.IsTextTable())
+    RefuseDecodingTable(source->tablePath, description, source->codec.Raw(), textName);
+
+  FileStream& game = ctx.Plan.HoldSource(description.gamePath, SourceAccess::Write);
+  const std::size_t problemsBefore = ctx.Plan.ProblemCount();
+  std::vector<SectionPlan> plans;
+  ByteBuffer scratch;
+  for (std::size_t k = 0; k < description.sections.size(); ++k)
+    plans.push_back(PlanSection(ctx, game, *source, description.sections[k], k, scratch));
+  if (ctx.Plan.ProblemCount() > problemsBefore) return index + 1;  // characters listed
+  for (std::size_t k = 0; k < plans.size() && ctx.DryRun; ++k)
+    ReportSection(ctx, plans[k], k, textName);
+  for (std::size_t k = 0; k < plans.size(); ++k)
+    PlanSectionWrite(ctx, game, source, std::move(plans[k]), k);
+  return index + 1;
+}
+
+}  // namespace tessary
