@@ -1,10 +1,13 @@
 // The file layer: line endings, exact error texts, stream semantics and locks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "misc/byte_buffer.h"
 #include "misc/byte_reader.h"
 #include "misc/errors.h"
 #include "misc/file_stream.h"
+#include "misc/large_buffer.h"
 #include "misc/mapped_file.h"
 #include "misc/output_file.h"
 #include "misc/paths.h"
@@ -151,6 +154,16 @@ TEST(MappedFileTest, MapsWholeFilesIncludingEmptyOnesEitherWay) {
     EXPECT_EQ(mapped.Bytes()[2], 'z');
     mapped.Release();  // the bytes stay readable
     EXPECT_EQ(std::string(mapped.Bytes().begin(), mapped.Bytes().end()), "xyz");
+  }
+}
+
+TEST(LargeBufferTest, SmallAndLargeBuffersHoldWhatIsWritten) {
+  for (const std::size_t size : {std::size_t{0}, std::size_t{100}, std::size_t{9} << 20}) {
+    LargeBuffer buffer(size);
+    ASSERT_EQ(buffer.Bytes().size(), size);
+    std::fill(buffer.Bytes().begin(), buffer.Bytes().end(), std::uint8_t{0xA5});
+    EXPECT_EQ(std::count(buffer.Bytes().begin(), buffer.Bytes().end(), 0xA5),
+              static_cast<std::ptrdiff_t>(size));
   }
 }
 
