@@ -40,6 +40,41 @@ FileStream FileStream::CreateNew(const std::string& path, const std::string& sho
   return FileStream(path, shownPath, Access::CreateNew);
 }
 
+#if defined(__linux__) && defined(O_TMPFILE)
+
+std::optional<FileStream> FileStream::CreateUnnamed(const std::string& directory,
+                                                    const std::string& shownPath) {
+  // Linking an unnamed file goes through its /proc entry.
+  static const bool linkable = ::access("/proc/self/fd", X_OK) == 0;
+  if (!linkable) return std::nullopt;
+  const int fd = ::open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+  if (fd < 0) return std::nullopt;  // not on this file system: the caller names a file
+  FileStream stream;
+  stream.path_ = directory;
+  stream.shownPath_ = shownPath;
+  stream.fd_ = fd;
+  return stream;
+}
+
+FileStream::Linked FileStream::LinkAs(const std::string& path) {
+  const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+  if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0)
+    return Linked::Done;
+  return errno == EEXIST ? Linked::Exists : Linked::Failed;
+}
+
+#else
+
+std::optional<FileStream> FileStream::CreateUnnamed(const std::string&, const std::string&) {
+  return std::nullopt;
+}
+
+FileStream::Linked FileStream::LinkAs(const std::string&) {
+  return Linked::Failed;
+}
+
+#endif
+
 // A stream made empty (no handle) and then given the other's handle.
 FileStream::FileStream(FileStream&& other) noexcept {
   *this = std::move(other);
@@ -179,7 +214,7 @@ void FileStream::WillNeed(std::uint64_t, std::uint64_t) const {}
 FileStream::FileStream(std::string path, std::string shownPath, Access access)
     : path_(std::move(path)), shownPath_(std::move(shownPath)) {
   const bool readOnly = access == Access::Read || access == Access::ReadExclusive;
-  const int flags = readOnly ? O_RDONLY
+  const int flags = readOnly                      ? O_RDONLY
                     : access == Access::CreateNew ? O_RDWR | O_CREAT | O_EXCL
                                                   : O_RDWR;
   // O_NONBLOCK keeps the open of a FIFO from waiting for a writer; only

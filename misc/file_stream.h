@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -31,6 +32,14 @@ class FileStream final {
   // Outputs are made through OutputFile, which creates them this way under a
   // temporary name.
   static FileStream CreateNew(const std::string& path, const std::string& shownPath);
+  // A new file without a name in `directory`, where the system can make one
+  // (Linux); nothing where it cannot. It gets its name from LinkAs once it is
+  // complete, and vanishes if it never does. Errors name `shownPath`.
+  static std::optional<FileStream> CreateUnnamed(const std::string& directory,
+                                                 const std::string& shownPath);
+  enum class Linked { Done, Exists, Failed };
+  // Gives an unnamed file the name `path`, unless something has that name.
+  Linked LinkAs(const std::string& path);
 
   FileStream(FileStream&& other) noexcept;
   FileStream& operator=(FileStream&& other) noexcept;
@@ -67,6 +76,7 @@ class FileStream final {
 
  private:
   enum class Access { Read, ReadExclusive, ReadWrite, CreateNew };
+  FileStream() = default;
   FileStream(std::string path, std::string shownPath, Access access);
 
   std::string path_;

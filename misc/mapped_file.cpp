@@ -74,7 +74,7 @@ MappedFile::MappedFile(const std::string& path, Use use) {
   if (size_ == 0) return;
   int flags = MAP_PRIVATE;
 #ifdef MAP_POPULATE
-  readWhole_ = use == Use::Through && size_ <= kReadWholeLimit;
+  readWhole_ = size_ <= kReadWholeLimit;
   if (readWhole_) flags |= MAP_POPULATE;
 #endif
   void* view = ::mmap(nullptr, size_, PROT_READ, flags, fd_, 0);

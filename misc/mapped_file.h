@@ -15,13 +15,12 @@ namespace tessary {
 
 class MappedFile final {
  public:
+  // A file up to 64 MiB is read in whole when mapped (one pass over the page
+  // tables instead of a fault per page). A larger one is read page by page as
+  // it is touched, with advice for its use:
   enum class Use {
-    // Read from start to end: a file up to 64 MiB is read in whole when mapped
-    // (one pass over the page tables instead of a fault per page).
-    Through,
-    // Read here and there (an archive's headers): each touch maps one page,
-    // so that a few bytes of a large file cost a few pages of memory.
-    Scattered,
+    Through,    // read from start to end: the system reads ahead
+    Scattered,  // read here and there (an archive's headers): each touch maps one page
   };
 
   // Raises "Cannot open file %s" when the file cannot be opened or mapped.

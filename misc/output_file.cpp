@@ -141,22 +141,53 @@ FileStream CreateTemporary(const std::string& finalPath, std::string& temporaryP
   }
 }
 
+std::atomic<bool> unnamedOutputs{true};
+
+// The output's stream: a file without a name where the system can make one
+// (it needs no temporary name and no rename, and a killed process leaves
+// nothing behind), else a file under a temporary name.
+FileStream CreateOutput(const std::string& finalPath, std::string& temporaryPath) {
+  const std::string name = FileNameOf(finalPath);
+  const std::string directory = finalPath.substr(0, finalPath.size() - name.size());
+  if (unnamedOutputs)
+    if (auto unnamed = FileStream::CreateUnnamed(directory.empty() ? "." : directory, finalPath))
+      return std::move(*unnamed);
+  return CreateTemporary(finalPath, temporaryPath);
+}
+
+// Gives an unnamed file a temporary name, so that it can replace the final
+// name by a rename. False when it cannot.
+bool LinkUnderTemporaryName(FileStream& stream, const std::string& finalPath,
+                            std::string& temporaryPath) {
+  constexpr int kAttempts = 8;  // a stale file of a killed run may hold a name
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    temporaryPath = TemporaryPathFor(finalPath, attempt);
+    const auto linked = stream.LinkAs(temporaryPath);
+    if (linked == FileStream::Linked::Done) return true;
+    if (linked == FileStream::Linked::Failed) break;
+  }
+  temporaryPath.clear();
+  return false;
+}
+
 }  // namespace
 
 // KeepExisting never replaces a file, so the lock rule has nothing to check.
 OutputFile::OutputFile(std::string finalPath, Mode mode)
     : finalPath_(std::move(finalPath)),
       stream_(((mode == Mode::Replace ? CheckFinalNameFree(finalPath_) : void()),
-               CreateTemporary(finalPath_, temporaryPath_))),
+               CreateOutput(finalPath_, temporaryPath_))),
       mode_(mode) {}
 
 OutputFile::~OutputFile() {
   if (committed_) return;
-  stream_.Close();
-  RemoveQuietly(temporaryPath_);
+  stream_.Close();  // an unnamed file vanishes here
+  if (!temporaryPath_.empty()) RemoveQuietly(temporaryPath_);
 }
 
 bool OutputFile::Commit() {
+  if (temporaryPath_.empty() && !CommitUnnamed()) return false;
+  if (committed_) return true;
   stream_.Close();
   const Renamed renamed = mode_ == Mode::KeepExisting ? RenameIfAbsent(temporaryPath_, finalPath_)
                                                       : RenameOver(temporaryPath_, finalPath_);
@@ -167,10 +198,37 @@ bool OutputFile::Commit() {
   ThrowCannotCreate(finalPath_);
 }
 
+// An unnamed file is linked to the final name at once when nothing has that
+// name. Otherwise a file in KeepExisting mode stays unnamed (false); one that
+// replaces gets a temporary name for the rename.
+bool OutputFile::CommitUnnamed() {
+  switch (stream_.LinkAs(finalPath_)) {
+    case FileStream::Linked::Done:
+      stream_.Close();
+      committed_ = true;
+      return true;
+    case FileStream::Linked::Exists:
+      if (mode_ == Mode::KeepExisting) return false;
+      break;
+    case FileStream::Linked::Failed:
+      break;
+  }
+  if (!LinkUnderTemporaryName(stream_, finalPath_, temporaryPath_)) {
+    stream_.Close();
+    committed_ = true;  // nothing is left behind
+    ThrowCannotCreate(finalPath_);
+  }
+  return true;
+}
+
 void OutputFile::Retarget(std::string finalPath) {
   CheckFinalNameFree(finalPath);
   finalPath_ = std::move(finalPath);
   mode_ = Mode::Replace;
+}
+
+void AllowUnnamedOutputs(bool allow) {
+  unnamedOutputs = allow;
 }
 
 void CheckReplaceable(const std::string& path) {

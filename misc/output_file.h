@@ -1,12 +1,14 @@
 // Files the tool creates, made under a temporary name and renamed into place.
 //
-// An OutputFile writes to a new temporary file in the directory of its final
-// name and renames it over that name only in Commit(), when every byte is
-// written. A failure, an exception or a killed process therefore leaves the
-// earlier file of that name as it was, and never a partial file under the final
-// name; the destructor removes the temporary file when Commit() was not reached.
-// The rename replaces a symbolic link at the final name instead of writing
-// through it.
+// An OutputFile writes to a new file in the directory of its final name and
+// gives it that name only in Commit(), when every byte is written. A failure,
+// an exception or a killed process therefore leaves the earlier file of that
+// name as it was, and never a partial file under the final name. Where the
+// system can (Linux), the new file has no name until Commit() links it to the
+// final one, or to a temporary name renamed over a file that is replaced;
+// elsewhere it has a temporary name from the start, which the destructor
+// removes when Commit() was not reached. The rename replaces a symbolic link
+// at the final name instead of writing through it.
 //
 // The lock rule of the file layer still holds: when the final name is a file
 // the tool holds open (the source being read or patched, also reached through a
@@ -46,11 +48,19 @@ class OutputFile final {
 
  private:
   std::string finalPath_;
-  std::string temporaryPath_;
+  std::string temporaryPath_;  // empty while the file has no name
   FileStream stream_;
+  // Links an unnamed file to the final name, or gives it a temporary one;
+  // false when a KeepExisting file finds the final name taken.
+  bool CommitUnnamed();
+
   Mode mode_;
   bool committed_ = false;
 };
+
+// Whether outputs may be files without a name where the system can make them
+// (the default). Tests turn it off to try the temporary names used elsewhere.
+void AllowUnnamedOutputs(bool allow);
 
 // Removes, from `directory` and the folders directly in it, the temporary
 // files that OutputFiles of processes no longer running left behind (a killed

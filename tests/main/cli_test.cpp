@@ -230,11 +230,17 @@ TEST(CliTest, AnImpossibleResPointerTableIsRefusedAtSmallMemory) {
 #endif
 
 #ifndef _WIN32
-// The first temporary file in `directory` whose name starts with `prefix`.
-bool HasTemporaryFile(const std::string& directory, const std::string& prefix) {
+// True when process `pid` writes a new file in `directory`: a temporary file
+// whose name starts with `prefix`, or a file without a name, open in the
+// process (the system shows it as "DIRECTORY/#INODE (deleted)").
+bool WritesNewFile(pid_t pid, const std::string& directory, const std::string& prefix) {
   std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
+  for (const auto& entry : std::filesystem::directory_iterator(directory, error))
     if (entry.path().filename().string().rfind(prefix, 0) == 0) return true;
+  const auto fds = std::filesystem::path("/proc") / std::to_string(pid) / "fd";
+  for (const auto& entry : std::filesystem::directory_iterator(fds, error)) {
+    const std::string target = std::filesystem::read_symlink(entry.path(), error).string();
+    if (target.rfind(directory + "/#", 0) == 0) return true;
   }
   return false;
 }
@@ -261,7 +267,7 @@ TEST(CliTest, AKilledRepackLeavesThePreviousArchiveIntact) {
   int status = 0;
   bool killed = false;
   while (waitpid(child, &status, WNOHANG) == 0) {
-    if (HasTemporaryFile(out2, ".ROOM.DAT.")) {
+    if (WritesNewFile(child, out2, ".ROOM.DAT.")) {
       kill(child, SIGKILL);
       waitpid(child, &status, 0);
       killed = true;

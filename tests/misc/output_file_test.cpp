@@ -39,7 +39,15 @@ std::vector<std::string> Entries(const std::string& directory) {
   return names;
 }
 
-TEST(OutputFileTest, TheFinalNameChangesOnlyOnCommit) {
+// Every case both ways: files without a name (where the system makes them),
+// and files under a temporary name.
+class OutputFileTest : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override { AllowUnnamedOutputs(GetParam()); }
+  void TearDown() override { AllowUnnamedOutputs(true); }
+};
+
+TEST_P(OutputFileTest, TheFinalNameChangesOnlyOnCommit) {
   TempDir dir;
   const std::string path = dir.File("result.log");
   WriteFile(path, std::string("good old log"));
@@ -53,7 +61,7 @@ TEST(OutputFileTest, TheFinalNameChangesOnlyOnCommit) {
   EXPECT_EQ(Entries(dir.Path()), (std::vector<std::string>{"result.log"}));
 }
 
-TEST(OutputFileTest, AnErrorBeforeTheCommitKeepsTheEarlierFileAndLeavesNoTemporary) {
+TEST_P(OutputFileTest, AnErrorBeforeTheCommitKeepsTheEarlierFileAndLeavesNoTemporary) {
   TempDir dir;
   const std::string path = dir.File("ROOM.DAT");
   WriteFile(path, std::string("previous archive"));
@@ -88,7 +96,7 @@ class FileSizeLimit final {
   rlimit saved_{};
 };
 
-TEST(OutputFileTest, AFailingWriteKeepsTheEarlierFile) {
+TEST_P(OutputFileTest, AFailingWriteKeepsTheEarlierFile) {
   TempDir dir;
   const std::string path = dir.File("result.log");
   WriteFile(path, std::string("#Format: STIM\r\n#Source: a good log\r\n"));
@@ -103,7 +111,7 @@ TEST(OutputFileTest, AFailingWriteKeepsTheEarlierFile) {
   EXPECT_EQ(Entries(dir.Path()), (std::vector<std::string>{"result.log"}));
 }
 
-TEST(OutputFileTest, TheLockRuleHoldsThroughSymbolicAndHardLinks) {
+TEST_P(OutputFileTest, TheLockRuleHoldsThroughSymbolicAndHardLinks) {
   TempDir dir;
   const std::string source = dir.File("ROOM.DAT");
   WriteFile(source, std::string("the source being patched"));
@@ -121,7 +129,7 @@ TEST(OutputFileTest, TheLockRuleHoldsThroughSymbolicAndHardLinks) {
   EXPECT_EQ(Entries(dir.Path()), (std::vector<std::string>{"ROOM.DAT", "hard.DAT", "soft.DAT"}));
 }
 
-TEST(OutputFileTest, ASymbolicLinkAtTheFinalNameIsReplacedNotWrittenThrough) {
+TEST_P(OutputFileTest, ASymbolicLinkAtTheFinalNameIsReplacedNotWrittenThrough) {
   TempDir dir;
   WriteFile(dir.File("elsewhere.bin"), std::string("not an output"));
   std::filesystem::create_symlink(dir.File("elsewhere.bin"), dir.File("a_0.tim"));
@@ -134,6 +142,21 @@ TEST(OutputFileTest, ASymbolicLinkAtTheFinalNameIsReplacedNotWrittenThrough) {
   EXPECT_EQ(ReadFile(dir.File("elsewhere.bin")), "not an output");
   EXPECT_FALSE(std::filesystem::exists(dir.File("nowhere.bin")));
 }
+
+TEST_P(OutputFileTest, AKeptNameStaysAndTheOutputGoesToAnother) {
+  TempDir dir;
+  WriteFile(dir.File("a.bin"), std::string("first"));
+  OutputFile out(dir.File("a.bin"), OutputFile::Mode::KeepExisting);
+  out.Write(AsBytes("second"));
+  EXPECT_FALSE(out.Commit());
+  EXPECT_EQ(ReadFile(dir.File("a.bin")), "first");
+  out.Retarget(dir.File("b.bin"));
+  EXPECT_TRUE(out.Commit());
+  EXPECT_EQ(ReadFile(dir.File("b.bin")), "second");
+  EXPECT_EQ(Entries(dir.Path()), (std::vector<std::string>{"a.bin", "b.bin"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(BothWays, OutputFileTest, ::testing::Bool());
 
 TEST(FileStreamTest, InputsThatAreNotRegularFilesAreRefusedWithoutBlocking) {
   TempDir dir;
