@@ -17,12 +17,6 @@
 
 namespace tessary {
 
-#ifndef _WIN32
-namespace {
-constexpr std::size_t kReadWholeLimit = std::size_t{64} << 20;
-}  // namespace
-#endif
-
 #ifdef _WIN32
 
 MappedFile::MappedFile(const std::string& path, Use use) {
@@ -74,8 +68,7 @@ MappedFile::MappedFile(const std::string& path, Use use) {
   if (size_ == 0) return;
   int flags = MAP_PRIVATE;
 #ifdef MAP_POPULATE
-  readWhole_ = size_ <= kReadWholeLimit;
-  if (readWhole_) flags |= MAP_POPULATE;
+  if (ReadWhole()) flags |= MAP_POPULATE;
 #endif
   void* view = ::mmap(nullptr, size_, PROT_READ, flags, fd_, 0);
   if (view == MAP_FAILED) {
@@ -90,7 +83,7 @@ MappedFile::MappedFile(const std::string& path, Use use) {
 
 void MappedFile::Release() const {
   // The mapping is private and read-only: dropped pages come back from the file.
-  if (data_ != nullptr && !readWhole_)
+  if (data_ != nullptr && !ReadWhole())
     ::madvise(const_cast<std::uint8_t*>(data_), size_, MADV_DONTNEED);
 }
 

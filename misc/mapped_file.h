@@ -15,6 +15,8 @@ namespace tessary {
 
 class MappedFile final {
  public:
+  static constexpr std::size_t kReadWholeLimit = std::size_t{64} << 20;
+
   // A file up to 64 MiB is read in whole when mapped (one pass over the page
   // tables instead of a fault per page). A larger one is read page by page as
   // it is touched, with advice for its use:
@@ -30,6 +32,9 @@ class MappedFile final {
   ~MappedFile();
 
   std::span<const std::uint8_t> Bytes() const { return {data_, size_}; }
+  // True for a file of 64 MiB or less, read in whole when mapped where the
+  // system can (Linux).
+  bool ReadWhole() const { return size_ <= kReadWholeLimit; }
   // Gives the memory of the pages touched so far back to the system, unless
   // the file was read in whole when mapped. The bytes stay readable: touched
   // again, they are read again from the file. Reading a large file piece by
@@ -44,7 +49,6 @@ class MappedFile final {
   void* mapping_ = nullptr;
 #else
   int fd_ = -1;
-  bool readWhole_ = false;
 #endif
 };
 

@@ -99,17 +99,23 @@ std::string WriteEntryFile(ArchiveRun& run, const std::string& name,
   return path;
 }
 
-// Reads the entry's chunks into the reused buffer and unscrambles them there,
-// each with its own generator. Reading rather than touching the mapping keeps
-// the memory of an extraction to its largest entry, whatever the archive's size.
+// Unscrambles the entry's chunks into the reused buffer, each with its own
+// generator: straight from the mapping when the archive was read whole, else
+// read entry by entry, so that the memory of extracting a large archive stays
+// at its largest entry.
 void Unscramble(ArchiveRun& run, const DataBlock& block) {
   run.stored.resize(static_cast<std::size_t>(block.chunkBytesLength));
-  run.chunks.Seek(block.chunkBytesOffset);
-  run.chunks.ReadExact(run.stored);
+  const bool mapped = run.archive.ReadWhole();
+  if (!mapped) {
+    run.chunks.Seek(block.chunkBytesOffset);
+    run.chunks.ReadExact(run.stored);
+  }
+  const std::uint8_t* source =
+      mapped ? run.bytes.data() + block.chunkBytesOffset : run.stored.data();
   std::uint64_t at = 0;
   for (std::size_t c = 0; c < block.chunkSizes.size(); ++c) {
     std::uint32_t state = block.seeds[c];
-    XorChunk({run.stored.data() + at, block.chunkSizes[c]}, state, run.table);
+    XorChunkInto({source + at, block.chunkSizes[c]}, run.stored.data() + at, state, run.table);
     at += block.chunkSizes[c];
   }
 }
