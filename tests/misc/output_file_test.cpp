@@ -143,6 +143,8 @@ TEST_P(OutputFileTest, ASymbolicLinkAtTheFinalNameIsReplacedNotWrittenThrough) {
   EXPECT_FALSE(std::filesystem::exists(dir.File("nowhere.bin")));
 }
 
+#endif
+
 TEST_P(OutputFileTest, AKeptNameStaysAndTheOutputGoesToAnother) {
   TempDir dir;
   WriteFile(dir.File("a.bin"), std::string("first"));
@@ -157,6 +159,8 @@ TEST_P(OutputFileTest, AKeptNameStaysAndTheOutputGoesToAnother) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothWays, OutputFileTest, ::testing::Bool());
+
+#ifndef _WIN32
 
 TEST(FileStreamTest, InputsThatAreNotRegularFilesAreRefusedWithoutBlocking) {
   TempDir dir;
