@@ -218,11 +218,12 @@ SectionPlan PlanSection(ProcessContext& ctx, FileStream& game, const ResSource& 
                         const ResSection& section, std::size_t k, ByteBuffer& scratch) {
   const std::string& textName = source.text.Name();
   const std::string gameName = FileNameOf(game.ShownPath());
+  const std::uint64_t gameSize = game.Size();
   const auto refuse = [&](const std::string& who, const std::string& what) {
     ThrowFormatError(who + ": section " + std::to_string(k), what);
   };
   // Checked against the file before anything is allocated for it.
-  if (!FitsIn(game.Size(), section.tableOffset, section.tableLength))
+  if (!FitsIn(gameSize, section.tableOffset, section.tableLength))
     refuse(gameName, "the pointer table ends past the end of the file");
   SectionPlan plan{section, source.text.Find(k), ByteBuffer(section.tableLength), {}, {}, 0, 0};
   game.Seek(section.tableOffset);
@@ -244,7 +245,7 @@ SectionPlan PlanSection(ProcessContext& ctx, FileStream& game, const ResSource& 
   const auto start = static_cast<std::int64_t>(plan.Start());
   plan.excess = static_cast<std::int64_t>(scratch.size()) - (std::int64_t{section.end} - start);
   if (plan.excess > 0) return plan;
-  if (!FitsIn(game.Size(), static_cast<std::uint64_t>(start), section.end - start))
+  if (!FitsIn(gameSize, static_cast<std::uint64_t>(start), section.end - start))
     refuse(gameName, "the text ends past the end of the file");
   // Each later string starts where the one before it ends.
   plan.newTable = plan.pointerTable;
