@@ -19,15 +19,15 @@ std::string NumberedPath(const std::string& path, int n) {
 
 }  // namespace
 
-bool OutputNames::Claimed(const std::string& path) const {
-  return claimed_.count(AsciiLowerCase(path)) > 0;
+bool OutputNames::ClaimIfFree(const std::string& path) {
+  return claimed_.insert(AsciiLowerCase(path)).second;
 }
 
 std::string OutputNames::Claim(const std::string& path) {
-  if (claimed_.insert(AsciiLowerCase(path)).second) return path;
+  if (ClaimIfFree(path)) return path;
   for (int n = 2;; ++n) {
     std::string candidate = NumberedPath(path, n);
-    if (claimed_.insert(AsciiLowerCase(candidate)).second) return candidate;
+    if (ClaimIfFree(candidate)) return candidate;
   }
 }
 

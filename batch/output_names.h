@@ -18,8 +18,8 @@ class OutputNames final {
   // Returns `path` when it was not claimed in this batch, else the first free
   // "STEM (n).EXT" form; either way the returned path is now claimed.
   std::string Claim(const std::string& path);
-  // True when `path` was claimed in this batch.
-  bool Claimed(const std::string& path) const;
+  // Claims `path` when it was not claimed in this batch; false when it was.
+  bool ClaimIfFree(const std::string& path);
   void Clear() { claimed_.clear(); }
 
  private:

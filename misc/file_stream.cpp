@@ -134,6 +134,10 @@ OVERLAPPED AtOffset(std::uint64_t offset) {
 
 }  // namespace
 
+FileStream FileStream::CreateNewPrivate(const std::string& path, const std::string& shownPath) {
+  return CreateNew(path, shownPath);  // held alone at no extra cost
+}
+
 FileStream::FileStream(std::string path, std::string shownPath, Access access)
     : path_(std::move(path)), shownPath_(std::move(shownPath)) {
   const std::filesystem::path native = NativePath(path_);
@@ -210,6 +214,15 @@ std::uint64_t FileStream::NextDataOffset(std::uint64_t offset) const {
 void FileStream::WillNeed(std::uint64_t, std::uint64_t) const {}
 
 #else
+
+FileStream FileStream::CreateNewPrivate(const std::string& path, const std::string& shownPath) {
+  FileStream stream;
+  stream.fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (stream.fd_ < 0) ThrowCannotCreate(shownPath);
+  stream.path_ = path;
+  stream.shownPath_ = shownPath;
+  return stream;
+}
 
 FileStream::FileStream(std::string path, std::string shownPath, Access access)
     : path_(std::move(path)), shownPath_(std::move(shownPath)) {

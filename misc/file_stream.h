@@ -32,6 +32,9 @@ class FileStream final {
   // Outputs are made through OutputFile, which creates them this way under a
   // temporary name.
   static FileStream CreateNew(const std::string& path, const std::string& shownPath);
+  // Like CreateNew, for a file in a folder of the tool's own that nobody else
+  // looks into (a staged folder): it is not locked, which saves a call.
+  static FileStream CreateNewPrivate(const std::string& path, const std::string& shownPath);
   // A new file without a name in `directory`, where the system can make one
   // (Linux); nothing where it cannot. It gets its name from LinkAs once it is
   // complete, and vanishes if it never does. Errors name `shownPath`.

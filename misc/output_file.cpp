@@ -1,6 +1,5 @@
 #include "misc/output_file.h"
 
-#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <filesystem>
@@ -10,6 +9,7 @@
 #include "misc/errors.h"
 #include "misc/paths.h"
 #include "misc/processes.h"
+#include "misc/renames.h"
 
 #ifdef _WIN32
 #include "misc/windows_api.h"
@@ -23,11 +23,6 @@
 namespace tessary {
 
 namespace {
-
-constexpr std::string_view kTemporaryMark = "tessary-";
-
-// How renaming the temporary file to the final name ended.
-enum class Renamed { Done, Exists, Failed };
 
 #ifdef _WIN32
 
@@ -47,19 +42,6 @@ void CheckFinalNameFree(const std::string& path) {
   if (!plain) ThrowCannotCreate(path);
 }
 
-Renamed RenameOver(const std::string& from, const std::string& to) {
-  const bool moved =
-      MoveFileExW(NativePath(from).c_str(), NativePath(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
-  return moved ? Renamed::Done : Renamed::Failed;
-}
-
-Renamed RenameIfAbsent(const std::string& from, const std::string& to) {
-  if (MoveFileExW(NativePath(from).c_str(), NativePath(to).c_str(), 0) != 0) return Renamed::Done;
-  const DWORD error = GetLastError();
-  return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? Renamed::Exists
-                                                                     : Renamed::Failed;
-}
-
 #else
 
 void CheckFinalNameFree(const std::string& path) {
@@ -75,59 +57,7 @@ void CheckFinalNameFree(const std::string& path) {
   if (!free) ThrowCannotCreate(path);
 }
 
-Renamed RenameOver(const std::string& from, const std::string& to) {
-  return ::rename(from.c_str(), to.c_str()) == 0 ? Renamed::Done : Renamed::Failed;
-}
-
-// One call where the system has it (Linux), else a link and an unlink.
-Renamed RenameIfAbsent(const std::string& from, const std::string& to) {
-#ifdef RENAME_NOREPLACE
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
-    return Renamed::Done;
-  if (errno == EEXIST) return Renamed::Exists;
-  if (errno != EINVAL && errno != ENOSYS) return Renamed::Failed;
 #endif
-  if (::link(from.c_str(), to.c_str()) != 0)
-    return errno == EEXIST ? Renamed::Exists : Renamed::Failed;
-  ::unlink(from.c_str());
-  return Renamed::Done;
-}
-
-#endif
-
-void RemoveQuietly(const std::string& path) {
-  std::error_code error;
-  std::filesystem::remove(NativePath(path), error);
-}
-
-// "DIR/.NAME.tessary-PID-N-A.tmp": hidden where dot files are, never a name
-// the tool would give an output, and marked as the tool's own.
-std::string TemporaryPathFor(const std::string& finalPath, int attempt) {
-  static std::atomic<unsigned> counter{0};
-  const std::string name = FileNameOf(finalPath);
-  const std::string directory = finalPath.substr(0, finalPath.size() - name.size());
-  return directory + "." + name + "." + std::string(kTemporaryMark) +
-         std::to_string(CurrentProcessId()) + "-" + std::to_string(counter++) + "-" +
-         std::to_string(attempt) + ".tmp";
-}
-
-// The process id in a temporary file's name ".NAME.tessary-PID-N-A.tmp", if
-// it is one.
-std::optional<int> TemporaryOwner(const std::string& name) {
-  constexpr std::string_view kSuffix = ".tmp";
-  if (name.size() < 2 + kSuffix.size() || name.front() != '.' ||
-      name.compare(name.size() - kSuffix.size(), kSuffix.size(), kSuffix) != 0)
-    return std::nullopt;
-  const std::string stem = name.substr(0, name.size() - kSuffix.size());
-  const std::size_t dot = stem.rfind('.');
-  if (dot == 0 || dot == std::string::npos) return std::nullopt;
-  if (stem.compare(dot + 1, kTemporaryMark.size(), kTemporaryMark) != 0) return std::nullopt;
-  const std::string counters = stem.substr(dot + 1 + kTemporaryMark.size());  // "PID-N-A"
-  if (std::count(counters.begin(), counters.end(), '-') != 2 ||
-      counters.find_first_not_of("0123456789-") != std::string::npos)
-    return std::nullopt;
-  return LeadingProcessId(counters);
-}
 
 FileStream CreateTemporary(const std::string& finalPath, std::string& temporaryPath) {
   constexpr int kAttempts = 8;  // a stale file of a killed run may hold a name
@@ -242,8 +172,16 @@ void RemoveStaleTemporaries(const std::string& directory) {
                                       fs::directory_options::skip_permission_denied, error);
   for (; !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
     if (it.depth() > 0) it.disable_recursion_pending();  // the directory and its folders
-    if (!it->is_regular_file(error)) continue;
     const auto owner = TemporaryOwner(PathText(it->path().filename()));
+    // A staged folder: the batch holds the directory's lock, so no other
+    // batch fills one there, and its owner is gone.
+    if (owner && it->is_directory(error) && !ProcessRuns(*owner)) {
+      it.disable_recursion_pending();
+      std::error_code ignored;
+      fs::remove_all(it->path(), ignored);
+      continue;
+    }
+    if (!it->is_regular_file(error)) continue;
     // A temporary file is held alone while it is written: one that can be
     // held now belongs to no running process, whatever its process id says
     // (an id from another machine or container may look dead here).

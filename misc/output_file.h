@@ -63,8 +63,9 @@ class OutputFile final {
 void AllowUnnamedOutputs(bool allow);
 
 // Removes, from `directory` and the folders directly in it, the temporary
-// files that OutputFiles of processes no longer running left behind (a killed
-// batch). Those of running processes are theirs to finish.
+// files of OutputFiles and the staged folders (staged_folder.h) that processes
+// no longer running left behind (a killed batch). Those of running processes
+// are theirs to finish.
 void RemoveStaleTemporaries(const std::string& directory);
 
 // Fails with "Cannot create file %s" when an OutputFile could not replace the

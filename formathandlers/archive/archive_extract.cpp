@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <map>
+#include <memory>
 #include <optional>
-#include <set>
 #include <system_error>
 
 #include "batch/result_log.h"
@@ -17,6 +18,7 @@
 #include "misc/mapped_file.h"
 #include "misc/output_file.h"
 #include "misc/paths.h"
+#include "misc/staged_folder.h"
 
 namespace tessary {
 
@@ -51,6 +53,9 @@ bool LeavesOutputDirectory(const std::string& name) {
   }
 }
 
+// Extension folders by path, with the staged ones (see FolderFor).
+using Folders = std::map<std::string, std::unique_ptr<StagedFolder>>;
+
 struct ArchiveRun {
   ProcessContext& ctx;
   const MappedFile& archive;            // for the records and block headers
@@ -62,40 +67,54 @@ struct ArchiveRun {
   XorTable table;
   std::uint16_t repeatCounter = 0;
   std::optional<ByteBuffer> dictionary{};  // "decodetable.tbl", read at the first compressed entry
-  std::set<std::string> folders{};         // extension folders made already
+  Folders folders{};                       // those met so far
   ByteBuffer stored{};                     // reused across entries
   ByteBuffer unpacked{};
 };
 
-// The entry's extension folder, made at its first entry of the archive.
-std::string FolderFor(ArchiveRun& run, const std::string& name) {
-  const std::string folder = JoinPath(run.ctx.OutputDirectory, SafeFileName(ExtensionFolder(name)));
-  if (run.folders.insert(folder).second) {
+// The entry's extension folder, looked at when the archive's first entry for
+// it comes. One that does not exist yet is staged: its files are written
+// straight into a hidden folder that takes the folder's name when the archive
+// is done, which saves a rename per file.
+Folders::value_type& FolderFor(ArchiveRun& run, const std::string& name) {
+  std::string folder = JoinPath(run.ctx.OutputDirectory, SafeFileName(ExtensionFolder(name)));
+  auto [it, added] = run.folders.try_emplace(std::move(folder));
+  if (added) {
+    it->second = StagedFolder::Begin(it->first);
     std::error_code error;  // a folder that cannot be made shows up as "Cannot create file"
-    std::filesystem::create_directory(NativePath(folder), error);
+    if (!it->second) std::filesystem::create_directory(NativePath(it->first), error);
   }
-  return folder + kPathSeparator;
+  return *it;
+}
+
+// "REPn_NAME" in DIRECTORY, n counting such entries in the archive.
+std::string RepeatPath(ArchiveRun& run, const std::string& directory, const std::string& fileName) {
+  return run.ctx.ClaimOutput(directory + "REP" + std::to_string(run.repeatCounter++) + "_" +
+                             fileName);
 }
 
 // Writes the entry as BASE_NAME in its folder, or, when that name is taken
-// (written before in this batch, or found on disk), as REPn_BASE_NAME (n
-// counting such entries in the archive; what holds that name is replaced).
-// One open, one write and one rename in the common case.
+// (written before in this batch, or found on disk), as REPn_BASE_NAME (what
+// holds that name is replaced). A staged folder holds only this batch's
+// names; elsewhere the common case is one open, one write and one link.
 std::string WriteEntryFile(ArchiveRun& run, const std::string& name,
                            std::span<const std::uint8_t> content) {
-  const std::string directory = FolderFor(run, name);
+  const auto& [folder, staged] = FolderFor(run, name);
+  const std::string directory = folder + kPathSeparator;
   const std::string fileName = run.base + "_" + name;
   const std::string plain = directory + fileName;
-  const bool taken = run.ctx.ClaimedOutputs.Claimed(plain);
-  std::string path = taken ? std::string() : run.ctx.ClaimOutput(plain);
-  OutputFile out(taken ? plain : path, OutputFile::Mode::KeepExisting);
-  out.Write(content);
-  if (taken || !out.Commit()) {
-    path = run.ctx.ClaimOutput(directory + "REP" + std::to_string(run.repeatCounter++) + "_" +
-                               fileName);
-    out.Retarget(path);
-    out.Commit();
+  const bool free = run.ctx.ClaimedOutputs.ClaimIfFree(plain);
+  if (staged) {
+    const std::string path = free ? plain : RepeatPath(run, directory, fileName);
+    staged->Save(path.substr(directory.size()), content);
+    return path;
   }
+  OutputFile out(plain, OutputFile::Mode::KeepExisting);
+  out.Write(content);
+  if (free && out.Commit()) return plain;
+  const std::string path = RepeatPath(run, directory, fileName);
+  out.Retarget(path);
+  out.Commit();
   return path;
 }
 
@@ -203,6 +222,10 @@ void ExtractArchive(ProcessContext& ctx, const std::string& path) {
     ctx.Status.StepBar(Bar::Progress);
     ctx.Status.PumpEvents();
   }
+  // An error or a stop before this point publishes the folders as the run
+  // ends, with the entries written by then.
+  for (auto& [folder, staged] : run.folders)
+    if (staged) staged->Publish();
 }
 
 }  // namespace tessary

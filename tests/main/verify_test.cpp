@@ -112,7 +112,7 @@ TEST_F(InsertionChecksTest, VerifyFindsArchivesScansAndRoomsRoundTrip) {
 
 // A check asked to stop (Ctrl-C, SIGTERM, SIGHUP, the Stop button) ends and
 // removes its workspace; what a killed run left (a workspace, a temporary
-// file) is removed by the next check or batch there.
+// file, a staged folder) is removed by the next check or batch there.
 TEST_F(InsertionChecksTest, AStoppedCheckAndAKilledRunLeaveNothingBehind) {
   const std::string room = Put("ROOM.RDT", testing::BuildRoom({"One"}));
   const std::string out = dir.SubDir("out");
@@ -122,15 +122,21 @@ TEST_F(InsertionChecksTest, AStoppedCheckAndAKilledRunLeaveNothingBehind) {
   dir.SubDir("out/.tessary-verify-" + dead + "-0/extract");
   const std::string leftover = dir.File("out/.ROOM.txt.tessary-" + dead + "-0-0.tmp");
   WriteFile(leftover, std::string("partial"));
+  const std::string staged = dir.SubDir("out/.BIN.tessary-" + dead + "-1-0.tmp");
+  WriteFile(JoinPath(staged, "ROOM_A.BIN"), std::string("done"));
   h.ctx.OutputDirectory = out;
   h.recorder.onPump = [&] { h.ctx.RequestStop(); };
   EXPECT_FALSE(VerifyRoundTrip(h.ctx, FileType::Rdt, {room}, dir.File("t.tbl")));
   EXPECT_EQ(h.ctx.Status.Results(), std::vector<std::string>{"Stopped by user."});
-  EXPECT_EQ(Snapshot(out), (std::map<std::string, std::string>{{leftover, "partial"}}));
+  EXPECT_EQ(
+      Snapshot(out),
+      (std::map<std::string, std::string>{
+          {leftover, "partial"}, {staged, "(folder)"}, {JoinPath(staged, "ROOM_A.BIN"), "done"}}));
 
   h.recorder.onPump = nullptr;
   ASSERT_EQ(RunClean(FileType::Rdt, {room}, "out"), BatchOutcome::Completed);
   EXPECT_FALSE(std::filesystem::exists(leftover));
+  EXPECT_FALSE(std::filesystem::exists(staged));
 }
 
 TEST(VerifyPartsTest, TheFirstDifferenceAndTheImageHoldingIt) {

@@ -9,6 +9,8 @@
 #include "misc/file_stream.h"
 #include "misc/mapped_file.h"
 #include "misc/output_file.h"
+#include "misc/paths.h"
+#include "misc/staged_folder.h"
 #include "misc/text_lines.h"
 #include "tests/test_support.h"
 
@@ -38,6 +40,17 @@ std::vector<std::string> Entries(const std::string& directory) {
   std::sort(names.begin(), names.end());
   return names;
 }
+
+// A staged folder for "BIN", begun for each case.
+class StagedFolderTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(staged); }
+  std::string In(const std::string& name) const { return JoinPath(folder, name); }
+
+  TempDir dir;
+  const std::string folder = dir.File("BIN");
+  std::unique_ptr<StagedFolder> staged = StagedFolder::Begin(folder);
+};
 
 // Every case both ways: files without a name (where the system makes them),
 // and files under a temporary name.
@@ -111,6 +124,16 @@ TEST_P(OutputFileTest, AFailingWriteKeepsTheEarlierFile) {
   EXPECT_EQ(Entries(dir.Path()), (std::vector<std::string>{"result.log"}));
 }
 
+TEST_F(StagedFolderTest, AFailingWriteLeavesNoPartOfTheFile) {
+  {
+    FileSizeLimit limit(4);
+    EXPECT_EQ(ErrorText([&] { staged->Save("a.bin", AsBytes("too long")); }),
+              "Stream write error (" + In("a.bin") + ")");
+  }
+  staged.reset();
+  EXPECT_EQ(Entries(folder), std::vector<std::string>{});
+}
+
 TEST_P(OutputFileTest, TheLockRuleHoldsThroughSymbolicAndHardLinks) {
   TempDir dir;
   const std::string source = dir.File("ROOM.DAT");
@@ -159,6 +182,37 @@ TEST_P(OutputFileTest, AKeptNameStaysAndTheOutputGoesToAnother) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothWays, OutputFileTest, ::testing::Bool());
+
+// A staged folder's files appear together under its final name, also when
+// the work ends without Publish(); a name in use is never staged.
+TEST_F(StagedFolderTest, FilesAppearTogetherUnderTheFinalName) {
+  staged->Save("a.bin", AsBytes("aa"));
+  staged->Save("b.bin", AsBytes(""));
+  EXPECT_EQ(ErrorText([&] { staged->Save("a.bin", AsBytes("again")); }),
+            "Cannot create file " + In("a.bin"));
+  EXPECT_FALSE(PathExists(folder));
+  staged.reset();
+  EXPECT_EQ(Entries(dir.Path()), (std::vector<std::string>{"BIN"}));
+  EXPECT_EQ(Entries(folder), (std::vector<std::string>{"a.bin", "b.bin"}));
+  EXPECT_EQ(ReadFile(In("a.bin")), "aa");
+  EXPECT_FALSE(StagedFolder::Begin(folder));
+  EXPECT_FALSE(StagedFolder::Begin(In("a.bin")));
+}
+
+// When the final name appears meanwhile, the files move into that folder one
+// by one; one whose name is taken there stays in the hidden folder.
+TEST_F(StagedFolderTest, AFolderThatAppearedMeanwhileTakesTheFilesOneByOne) {
+  staged->Save("a.bin", AsBytes("ours"));
+  staged->Save("b.bin", AsBytes("ours"));
+  std::filesystem::create_directory(folder);
+  WriteFile(In("b.bin"), std::string("theirs"));
+  EXPECT_EQ(ErrorText([&] { staged->Publish(); }), "Cannot create file " + In("b.bin"));
+  EXPECT_EQ(ReadFile(In("a.bin")), "ours");
+  EXPECT_EQ(ReadFile(In("b.bin")), "theirs");
+  const auto entries = Entries(dir.Path());
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(Entries(dir.File(entries[0])), (std::vector<std::string>{"b.bin"}));
+}
 
 #ifndef _WIN32
 

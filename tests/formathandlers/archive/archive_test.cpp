@@ -232,6 +232,23 @@ TEST_F(ArchiveTest, CompressedDataCutShortNamesTheEntry) {
             "C.DAT: entry 0 (t.txt): 2 chunks to decode but only 1 chunk sizes");
 }
 
+// The entries written before the error stay, in their folder under its own
+// name.
+TEST_F(ArchiveTest, CompressedDataEndingEarlyNamesTheEntryAndKeepsTheOnesBefore) {
+  Bytes bytes =
+      BuildArchive({{"a.bin", Bytes(3, 7)}, {"t.txt", testing::TextLikeData(5000, 2), true}},
+                   testing::SyntheticXorTable(), testing::SyntheticDictionary());
+  const auto records = ReadEntryRecords(bytes, "C.DAT");
+  const std::uint64_t block = records[1].dataOffset * 8ull;
+  StoreU32(bytes.data() + block + 4, 6000);  // more than the tokens hold, in one chunk
+  WriteFile(dir.File("C.DAT"), bytes);
+  EXPECT_EQ(ErrorText([&] { ExtractArchive(h.ctx, dir.File("C.DAT")); }),
+            "C.DAT: entry 1 (t.txt): compressed data of chunk 0 ends early");
+  EXPECT_EQ(ReadFile(Out("BIN/C_a.bin")), std::string(3, 7));
+  for (const auto& entry : std::filesystem::directory_iterator(out))
+    EXPECT_NE(entry.path().filename().string().front(), '.') << entry.path();
+}
+
 // Repacks `archive` from the log lines of an extraction into `target`: the
 // plan, then its write.
 std::size_t Repack(Harness& h, const std::string& archive, const std::string& target,
