@@ -4,7 +4,7 @@
 #   ./tessary.sh test     install, build Release and ASan+UBSan, run every test on both,
 #                         then the sample round trip
 #   ./tessary.sh bench    build Release and run the benchmarks (extra arguments go to them)
-#   ./tessary.sh bench e2e [--quick] [--runs N]   whole-process jobs paired with baselines
+#   ./tessary.sh bench e2e [--quick] [--runs N] [--rows LIST]   whole-process jobs paired with baselines
 #   ./tessary.sh fuzz [TARGET] [SECONDS]   build the libFuzzer targets with clang and run them
 #   ./tessary.sh windows  cross-build the core, tessary-cli.exe and the tests for Windows
 #                         (MinGW-w64) and run the tests under Wine
@@ -314,8 +314,9 @@ case "$command" in
     exit "$TESTS_STATUS"
     ;;
   bench)
-    # bench e2e [--quick] [--runs N]: the whole-process benchmark (bench/e2e.sh) on a Release
-    # build, by default build/ (TESSARY_BENCH_BUILD names another), inputs in its e2e/ folder.
+    # bench e2e [--quick] [--runs N] [--rows LIST]: the whole-process benchmark (bench/e2e.sh)
+    # on a Release build, by default build/ (TESSARY_BENCH_BUILD names another), inputs in its
+    # e2e/ folder.
     if [ "${1:-}" = e2e ]; then
       shift
       install_missing "${PACKAGES[@]}" "${BENCH_PACKAGES[@]}"

@@ -1,6 +1,6 @@
 #include "batch/output_names.h"
 
-#include "misc/paths.h"
+#include <functional>
 
 namespace tessary {
 
@@ -19,8 +19,24 @@ std::string NumberedPath(const std::string& path, int n) {
 
 }  // namespace
 
-bool OutputNames::ClaimIfFree(const std::string& path) {
-  return claimed_.insert(AsciiLowerCase(path)).second;
+bool OutputNames::ClaimIfFree(std::string_view path) {
+  key_.assign(path);
+  for (char& c : key_)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  if (2 * (count_ + 1) > slots_.size()) Grow();  // at most half full
+  const std::uint64_t hash = std::hash<std::string_view>{}(key_);
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+    Slot& slot = slots_[i];
+    if (slot.offset == kEmpty) {
+      slot = {hash, names_.size(), key_.size()};
+      names_ += key_;
+      ++count_;
+      return true;
+    }
+    if (slot.hash == hash && std::string_view(names_).substr(slot.offset, slot.length) == key_)
+      return false;
+  }
 }
 
 std::string OutputNames::Claim(const std::string& path) {
@@ -28,6 +44,24 @@ std::string OutputNames::Claim(const std::string& path) {
   for (int n = 2;; ++n) {
     std::string candidate = NumberedPath(path, n);
     if (ClaimIfFree(candidate)) return candidate;
+  }
+}
+
+void OutputNames::Clear() {
+  slots_.clear();
+  names_.clear();
+  count_ = 0;
+}
+
+void OutputNames::Grow() {
+  std::vector<Slot> old = std::move(slots_);
+  slots_.assign(old.empty() ? 64 : 2 * old.size(), Slot{});
+  const std::size_t mask = slots_.size() - 1;
+  for (const Slot& slot : old) {
+    if (slot.offset == kEmpty) continue;
+    std::size_t i = slot.hash & mask;
+    while (slots_[i].offset != kEmpty) i = (i + 1) & mask;
+    slots_[i] = slot;
   }
 }
 

@@ -8,8 +8,10 @@
 // game's users are on file systems that ignore it.
 #pragma once
 
+#include <cstdint>
 #include <string>
-#include <unordered_set>
+#include <string_view>
+#include <vector>
 
 namespace tessary {
 
@@ -19,11 +21,25 @@ class OutputNames final {
   // "STEM (n).EXT" form; either way the returned path is now claimed.
   std::string Claim(const std::string& path);
   // Claims `path` when it was not claimed in this batch; false when it was.
-  bool ClaimIfFree(const std::string& path);
-  void Clear() { claimed_.clear(); }
+  bool ClaimIfFree(std::string_view path);
+  void Clear();
 
  private:
-  std::unordered_set<std::string> claimed_;
+  // A batch may claim a name per archive entry, hundreds of thousands: the
+  // names are kept lower-cased one after another in `names_`, found through
+  // an open-addressing table of their hashes, so a claim allocates nothing.
+  struct Slot {
+    std::uint64_t hash = 0;
+    std::size_t offset = kEmpty;  // of the name in `names_`
+    std::size_t length = 0;
+  };
+  static constexpr std::size_t kEmpty = ~std::size_t{0};
+  void Grow();
+
+  std::vector<Slot> slots_;
+  std::string names_;
+  std::size_t count_ = 0;
+  std::string key_;  // the lower-cased path being claimed
 };
 
 }  // namespace tessary

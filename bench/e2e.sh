@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The whole-process benchmark: tessary-cli on large inputs, each job run paired
 # with a baseline that does comparable file work with ordinary tools.
-#   bench/e2e.sh [--quick] [--runs N] [--build DIR] [--work DIR]
+#   bench/e2e.sh [--quick] [--runs N] [--rows LIST] [--build DIR] [--work DIR]
 #     --quick     inputs of a sixteenth of the size (a smoke run)
 #     --runs N    paired runs per row after one warm-up of each (default 5)
+#     --rows LIST only these rows, comma-separated: random, game, dense,
+#                 writeback, tiny, res, tim, bigarchive, verify (default all)
 #     --build DIR the Release build holding tessary-cli (default build)
 #     --work DIR  where the inputs are made and kept (default DIR/e2e of the build)
 # Started by ./tessary.sh bench e2e, which builds and installs time and imagemagick.
@@ -18,15 +20,17 @@ fail() { printf '\033[1;31m== FAILED: %s\033[0m\n' "$*" >&2; exit 1; }
 
 QUICK=0
 RUNS=5
+ROWS=all
 BUILD=$ROOT/build
 WORK=""
 while [ $# -gt 0 ]; do
   case "$1" in
     --quick) QUICK=1 ;;
     --runs) RUNS=${2:?--runs takes a number}; shift ;;
+    --rows) ROWS=${2:?--rows takes a list of rows}; shift ;;
     --build) BUILD=${2:?--build takes a folder}; shift ;;
     --work) WORK=${2:?--work takes a folder}; shift ;;
-    *) fail "unknown argument $1 (bench/e2e.sh [--quick] [--runs N] [--build DIR] [--work DIR])" ;;
+    *) fail "unknown argument $1 (bench/e2e.sh [--quick] [--runs N] [--rows LIST] [--build DIR] [--work DIR])" ;;
   esac
   shift
 done
@@ -153,6 +157,7 @@ once() {
 # its baseline one after the other; a line per run (or the failure) in RESULTS.
 pair() {
   local name=$1 run job_us job_kb base_us base_kb
+  [ "$ROWS" = all ] || [[ ",$ROWS," == *",$name,"* ]] || return 0
   say "$2 against $3"
   for ((run = 0; run <= RUNS; run++)); do
     once "job_$name" "$([ $run -eq 0 ] && echo check)" || { record "$2" "$3" failed "$FAILURE"; return 0; }
@@ -226,7 +231,7 @@ pair tiny "extract $MANY tiny entries (\`-f grm\`)" "open/write/close of the sam
 pair res "RES insertion, $SECTIONS sections of 1,000 strings (\`-f log\`)" "RES extraction (\`-f res\`)"
 if [ -x "$CONVERT" ]; then
   pair tim "$IMAGES mode-2 TIMs 1024 × 512 to BMP (\`-f tim\`)" "ImageMagick \`convert\` per file"
-else
+elif [ "$ROWS" = all ] || [[ ",$ROWS," == *",tim,"* ]]; then
   record "$IMAGES mode-2 TIMs 1024 × 512 to BMP (\`-f tim\`)" "ImageMagick \`convert\` per file" \
     skipped "$CONVERT is missing (Debian package imagemagick)"
 fi

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 namespace tessary {
@@ -37,13 +38,17 @@ class FormatError final : public std::runtime_error {
 std::string LineLabel(const std::string& name, std::size_t index);
 
 // Runs `work` and returns what it returns; a FormatError it raises leaves as
-// "WHERE: its text".
-template <typename Work>
-decltype(auto) WithContext(const std::string& where, Work&& work) {
+// "WHERE: its text". `where` is the name, or a function that makes it, called
+// only then (for work done many times over).
+template <typename Where, typename Work>
+decltype(auto) WithContext(const Where& where, Work&& work) {
   try {
     return std::forward<Work>(work)();
   } catch (const FormatError& error) {
-    ThrowFormatError(where, error.what());
+    if constexpr (std::is_invocable_v<const Where&>)
+      ThrowFormatError(where(), error.what());
+    else
+      ThrowFormatError(where, error.what());
   }
 }
 

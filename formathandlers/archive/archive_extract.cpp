@@ -174,7 +174,8 @@ std::span<const std::uint8_t> EntryContent(ArchiveRun& run, const EntryRecord& r
   if (!run.dictionary)
     run.dictionary =
         LoadDictionary(LocateTable(kDecodeTableName, run.ctx.OutputDirectory, {run.directory}));
-  WithContext(EntryLabel(run.archiveName, e, record.name), [&] {
+  const auto where = [&] { return EntryLabel(run.archiveName, e, record.name); };
+  WithContext(where, [&] {
     DecompressWithDictionary(run.stored, run.unpacked, block.unpackedSize, block.chunkSizes,
                              *run.dictionary, [&ctx] { ctx.Status.PumpEvents(); });
   });

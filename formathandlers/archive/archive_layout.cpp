@@ -54,17 +54,18 @@ std::vector<EntryRecord> ReadEntryRecords(std::span<const std::uint8_t> bytes,
 
 DataBlock ReadDataBlock(std::span<const std::uint8_t> bytes, const EntryRecord& record,
                         const std::string& archiveName, std::size_t entry) {
-  const std::string where = EntryLabel(archiveName, entry, record.name);
+  // Named only when something is wrong: most archives hold many small entries.
+  const auto where = [&] { return EntryLabel(archiveName, entry, record.name); };
   const std::uint64_t start = static_cast<std::uint64_t>(record.dataOffset) * grm::kOffsetUnit;
   if (!FitsIn(bytes.size(), start, grm::kDataHeaderSize))
-    ThrowFormatError(where, "data block starts past the end of the file");
+    ThrowFormatError(where(), "data block starts past the end of the file");
   DataBlock block;
   block.chunkCount = LoadU16(bytes.data() + start + grm::kChunkCountAt);
   block.unpackedSize = LoadU32(bytes.data() + start + grm::kUnpackedSizeAt);
   const std::uint64_t arrays = start + grm::kDataHeaderSize;
   const std::uint64_t n = block.chunkCount;
   if (!FitsIn(bytes.size(), arrays, 8 * n))
-    ThrowFormatError(where, "chunk arrays end past the end of the file");
+    ThrowFormatError(where(), "chunk arrays end past the end of the file");
   block.seeds.resize(n);
   block.chunkSizes.resize(n);
   for (std::uint64_t c = 0; c < n; ++c) {
@@ -74,7 +75,7 @@ DataBlock ReadDataBlock(std::span<const std::uint8_t> bytes, const EntryRecord& 
   }
   block.chunkBytesOffset = arrays + 8 * n;
   if (!FitsIn(bytes.size(), block.chunkBytesOffset, block.chunkBytesLength))
-    ThrowFormatError(where, "data block ends past the end of the file");
+    ThrowFormatError(where(), "data block ends past the end of the file");
   // A compressed entry's size must be one its chunks can produce: refused here,
   // before anything is allocated for it.
   if (block.unpackedSize > record.storedSize)
