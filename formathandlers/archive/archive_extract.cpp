@@ -18,6 +18,7 @@
 #include "misc/mapped_file.h"
 #include "misc/output_file.h"
 #include "misc/paths.h"
+#include "misc/save_queue.h"
 #include "misc/staged_folder.h"
 
 namespace tessary {
@@ -68,6 +69,7 @@ struct ArchiveRun {
   std::uint16_t repeatCounter = 0;
   std::optional<ByteBuffer> dictionary{};  // "decodetable.tbl", read at the first compressed entry
   Folders folders{};                       // those met so far
+  SaveQueue saves{};                       // into staged folders; done before they are published
   ByteBuffer stored{};                     // reused across entries
   ByteBuffer unpacked{};
 };
@@ -93,29 +95,51 @@ std::string RepeatPath(ArchiveRun& run, const std::string& directory, const std:
                              fileName);
 }
 
+// What an entry's extraction reports once its file is written: its result
+// line, its log line and the count.
+struct EntryReport {
+  std::string result;
+  std::size_t count;
+};
+
+void Report(ProcessContext& ctx, const EntryReport& report, const std::string& path) {
+  ctx.Status.AppendResult(report.result);
+  ctx.ResultLog.Add(ArchiveTargetLine(path));
+  ctx.Status.SetExtractedTag(ctx.Status.ExtractedTag() + 1);
+  ctx.Status.SetExtractedCaption("Extracted " + std::to_string(ctx.Status.ExtractedTag()) + " of " +
+                                 std::to_string(report.count));
+}
+
 // Writes the entry as BASE_NAME in its folder, or, when that name is taken
 // (written before in this batch, or found on disk), as REPn_BASE_NAME (what
-// holds that name is replaced). A staged folder holds only this batch's
-// names; elsewhere the common case is one open, one write and one link.
-std::string WriteEntryFile(ArchiveRun& run, const std::string& name,
-                           std::span<const std::uint8_t> content) {
+// holds that name is replaced), and reports it. A staged folder holds only
+// this batch's names, and its files are written on the save queue's thread
+// (reported when written); elsewhere the common case is one open, one write
+// and one link.
+void WriteEntryFile(ArchiveRun& run, const std::string& name, std::span<const std::uint8_t> content,
+                    EntryReport report) {
   const auto& [folder, staged] = FolderFor(run, name);
   const std::string directory = folder + kPathSeparator;
   const std::string fileName = run.base + "_" + name;
   const std::string plain = directory + fileName;
   const bool free = run.ctx.ClaimedOutputs.ClaimIfFree(plain);
   if (staged) {
-    const std::string path = free ? plain : RepeatPath(run, directory, fileName);
-    staged->Save(path.substr(directory.size()), content);
-    return path;
+    std::string path = free ? plain : RepeatPath(run, directory, fileName);
+    std::string inFolder = path.substr(directory.size());
+    run.saves.Save(*staged, std::move(inFolder), content,
+                   [&ctx = run.ctx, report = std::move(report), path = std::move(path)] {
+                     Report(ctx, report, path);
+                   });
+    return;
   }
+  run.saves.Finish();  // reported first: results and log lines keep the entries' order
   OutputFile out(plain, OutputFile::Mode::KeepExisting);
   out.Write(content);
-  if (free && out.Commit()) return plain;
+  if (free && out.Commit()) return Report(run.ctx, report, plain);
   const std::string path = RepeatPath(run, directory, fileName);
   out.Retarget(path);
   out.Commit();
-  return path;
+  Report(run.ctx, report, path);
 }
 
 // Unscrambles the entry's chunks into the reused buffer, each with its own
@@ -184,18 +208,12 @@ std::span<const std::uint8_t> EntryContent(ArchiveRun& run, const EntryRecord& r
 
 void ExtractEntry(ArchiveRun& run, const EntryRecord& record, const DataBlock& block, std::size_t e,
                   std::size_t count) {
-  ProcessContext& ctx = run.ctx;
   // File names, result lines and log lines use the printable name; the
   // archive's own record keeps the name.
   const std::string name = PrintableText(record.name);
-  const std::string path = WriteEntryFile(run, name, EntryContent(run, record, block, e));
-
   const bool compressed = block.unpackedSize > record.storedSize;
-  ctx.Status.AppendResult(FinalComponent(name) + (compressed ? " decompressed." : " extracted."));
-  ctx.ResultLog.Add(ArchiveTargetLine(path));
-  ctx.Status.SetExtractedTag(ctx.Status.ExtractedTag() + 1);
-  ctx.Status.SetExtractedCaption("Extracted " + std::to_string(ctx.Status.ExtractedTag()) + " of " +
-                                 std::to_string(count));
+  WriteEntryFile(run, name, EntryContent(run, record, block, e),
+                 {FinalComponent(name) + (compressed ? " decompressed." : " extracted."), count});
 }
 
 }  // namespace
@@ -225,6 +243,7 @@ void ExtractArchive(ProcessContext& ctx, const std::string& path) {
   }
   // An error or a stop before this point publishes the folders as the run
   // ends, with the entries written by then.
+  run.saves.Finish();
   for (auto& [folder, staged] : run.folders)
     if (staged) staged->Publish();
 }
