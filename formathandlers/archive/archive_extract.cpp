@@ -169,7 +169,13 @@ std::vector<DataBlock> ReadAllBlocks(const ArchiveRun& run,
                                      const std::vector<EntryRecord>& records) {
   std::vector<DataBlock> blocks;
   blocks.reserve(records.size());
+  constexpr std::size_t kAhead = 8;  // headers asked for before they are read
   for (std::size_t e = 0; e < records.size(); ++e) {
+    // Headers lie far apart in the archive: each read would wait for memory.
+    if (e + kAhead < records.size() && run.archive.ReadWhole())
+      __builtin_prefetch(run.bytes.data() +
+                         std::min<std::uint64_t>(records[e + kAhead].dataOffset * grm::kOffsetUnit,
+                                                 run.bytes.size() - 1));
     if (LeavesOutputDirectory(records[e].name))
       ThrowFormatError(EntryLabel(run.archiveName, e, records[e].name),
                        "name leaves the output directory");

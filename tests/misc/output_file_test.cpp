@@ -10,6 +10,7 @@
 #include "misc/mapped_file.h"
 #include "misc/output_file.h"
 #include "misc/paths.h"
+#include "misc/save_queue.h"
 #include "misc/staged_folder.h"
 #include "misc/text_lines.h"
 #include "tests/test_support.h"
@@ -212,6 +213,38 @@ TEST_F(StagedFolderTest, AFolderThatAppearedMeanwhileTakesTheFilesOneByOne) {
   const auto entries = Entries(dir.Path());
   ASSERT_EQ(entries.size(), 2u);
   EXPECT_EQ(Entries(dir.File(entries[0])), (std::vector<std::string>{"b.bin"}));
+}
+
+// The save queue writes and reports its files in the order given, over
+// several batches and around a file too large to copy; a file that cannot be
+// written ends it: what came before is reported, nothing after is written.
+TEST_F(StagedFolderTest, TheSaveQueueReportsInOrderAndStopsAtAFailure) {
+  std::vector<std::string> queued, reported;
+  {
+    SaveQueue queue;
+    for (int i = 0; i < 600; ++i) {
+      queued.push_back("f" + std::to_string(i));
+      const std::string content(i == 300 ? std::size_t{3} << 20 : std::size_t(i), 'x');
+      queue.Save(*staged, queued.back(), AsBytes(content),
+                 [&reported, name = queued.back()] { reported.push_back(name); });
+    }
+    queue.Finish();
+  }
+  EXPECT_EQ(reported, queued);
+
+  reported.clear();
+  SaveQueue queue;
+  for (const std::string name : {"g0", "f1", "g2"})
+    queue.Save(*staged, name, AsBytes("y"), [&reported, name] { reported.push_back(name); });
+  EXPECT_EQ(ErrorText([&] { queue.Finish(); }), "Cannot create file " + In("f1"));
+  EXPECT_EQ(ErrorText([&] { queue.Save(*staged, "g3", AsBytes("y"), [] {}); }),
+            "Cannot create file " + In("f1"));
+  staged->Publish();
+  EXPECT_EQ(reported, std::vector<std::string>{"g0"});
+  EXPECT_EQ(ReadFile(In("f300")).size(), std::size_t{3} << 20);
+  EXPECT_EQ(ReadFile(In("f599")).size(), 599u);
+  EXPECT_TRUE(PathExists(In("g0")));
+  EXPECT_FALSE(PathExists(In("g2")));
 }
 
 #ifndef _WIN32
