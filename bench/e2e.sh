@@ -137,20 +137,36 @@ check_tim() {
 job_bigarchive() { timed "$CLI" -q -f grm -o "$1" "$IN/big/BIG.DAT"; }
 job_verify() { timed "$CLI" verify -q -f stim -o "$1" "$IN/game.bin"; }
 
-# once FUNCTION [check]: FUNCTION in a fresh output folder, removed afterwards
-# (a check_ function of a job looks at the folder before that), then sync, so
-# that no run pays for the writing back of the one before it.
+# once FUNCTION [check]: FUNCTION in a fresh output folder (a check_ function
+# of a job looks at it afterwards), then sync, so that no run pays for the
+# writing back of the one before it. The folders stay until the row is done
+# (settle): on a file system mounted with online discard, deleting 100,000
+# files makes the next run wait for their discards.
 once() {
-  local out=$SCRATCH/out status=0
-  rm -rf "$out"
+  local out=$SCRATCH/out.$((OUTS += 1)) status=0
   mkdir -p "$out"
   "$1" "$out" || status=1
   if [ $status -eq 0 ] && [ "${2:-}" = check ] && declare -F "check_${1#job_}" >/dev/null; then
     "check_${1#job_}" "$out" || status=1
   fi
-  rm -rf "$out"
   sync
   return $status
+}
+OUTS=0
+
+# settle: removes the row's output folders, then waits (a minute at most)
+# until the disk has been idle for a while, where the system tells
+# (/proc/pressure/io), so that the next row does not pay for the removal.
+settle() {
+  local waited pressure
+  rm -rf "${SCRATCH:?}"/out.*
+  sync
+  [ -r /proc/pressure/io ] || return 0
+  for ((waited = 0; waited < 60; waited++)); do
+    pressure=$(awk '/^some/ { split($2, f, "="); print f[2] }' /proc/pressure/io)
+    awk -v p="$pressure" 'BEGIN { exit !(p < 1.0) }' && return 0
+    sleep 1
+  done
 }
 
 # pair NAME JOB BASELINE: one warm-up of each, then RUNS runs of the job and
@@ -168,6 +184,7 @@ pair() {
     fi
     [ $run -eq 0 ] || record "$2" "$3" "$run" "$job_us" "$job_kb" "$base_us" "$base_kb"
   done
+  settle
 }
 
 record() { (IFS=$'\t'; echo "$*") >> "$RESULTS"; }
@@ -222,6 +239,7 @@ EOF
 machine
 make_inputs
 mkdir -p "$SCRATCH"
+settle  # what an interrupted run left, and the disk work of making the inputs
 : > "$RESULTS"
 pair random "scan $BIG random (\`-f stim\`)" "\`cat\`"
 pair game "scan $BIG game-like (\`-f stim\`)" "\`cat\`"
