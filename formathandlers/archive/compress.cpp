@@ -45,145 +45,181 @@ class BitWriter {
 
 // Earlier positions of a stream, newest first, linked by a key of their
 // first bytes: all of them, so that a search that walks a chain to its end
-// (or 4096 bytes back) sees every candidate.
+// (or 4096 bytes back) sees every candidate. One set serves chunk after chunk:
+// heads hold positions counted across chunks, and those of earlier chunks
+// read as none, so nothing is cleared between chunks.
 class Chains {
  public:
-  explicit Chains(std::size_t positions) : previous_(positions, kNone) {}
-  std::uint32_t First(std::uint32_t key) const { return head_[key]; }
+  void Start(std::size_t positions) {
+    base_ += previous_.size();
+    previous_.resize(positions);
+  }
+  std::uint32_t First(std::uint32_t key) const {
+    const std::uint64_t head = head_[key];
+    return head == kNoHead || head < base_ ? kNone : static_cast<std::uint32_t>(head - base_);
+  }
   std::uint32_t Next(std::uint32_t position) const { return previous_[position]; }
   void Add(std::uint32_t key, std::size_t position) {
-    previous_[position] = head_[key];
-    head_[key] = static_cast<std::uint32_t>(position);
+    previous_[position] = First(key);
+    head_[key] = base_ + position;
   }
 
  private:
-  std::vector<std::uint32_t> head_ = std::vector<std::uint32_t>(1u << 16, kNone);
+  static constexpr std::uint64_t kNoHead = ~std::uint64_t{0};
+  std::vector<std::uint64_t> head_ = std::vector<std::uint64_t>(1u << 16, kNoHead);
   std::vector<std::uint32_t> previous_;
+  std::uint64_t base_ = 0;
 };
 
-// The longest valid match at `at` (an index of the chunk's bytes in
-// `stream`), and the window position it reads from. Every match of three
-// bytes or more is on the three-byte chain; one of two bytes only, where the
-// limits allow no more, on the two-byte chain.
+// The longest valid match at a position (an index of the chunk's bytes in
+// the stream "dictionary, then the chunk"), and the window position it reads
+// from. Every match of eight bytes or more is on the eight-byte chain, every
+// one of three or more on the three-byte chain, and one of two bytes only
+// (where the limits allow no more) on the two-byte chain: the chains are
+// walked from the longest key down, each only as far as it can still give a
+// longer match.
 class MatchSearch {
  public:
-  explicit MatchSearch(std::span<const std::uint8_t> stream)
-      : stream_(stream), threes_(stream.size()), twos_(stream.size()) {}
+  void Start(std::span<const std::uint8_t> stream) {
+    stream_ = stream;
+    eights_.Start(stream.size());
+    threes_.Start(stream.size());
+    twos_.Start(stream.size());
+  }
 
   // Adds `at` to the chains; positions are added in order.
   void Add(std::size_t at) {
-    if (at + 1 < stream_.size()) twos_.Add(Key2(at), at);
-    if (at + 2 < stream_.size()) threes_.Add(Key3(at), at);
+    if (at + 1 < stream_.size()) twos_.Add(Key(at, 2), at);
+    if (at + 2 < stream_.size()) threes_.Add(Key(at, 3), at);
+    if (at + 7 < stream_.size()) eights_.Add(Key(at, 8), at);
   }
 
   // The longest match of at most `most` bytes at `at`: its length (0 for
   // none) and window position.
   std::pair<std::size_t, std::size_t> Longest(std::size_t at, std::size_t most) const {
-    std::size_t best = 0, from = 0;
-    if (most >= 3 && at + 2 < stream_.size()) {
-      for (std::uint32_t x = threes_.First(Key3(at)); x != kNone && at - x <= kWindowSize;
-           x = threes_.Next(x)) {
-        const std::size_t cap = Cap(at, x, most);
-        // Only a candidate that also matches the byte after the best so far
-        // can be longer: most fail this one test.
-        if (cap <= best || stream_[x + best] != stream_[at + best]) continue;
-        std::size_t length = 0;
-        while (length < cap && stream_[x + length] == stream_[at + length]) ++length;
-        if (length > best && length >= kMinMatch) {
-          best = length;
-          from = x % kWindowSize;
-          if (best == most) break;
-        }
-      }
-    }
-    if (best >= kMinMatch || most < kMinMatch) return {best, from};
-    for (std::uint32_t x = twos_.First(Key2(at)); x != kNone && at - x <= kWindowSize;
+    Found found;
+    if (most >= 8 && at + 7 < stream_.size()) Walk(eights_, Key(at, 8), at, most, found);
+    if (found.length >= 8) return {found.length, found.from};
+    if (most >= 3 && at + 2 < stream_.size()) Walk(threes_, Key(at, 3), at, most, found);
+    if (found.length >= kMinMatch || most < kMinMatch) return {found.length, found.from};
+    for (std::uint32_t x = twos_.First(Key(at, 2)); x != kNone && at - x <= kWindowSize;
          x = twos_.Next(x))
       if (Cap(at, x, most) >= kMinMatch) return {kMinMatch, x % kWindowSize};
     return {0, 0};
   }
 
  private:
+  struct Found {
+    std::size_t length = 0;
+    std::size_t from = 0;
+  };
+
+  void Walk(const Chains& chains, std::uint32_t key, std::size_t at, std::size_t most,
+            Found& found) const {
+    for (std::uint32_t x = chains.First(key); x != kNone && at - x <= kWindowSize;
+         x = chains.Next(x)) {
+      const std::size_t cap = Cap(at, x, most);
+      // Only a candidate that also matches the byte after the best so far
+      // can be longer: most fail this one test.
+      if (cap <= found.length || stream_[x + found.length] != stream_[at + found.length]) continue;
+      std::size_t length = 0;
+      while (length < cap && stream_[x + length] == stream_[at + length]) ++length;
+      if (length > found.length && length >= kMinMatch) {
+        found = {length, x % kWindowSize};
+        if (length == most) return;
+      }
+    }
+  }
+
   // How many bytes a match from `x` may take: no more than its distance (the
   // copy reads the window as it was before the match) and no further than
   // window position 4095.
   static std::size_t Cap(std::size_t at, std::size_t x, std::size_t most) {
     return std::min({most, at - x, kWindowSize - x % kWindowSize});
   }
-  std::uint32_t Key2(std::size_t at) const { return stream_[at] << 8 | stream_[at + 1]; }
-  std::uint32_t Key3(std::size_t at) const {
-    const std::uint32_t bytes = stream_[at] << 16 | stream_[at + 1] << 8 | stream_[at + 2];
-    return (bytes * 2654435761u) >> 16;
+  // The first `count` bytes at `at`: as they are for two, hashed to 16 bits
+  // for more (a key shared by other bytes only adds candidates).
+  std::uint32_t Key(std::size_t at, std::size_t count) const {
+    if (count == 2) return stream_[at] << 8 | stream_[at + 1];
+    std::uint64_t bytes = 0;
+    for (std::size_t k = 0; k < count; ++k) bytes = bytes << 8 | stream_[at + k];
+    return static_cast<std::uint32_t>((bytes * 0x9E3779B97F4A7C15ull) >> 48);
   }
 
   std::span<const std::uint8_t> stream_;
-  Chains threes_;
-  Chains twos_;
+  Chains eights_, threes_, twos_;
 };
 
 // The longest valid match at each position of one chunk, and the window
-// position it reads from. `stream` is the dictionary's 4096 bytes followed
-// by the chunk.
+// position it reads from.
 struct Matches {
   std::vector<std::uint8_t> length;  // 0: none of 2 bytes or more
   std::vector<std::uint16_t> from;   // its window position
 };
 
-Matches FindMatches(std::span<const std::uint8_t> stream) {
-  const std::size_t n = stream.size() - kWindowSize;
-  Matches found{std::vector<std::uint8_t>(n), std::vector<std::uint16_t>(n)};
-  MatchSearch search(stream);
-  for (std::size_t at = 0; at < kWindowSize; ++at) search.Add(at);
+// What one thread reuses from chunk to chunk.
+struct Workspace {
+  std::vector<std::uint8_t> stream;  // the dictionary's 4096 bytes, then the chunk
+  MatchSearch search;
+  Matches matches;
+  std::vector<std::uint32_t> bits;
+  std::vector<std::uint8_t> step;
+};
+
+void FindMatches(Workspace& work) {
+  const std::size_t n = work.stream.size() - kWindowSize;
+  work.matches.length.assign(n, 0);
+  work.matches.from.assign(n, 0);
+  work.search.Start(work.stream);
+  for (std::size_t at = 0; at < kWindowSize; ++at) work.search.Add(at);
   for (std::size_t i = 0; i < n; ++i) {
     // No token runs past window position 4095 or past the chunk's end.
     const std::size_t most = std::min({kMaxMatch, kWindowSize - i % kWindowSize, n - i});
-    const auto [length, from] = search.Longest(kWindowSize + i, most);
-    found.length[i] = static_cast<std::uint8_t>(length);
-    found.from[i] = static_cast<std::uint16_t>(from);
-    search.Add(kWindowSize + i);
+    const auto [length, from] = work.search.Longest(kWindowSize + i, most);
+    work.matches.length[i] = static_cast<std::uint8_t>(length);
+    work.matches.from[i] = static_cast<std::uint16_t>(from);
+    work.search.Add(kWindowSize + i);
   }
-  return found;
 }
 
 // The length of the token chosen at each position (1: a literal): fewest
 // bits to the chunk's end, or the longest match wherever there is one.
-std::vector<std::uint8_t> ChooseTokens(const Matches& matches, Parse parse) {
-  const std::size_t n = matches.length.size();
-  std::vector<std::uint8_t> step(n, 1);
+void ChooseTokens(Workspace& work, Parse parse) {
+  const std::vector<std::uint8_t>& longest = work.matches.length;
+  const std::size_t n = longest.size();
+  work.step.assign(n, 1);
   if (parse == Parse::Greedy) {
-    for (std::size_t i = 0; i < n; ++i) step[i] = std::max<std::uint8_t>(1, matches.length[i]);
-    return step;
+    for (std::size_t i = 0; i < n; ++i) work.step[i] = std::max<std::uint8_t>(1, longest[i]);
+    return;
   }
-  std::vector<std::uint32_t> bits(n + 1, 0);
+  work.bits.assign(n + 1, 0);
   for (std::size_t i = n; i-- > 0;) {
-    bits[i] = kLiteralBits + bits[i + 1];
-    for (std::size_t length = kMinMatch; length <= matches.length[i]; ++length) {
-      const std::uint32_t cost = kMatchBits + bits[i + length];
-      if (cost < bits[i]) {
-        bits[i] = cost;
-        step[i] = static_cast<std::uint8_t>(length);
+    work.bits[i] = kLiteralBits + work.bits[i + 1];
+    for (std::size_t length = kMinMatch; length <= longest[i]; ++length) {
+      const std::uint32_t cost = kMatchBits + work.bits[i + length];
+      if (cost < work.bits[i]) {
+        work.bits[i] = cost;
+        work.step[i] = static_cast<std::uint8_t>(length);
       }
     }
   }
-  return step;
 }
 
 void CompressChunk(std::span<const std::uint8_t> chunk, std::span<const std::uint8_t> dictionary,
-                   Parse parse, ByteBuffer& out) {
-  std::vector<std::uint8_t> stream(kWindowSize + chunk.size());
-  std::memcpy(stream.data(), dictionary.data(), kWindowSize);
-  if (!chunk.empty()) std::memcpy(stream.data() + kWindowSize, chunk.data(), chunk.size());
-  const Matches matches = FindMatches(stream);
-  const std::vector<std::uint8_t> step = ChooseTokens(matches, parse);
+                   Parse parse, Workspace& work, ByteBuffer& out) {
+  work.stream.assign(dictionary.begin(), dictionary.begin() + kWindowSize);
+  work.stream.insert(work.stream.end(), chunk.begin(), chunk.end());
+  FindMatches(work);
+  ChooseTokens(work, parse);
   BitWriter bits(out);
-  for (std::size_t i = 0; i < chunk.size(); i += step[i]) {
-    if (step[i] == 1) {
+  for (std::size_t i = 0; i < chunk.size(); i += work.step[i]) {
+    if (work.step[i] == 1) {
       bits.Put(chunk[i], 9);  // flag 0, then the byte
       continue;
     }
-    const std::uint32_t from = matches.from[i];
+    const std::uint32_t from = work.matches.from[i];
     bits.Put(0x100u | from >> 4, 9);
-    bits.Put((from & 0xFu) << 4 | (step[i] - kMinMatch), 8);
+    bits.Put((from & 0xFu) << 4 | (work.step[i] - kMinMatch), 8);
   }
   bits.Flush();
 }
@@ -199,11 +235,12 @@ CompressedChunks CompressWithDictionary(std::span<const std::uint8_t> input,
   std::atomic<std::size_t> next{0};
   std::vector<std::exception_ptr> errors(chunks);
   const auto work = [&] {
+    Workspace workspace;
     for (std::size_t c; (c = next++) < chunks;) {
       const std::size_t start = c * kDecompressChunk;
       const std::size_t length = std::min<std::size_t>(kDecompressChunk, input.size() - start);
       try {
-        CompressChunk(input.subspan(start, length), dictionary, parse, coded[c]);
+        CompressChunk(input.subspan(start, length), dictionary, parse, workspace, coded[c]);
       } catch (...) {  // raised on the calling thread, below
         errors[c] = std::current_exception();
       }
