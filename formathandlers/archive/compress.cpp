@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstring>
 #include <exception>
+#include <mutex>
 #include <stdexcept>
 #include <thread>
 
@@ -233,17 +234,19 @@ CompressedChunks CompressWithDictionary(std::span<const std::uint8_t> input,
   const std::size_t chunks = (input.size() + kDecompressChunk - 1) / kDecompressChunk;
   std::vector<ByteBuffer> coded(chunks);
   std::atomic<std::size_t> next{0};
-  std::vector<std::exception_ptr> errors(chunks);
+  std::mutex failing;
+  std::exception_ptr failure;  // the first, raised on the calling thread below
   const auto work = [&] {
-    Workspace workspace;
-    for (std::size_t c; (c = next++) < chunks;) {
-      const std::size_t start = c * kDecompressChunk;
-      const std::size_t length = std::min<std::size_t>(kDecompressChunk, input.size() - start);
-      try {
+    try {
+      Workspace workspace;
+      for (std::size_t c; (c = next++) < chunks;) {
+        const std::size_t start = c * kDecompressChunk;
+        const std::size_t length = std::min<std::size_t>(kDecompressChunk, input.size() - start);
         CompressChunk(input.subspan(start, length), dictionary, parse, workspace, coded[c]);
-      } catch (...) {  // raised on the calling thread, below
-        errors[c] = std::current_exception();
       }
+    } catch (...) {  // memory, the only thing that can fail here
+      const std::lock_guard lock(failing);
+      if (!failure) failure = std::current_exception();
     }
   };
   const std::size_t helpers =
@@ -253,8 +256,7 @@ CompressedChunks CompressWithDictionary(std::span<const std::uint8_t> input,
   for (std::size_t t = 0; t < helpers; ++t) threads.emplace_back(work);
   work();
   for (std::thread& thread : threads) thread.join();
-  for (const std::exception_ptr& error : errors)
-    if (error) std::rethrow_exception(error);
+  if (failure) std::rethrow_exception(failure);
 
   CompressedChunks out;
   for (const ByteBuffer& chunk : coded) {
