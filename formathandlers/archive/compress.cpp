@@ -5,6 +5,7 @@
 #include <cstring>
 #include <exception>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 
@@ -89,27 +90,49 @@ class MatchSearch {
   }
 
   // Adds `at` to the chains; positions are added in order.
-  void Add(std::size_t at) {
-    if (at + 1 < stream_.size()) twos_.Add(Key(at, 2), at);
-    if (at + 2 < stream_.size()) threes_.Add(Key(at, 3), at);
-    if (at + 7 < stream_.size()) eights_.Add(Key(at, 8), at);
-  }
+  void Add(std::size_t at) { Add(at, KeysAt(at)); }
 
   // The longest match of at most `most` bytes at `at`: its length (0 for
-  // none) and window position.
-  std::pair<std::size_t, std::size_t> Longest(std::size_t at, std::size_t most) const {
+  // none) and window position. Then adds `at`, with the keys looked up once.
+  std::pair<std::size_t, std::size_t> LongestThenAdd(std::size_t at, std::size_t most) {
+    const Keys keys = KeysAt(at);
+    const auto longest = Longest(at, most, keys);
+    Add(at, keys);
+    return longest;
+  }
+
+ private:
+  // The position's keys, where the stream holds the bytes for them.
+  struct Keys {
+    std::optional<std::uint32_t> two, three, eight;
+  };
+  Keys KeysAt(std::size_t at) const {
+    Keys keys;
+    if (at + 1 < stream_.size()) keys.two = Key(at, 2);
+    if (at + 2 < stream_.size()) keys.three = Key(at, 3);
+    if (at + 7 < stream_.size()) keys.eight = Key(at, 8);
+    return keys;
+  }
+  void Add(std::size_t at, const Keys& keys) {
+    if (keys.two) twos_.Add(*keys.two, at);
+    if (keys.three) threes_.Add(*keys.three, at);
+    if (keys.eight) eights_.Add(*keys.eight, at);
+  }
+
+  std::pair<std::size_t, std::size_t> Longest(std::size_t at, std::size_t most,
+                                              const Keys& keys) const {
     Found found;
-    if (most >= 8 && at + 7 < stream_.size()) Walk(eights_, Key(at, 8), at, most, found);
+    if (most >= 8 && keys.eight) Walk(eights_, *keys.eight, at, most, found);
     if (found.length >= 8) return {found.length, found.from};
-    if (most >= 3 && at + 2 < stream_.size()) Walk(threes_, Key(at, 3), at, most, found);
-    if (found.length >= kMinMatch || most < kMinMatch) return {found.length, found.from};
-    for (std::uint32_t x = twos_.First(Key(at, 2)); x != kNone && at - x <= kWindowSize;
+    if (most >= 3 && keys.three) Walk(threes_, *keys.three, at, most, found);
+    if (found.length >= kMinMatch || most < kMinMatch || !keys.two)
+      return {found.length, found.from};
+    for (std::uint32_t x = twos_.First(*keys.two); x != kNone && at - x <= kWindowSize;
          x = twos_.Next(x))
       if (Cap(at, x, most) >= kMinMatch) return {kMinMatch, x % kWindowSize};
     return {0, 0};
   }
 
- private:
   struct Found {
     std::size_t length = 0;
     std::size_t from = 0;
@@ -176,10 +199,9 @@ void FindMatches(Workspace& work) {
   for (std::size_t i = 0; i < n; ++i) {
     // No token runs past window position 4095 or past the chunk's end.
     const std::size_t most = std::min({kMaxMatch, kWindowSize - i % kWindowSize, n - i});
-    const auto [length, from] = work.search.Longest(kWindowSize + i, most);
+    const auto [length, from] = work.search.LongestThenAdd(kWindowSize + i, most);
     work.matches.length[i] = static_cast<std::uint8_t>(length);
     work.matches.from[i] = static_cast<std::uint16_t>(from);
-    work.search.Add(kWindowSize + i);
   }
 }
 
