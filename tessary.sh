@@ -284,6 +284,10 @@ run_windows() {
   export WINEDEBUG=-all WINEPREFIX="$ROOT/build-windows/wine"
   mkdir -p "$WINEPREFIX"
   say "preparing the Wine prefix"
+  # One wineserver for the whole run: a server that quits between two tests
+  # races with the next test's start ("wine client error: recvmsg") and fails it.
+  wineserver -p
+  trap 'wineserver -k 2>/dev/null || true' EXIT
   wineboot -i >/dev/null 2>&1 || true
   configure_and_build build-windows Release \
     -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
