@@ -1,7 +1,9 @@
 #include "formathandlers/archive/compress.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
+#include <bit>
 #include <cstring>
 #include <exception>
 #include <mutex>
@@ -20,6 +22,8 @@ constexpr std::size_t kMaxMatch = 17;
 constexpr std::uint32_t kLiteralBits = 9;
 constexpr std::uint32_t kMatchBits = 17;
 constexpr std::uint32_t kNone = ~std::uint32_t{0};
+// Reads of eight bytes at up to 16 past a position near the stream's end.
+constexpr std::size_t kStreamPadding = 24;
 
 // Bits appended most significant first, as the decoder reads them; the last
 // byte is completed with zero bits by Flush().
@@ -49,105 +53,131 @@ class BitWriter {
 // first bytes: all of them, so that a search that walks a chain to its end
 // (or 4096 bytes back) sees every candidate. One set serves chunk after chunk:
 // heads hold positions counted across chunks, and those of earlier chunks
-// read as none, so nothing is cleared between chunks.
+// read as none, so nothing is cleared between chunks (only when the count
+// would pass 32 bits, after some 100,000 chunks).
 class Chains {
  public:
+  explicit Chains(unsigned keyBits) : head_(std::size_t{1} << keyBits, 0) {}
   void Start(std::size_t positions) {
-    base_ += previous_.size();
+    base_ += static_cast<std::uint32_t>(previous_.size());
+    if (base_ > kMaxBase) {
+      std::fill(head_.begin(), head_.end(), 0);
+      base_ = kFirstBase;
+    }
     previous_.resize(positions);
   }
   std::uint32_t First(std::uint32_t key) const {
-    const std::uint64_t head = head_[key];
-    return head == kNoHead || head < base_ ? kNone : static_cast<std::uint32_t>(head - base_);
+    const std::uint32_t head = head_[key];
+    return head < base_ ? kNone : head - base_;
   }
   std::uint32_t Next(std::uint32_t position) const { return previous_[position]; }
   void Add(std::uint32_t key, std::size_t position) {
     previous_[position] = First(key);
-    head_[key] = base_ + position;
+    head_[key] = base_ + static_cast<std::uint32_t>(position);
   }
 
  private:
-  static constexpr std::uint64_t kNoHead = ~std::uint64_t{0};
-  std::vector<std::uint64_t> head_ = std::vector<std::uint64_t>(1u << 16, kNoHead);
+  // Heads of 0 are none; a chunk's stream is never longer than 64 KiB.
+  static constexpr std::uint32_t kFirstBase = 1;
+  static constexpr std::uint32_t kMaxBase = ~std::uint32_t{0} - (std::uint32_t{1} << 17);
+  std::vector<std::uint32_t> head_;
   std::vector<std::uint32_t> previous_;
-  std::uint64_t base_ = 0;
+  std::uint32_t base_ = kFirstBase;
 };
+
+// Key lengths of the hashed chains, longest first. A match of two bytes only
+// (where the limits allow no more) is found on a chain of its own.
+constexpr std::array<std::size_t, 2> kKeyLengths = {6, 3};
 
 // The longest valid match at a position (an index of the chunk's bytes in
 // the stream "dictionary, then the chunk"), and the window position it reads
-// from. Every match of eight bytes or more is on the eight-byte chain, every
-// one of three or more on the three-byte chain, and one of two bytes only
-// (where the limits allow no more) on the two-byte chain: the chains are
-// walked from the longest key down, each only as far as it can still give a
-// longer match.
+// from. Every match at least as long as a chain's key is on that chain: the
+// chains are walked from the longest key down, and the walk ends at the
+// first chain that gives a match as long as its key, since no candidate left
+// can be longer.
+// A match: its length (0 for none) and the window position it reads from.
+struct Match {
+  std::size_t length = 0;
+  std::size_t from = 0;
+};
+
 class MatchSearch {
  public:
+  // `stream` must be followed by kStreamPadding readable bytes: bytes are
+  // read eight at a time.
   void Start(std::span<const std::uint8_t> stream) {
     stream_ = stream;
-    eights_.Start(stream.size());
-    threes_.Start(stream.size());
+    for (Chains& chains : hashed_) chains.Start(stream.size());
     twos_.Start(stream.size());
   }
 
   // Adds `at` to the chains; positions are added in order.
-  void Add(std::size_t at) { Add(at, KeysAt(at)); }
+  void Add(std::size_t at) { Add(KeysAt(at)); }
 
-  // The longest match of at most `most` bytes at `at`: its length (0 for
-  // none) and window position. Then adds `at`, with the keys looked up once.
-  std::pair<std::size_t, std::size_t> LongestThenAdd(std::size_t at, std::size_t most) {
+  // The longest match of at most `most` bytes at `at`, given one of
+  // `known.length` bytes found there already (0: none); then adds `at`, with
+  // the keys worked out once.
+  Match LongestThenAdd(std::size_t at, std::size_t most, Match known) {
     const Keys keys = KeysAt(at);
-    const auto longest = Longest(at, most, keys);
-    Add(at, keys);
+    const Match longest = Longest(keys, most, known);
+    Add(keys);
     return longest;
   }
 
  private:
-  // The position's keys, where the stream holds the bytes for them.
+  // The position's keys; those longer than the bytes left are not used.
   struct Keys {
-    std::optional<std::uint32_t> two, three, eight;
+    std::size_t at, room;
+    std::array<std::uint32_t, kKeyLengths.size()> hashed;
+    std::uint32_t two;
   };
   Keys KeysAt(std::size_t at) const {
-    Keys keys;
-    if (at + 1 < stream_.size()) keys.two = Key(at, 2);
-    if (at + 2 < stream_.size()) keys.three = Key(at, 3);
-    if (at + 7 < stream_.size()) keys.eight = Key(at, 8);
+    Keys keys{at, stream_.size() - at, {}, 0};
+    const std::uint64_t bytes = Load(at);
+    for (std::size_t k = 0; k < kKeyLengths.size(); ++k) {
+      const std::uint64_t first = bytes << (64 - 8 * kKeyLengths[k]);
+      keys.hashed[k] =
+          static_cast<std::uint32_t>((first * 0x9E3779B97F4A7C15ull) >> (64 - kHashBits));
+    }
+    keys.two = static_cast<std::uint32_t>(bytes & 0xFFFF);
     return keys;
   }
-  void Add(std::size_t at, const Keys& keys) {
-    if (keys.two) twos_.Add(*keys.two, at);
-    if (keys.three) threes_.Add(*keys.three, at);
-    if (keys.eight) eights_.Add(*keys.eight, at);
+  void Add(const Keys& keys) {
+    for (std::size_t k = 0; k < kKeyLengths.size(); ++k)
+      if (keys.room >= kKeyLengths[k]) hashed_[k].Add(keys.hashed[k], keys.at);
+    if (keys.room >= kMinMatch) twos_.Add(keys.two, keys.at);
   }
 
-  std::pair<std::size_t, std::size_t> Longest(std::size_t at, std::size_t most,
-                                              const Keys& keys) const {
-    Found found;
-    if (most >= 8 && keys.eight) Walk(eights_, *keys.eight, at, most, found);
-    if (found.length >= 8) return {found.length, found.from};
-    if (most >= 3 && keys.three) Walk(threes_, *keys.three, at, most, found);
-    if (found.length >= kMinMatch || most < kMinMatch || !keys.two)
-      return {found.length, found.from};
-    for (std::uint32_t x = twos_.First(*keys.two); x != kNone && at - x <= kWindowSize;
+  // Only a match longer than the one known matters, and every such match is
+  // on the chain of the longest key not longer than it: the walk starts
+  // there. After a chain's walk, nothing left can beat a match one byte
+  // shorter than its key.
+  Match Longest(const Keys& keys, std::size_t most, Match found) const {
+    std::size_t k = 0;
+    while (k + 1 < kKeyLengths.size() && kKeyLengths[k] > found.length + 1 &&
+           kKeyLengths[k + 1] <= found.length + 1)
+      ++k;
+    for (; k < kKeyLengths.size(); ++k) {
+      if (most < kKeyLengths[k] || keys.room < kKeyLengths[k]) continue;
+      Walk(hashed_[k], keys.hashed[k], keys.at, most, found);
+      if (found.length + 1 >= kKeyLengths[k]) return found;
+    }
+    if (found.length >= kMinMatch || most < kMinMatch || keys.room < kMinMatch) return found;
+    for (std::uint32_t x = twos_.First(keys.two); x != kNone && keys.at - x <= kWindowSize;
          x = twos_.Next(x))
-      if (Cap(at, x, most) >= kMinMatch) return {kMinMatch, x % kWindowSize};
-    return {0, 0};
+      if (Cap(keys.at, x, most) >= kMinMatch) return {kMinMatch, x % kWindowSize};
+    return {};
   }
-
-  struct Found {
-    std::size_t length = 0;
-    std::size_t from = 0;
-  };
 
   void Walk(const Chains& chains, std::uint32_t key, std::size_t at, std::size_t most,
-            Found& found) const {
+            Match& found) const {
     for (std::uint32_t x = chains.First(key); x != kNone && at - x <= kWindowSize;
          x = chains.Next(x)) {
       const std::size_t cap = Cap(at, x, most);
       // Only a candidate that also matches the byte after the best so far
       // can be longer: most fail this one test.
       if (cap <= found.length || stream_[x + found.length] != stream_[at + found.length]) continue;
-      std::size_t length = 0;
-      while (length < cap && stream_[x + length] == stream_[at + length]) ++length;
+      const std::size_t length = CommonLength(x, at, cap);
       if (length > found.length && length >= kMinMatch) {
         found = {length, x % kWindowSize};
         if (length == most) return;
@@ -161,17 +191,30 @@ class MatchSearch {
   static std::size_t Cap(std::size_t at, std::size_t x, std::size_t most) {
     return std::min({most, at - x, kWindowSize - x % kWindowSize});
   }
-  // The first `count` bytes at `at`: as they are for two, hashed to 16 bits
-  // for more (a key shared by other bytes only adds candidates).
-  std::uint32_t Key(std::size_t at, std::size_t count) const {
-    if (count == 2) return stream_[at] << 8 | stream_[at + 1];
-    std::uint64_t bytes = 0;
-    for (std::size_t k = 0; k < count; ++k) bytes = bytes << 8 | stream_[at + k];
-    return static_cast<std::uint32_t>((bytes * 0x9E3779B97F4A7C15ull) >> 48);
+  // How many bytes at `x` and at `at` agree, up to `cap` (at most 17): eight
+  // at a time (the stream's padding covers the reads past its end).
+  std::size_t CommonLength(std::size_t x, std::size_t at, std::size_t cap) const {
+    for (std::size_t length = 0; length < cap; length += 8) {
+      const std::uint64_t differ = Load(x + length) ^ Load(at + length);
+      if (differ != 0) return std::min(cap, length + std::countr_zero(differ) / 8);
+    }
+    return cap;
+  }
+  std::uint64_t Load(std::size_t at) const {
+    std::uint64_t bytes;
+    std::memcpy(&bytes, stream_.data() + at, sizeof bytes);
+    return LittleEndian(bytes);
+  }
+  // The stream's bytes in the order they lie, first byte lowest.
+  static std::uint64_t LittleEndian(std::uint64_t loaded) {
+    if constexpr (std::endian::native == std::endian::big) return __builtin_bswap64(loaded);
+    return loaded;
   }
 
+  static constexpr unsigned kHashBits = 14;
   std::span<const std::uint8_t> stream_;
-  Chains eights_, threes_, twos_;
+  std::array<Chains, kKeyLengths.size()> hashed_{Chains(kHashBits), Chains(kHashBits)};
+  Chains twos_{16};
 };
 
 // The longest valid match at each position of one chunk, and the window
@@ -183,25 +226,30 @@ struct Matches {
 
 // What one thread reuses from chunk to chunk.
 struct Workspace {
-  std::vector<std::uint8_t> stream;  // the dictionary's 4096 bytes, then the chunk
+  // The dictionary's 4096 bytes, then the chunk, then bytes that only reads
+  // of eight bytes near the end see.
+  std::vector<std::uint8_t> stream;
   MatchSearch search;
   Matches matches;
   std::vector<std::uint32_t> bits;
   std::vector<std::uint8_t> step;
 };
 
-void FindMatches(Workspace& work) {
-  const std::size_t n = work.stream.size() - kWindowSize;
+void FindMatches(Workspace& work, std::size_t n) {
   work.matches.length.assign(n, 0);
   work.matches.from.assign(n, 0);
-  work.search.Start(work.stream);
+  work.search.Start({work.stream.data(), kWindowSize + n});
   for (std::size_t at = 0; at < kWindowSize; ++at) work.search.Add(at);
+  Match previous;
   for (std::size_t i = 0; i < n; ++i) {
     // No token runs past window position 4095 or past the chunk's end.
     const std::size_t most = std::min({kMaxMatch, kWindowSize - i % kWindowSize, n - i});
-    const auto [length, from] = work.search.LongestThenAdd(kWindowSize + i, most);
-    work.matches.length[i] = static_cast<std::uint8_t>(length);
-    work.matches.from[i] = static_cast<std::uint16_t>(from);
+    // The match one position back, one byte shorter, is a match here too.
+    const std::size_t carried = std::min(previous.length, most + 1) - (previous.length > 0);
+    const Match known = carried >= kMinMatch ? Match{carried, previous.from + 1} : Match{};
+    previous = work.search.LongestThenAdd(kWindowSize + i, most, known);
+    work.matches.length[i] = static_cast<std::uint8_t>(previous.length);
+    work.matches.from[i] = static_cast<std::uint16_t>(previous.from);
   }
 }
 
@@ -215,15 +263,16 @@ void ChooseTokens(Workspace& work, Parse parse) {
     for (std::size_t i = 0; i < n; ++i) work.step[i] = std::max<std::uint8_t>(1, longest[i]);
     return;
   }
+  // The bits to the end never grow from one position to the next (a match
+  // at i, one byte shorter, is a match at i + 1), so of a match's lengths
+  // the longest is always the cheapest.
   work.bits.assign(n + 1, 0);
   for (std::size_t i = n; i-- > 0;) {
     work.bits[i] = kLiteralBits + work.bits[i + 1];
-    for (std::size_t length = kMinMatch; length <= longest[i]; ++length) {
-      const std::uint32_t cost = kMatchBits + work.bits[i + length];
-      if (cost < work.bits[i]) {
-        work.bits[i] = cost;
-        work.step[i] = static_cast<std::uint8_t>(length);
-      }
+    const std::size_t length = longest[i];
+    if (length >= kMinMatch && kMatchBits + work.bits[i + length] < work.bits[i]) {
+      work.bits[i] = kMatchBits + work.bits[i + length];
+      work.step[i] = static_cast<std::uint8_t>(length);
     }
   }
 }
@@ -232,7 +281,8 @@ void CompressChunk(std::span<const std::uint8_t> chunk, std::span<const std::uin
                    Parse parse, Workspace& work, ByteBuffer& out) {
   work.stream.assign(dictionary.begin(), dictionary.begin() + kWindowSize);
   work.stream.insert(work.stream.end(), chunk.begin(), chunk.end());
-  FindMatches(work);
+  work.stream.resize(work.stream.size() + kStreamPadding, 0);
+  FindMatches(work, chunk.size());
   ChooseTokens(work, parse);
   BitWriter bits(out);
   for (std::size_t i = 0; i < chunk.size(); i += work.step[i]) {

@@ -245,12 +245,6 @@ TEST(DecompressTest, ParallelDecodingGivesTheSequentialResult) {
   }
 }
 
-}  // namespace
-}  // namespace tessary
-
-namespace tessary {
-namespace {
-
 // The compressor's output decodes back exactly, in both parses, on the edge
 // cases of the format: chunk boundaries, incompressible noise, long runs,
 // matches into the preset dictionary and across the window's 4096 bytes. The
@@ -291,6 +285,44 @@ TEST(CompressTest, EveryInputDecodesBackAndTheOptimalParseIsNeverLonger) {
   // per 17 bytes, near the format's best.
   EXPECT_LT(CompressWithDictionary(fromDictionary, dictionary).bytes.size(),
             fromDictionary.size() / 7);
+}
+
+// The fewest bytes one chunk can take with tokens kept inside the window,
+// found by brute force: every window position tried at every position, and
+// every length of every match.
+std::size_t FewestBytes(const Bytes& chunk, const Bytes& dictionary) {
+  Bytes stream(dictionary.begin(), dictionary.begin() + 4096);
+  stream.insert(stream.end(), chunk.begin(), chunk.end());
+  const std::size_t n = chunk.size();
+  std::vector<std::size_t> bits(n + 1, 0);
+  for (std::size_t i = n; i-- > 0;) {
+    const std::size_t at = 4096 + i;
+    const std::size_t most = std::min<std::size_t>({17, 4096 - i % 4096, n - i});
+    std::size_t longest = 0;
+    for (std::size_t x = at - 4096; x < at; ++x) {
+      const std::size_t cap = std::min({most, at - x, 4096 - x % 4096});
+      std::size_t length = 0;
+      while (length < cap && stream[x + length] == stream[at + length]) ++length;
+      longest = std::max(longest, length);
+    }
+    bits[i] = 9 + bits[i + 1];
+    for (std::size_t length = 2; length <= longest; ++length)
+      bits[i] = std::min(bits[i], 17 + bits[i + length]);
+  }
+  return (bits[0] + 7) / 8;
+}
+
+// The optimal parse is as short as the brute force allows: every position's
+// longest match is found, whatever its chain holds.
+TEST(CompressTest, TheOptimalParseTakesTheFewestBytes) {
+  const Bytes dictionary = testing::TextLikeData(4096, 31);
+  Bytes mixed = testing::TextLikeData(3000, 32);
+  std::mt19937 random(7);
+  for (int i = 0; i < 3000; ++i) mixed.push_back(static_cast<std::uint8_t>(random() % 5));
+  mixed.insert(mixed.end(), 600, 0x20);
+  const Bytes text = testing::TextLikeData(6000, 33);
+  mixed.insert(mixed.end(), text.begin(), text.end());
+  EXPECT_EQ(CompressWithDictionary(mixed, dictionary).bytes.size(), FewestBytes(mixed, dictionary));
 }
 
 }  // namespace
