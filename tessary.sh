@@ -130,14 +130,30 @@ run_samples() {
   cp samples/XorTable.tbl samples/decodetable.tbl "$out/check/"
   "$cli" -q -f grm -o "$out/archive" "$out/ROOM.DAT"
   say "sample: editing notes.txt, then repacking into out/repacked"
-  printf 'Edited by the sample round trip.\r\n' >> "$out/archive/TXT/ROOM_notes.txt"
+  local notes="$out/archive/TXT/ROOM_notes.txt" before
+  before=$(wc -c < "$notes")
+  printf 'Edited by the sample round trip.\r\n' >> "$notes"
   "$cli" -q -f log -o "$out/repacked" "$out/archive/result.log"
   say "sample: extracting the rebuilt archive to check it"
   "$cli" -q -f grm -o "$out/check" "$out/repacked/ROOM.DAT"
-  same "$out/archive/TXT/ROOM_notes.txt" "$out/check/TXT/ROOM_notes.txt" \
+  same "$notes" "$out/check/TXT/ROOM_notes.txt" \
     "$out/archive/MSG/ROOM_intro.msg" "$out/check/MSG/ROOM_intro.msg"
   holds "Edited by the sample round trip." "$out/check/TXT/ROOM_notes.txt"
   say "sample: the rebuilt archive holds the edited entry and the untouched ones"
+  say "sample: repacking with --compress into out/compressed (unedited entries kept as stored)"
+  "$cli" -q -f log --compress -o "$out/compressed" "$out/archive/result.log"
+  local size most
+  size=$(wc -c < "$out/compressed/ROOM.DAT")
+  most=$(( $(wc -c < samples/ROOM.DAT) + $(wc -c < "$notes") - before ))
+  [ "$size" -le "$most" ] ||
+    fail "the archive rebuilt with --compress takes $size bytes, more than the $most expected"
+  mkdir -p "$out/check-compressed"
+  cp samples/XorTable.tbl samples/decodetable.tbl "$out/check-compressed/"
+  "$cli" -q -f grm -o "$out/check-compressed" "$out/compressed/ROOM.DAT"
+  for f in TXT/ROOM_notes.txt MSG/ROOM_intro.msg MSG/ROOM_map.msg TIM/ROOM_hero.tim; do
+    same "$out/archive/$f" "$out/check-compressed/$f"
+  done
+  say "sample: $size bytes (the original: $(wc -c < samples/ROOM.DAT)), every entry as edited"
   run_text_samples "$cli" "$out"
   say "done: outputs are in out/"
 }

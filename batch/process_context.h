@@ -75,6 +75,13 @@ class ProcessContext final {
   // their rows, flags words with stray upper bits and the standard 24-bit
   // layout, and marks each such find (an addition, off unless asked for).
   bool LenientSearch = false;
+  // Repacking carries an entry whose file is what its source block unpacks
+  // to over as it was stored, and stores an edited one compressed when that
+  // makes it smaller (an addition, off unless asked for).
+  bool CompressEntries = false;
+  // With CompressEntries, unedited entries are compressed too: the round-trip
+  // check's way to put the compressor to work on every entry of an archive.
+  bool CompressUnchangedToo = false;
   // The file-type choice that filled the queue; selects the format key.
   FileType FileTypeChoice = FileType::None;
   // The queue of input paths (the window's list of files).

@@ -147,7 +147,10 @@ class RoundTripCheck final {
         outer_(outer),
         n_(std::move(n)) {
     frontEnd_.inner = &inner_;
+    // Unedited entries would only be carried over: all are compressed.
+    inner_.CompressEntries = inner_.CompressUnchangedToo = outer.CompressEntries;
   }
+  bool Compressing() const { return inner_.CompressEntries; }
   // A new folder of the workspace, one per input.
   std::string Folder(const std::string& name) const { return workspace_.Folder(name + "/" + n_); }
   // Runs an inner batch of `file` into `directory`.
@@ -275,7 +278,13 @@ std::string CompareArchive(RoundTripCheck& check) {
     if (const auto at = FirstDifference(before[e], after[e]))
       return "entry " + FileNameOf(before[e]) + " differs at offset " + Hex(*at) + ".";
   }
-  return "identical.";
+  if (!check.Compressing()) return "identical.";
+  const auto size = [](const std::string& path) {
+    return std::to_string(FileStream::OpenRead(path).Size());
+  };
+  return "identical; rebuilt with its entries compressed: " +
+         size(JoinPath(check.inserted, FileNameOf(check.input))) + " bytes, the original " +
+         size(check.input) + ".";
 }
 
 std::string DiffersAt(std::uint64_t at, const std::string& where = {}) {

@@ -29,10 +29,13 @@ inline std::vector<std::uint8_t> SyntheticDictionary() {
   return TextLikeData(4096, 99);
 }
 
+// Blocks start on multiples of `blockAlignment` (the game's archives on disc
+// use whole sectors of 2048 bytes).
 inline std::vector<std::uint8_t> BuildArchive(const std::vector<ArchiveEntry>& entries,
                                               const std::vector<std::uint8_t>& xorTable,
                                               const std::vector<std::uint8_t>& dictionary,
-                                              std::uint32_t seed = 1) {
+                                              std::uint32_t seed = 1,
+                                              std::size_t blockAlignment = 8) {
   const XorTable table = XorTable::FromBytes(xorTable, "XorTable.tbl");
   std::vector<std::uint8_t> out(4096, 0x47);
   PutU32(out, static_cast<std::uint32_t>(entries.size()));
@@ -45,7 +48,7 @@ inline std::vector<std::uint8_t> BuildArchive(const std::vector<ArchiveEntry>& e
     out.push_back(0);
   }
   for (std::size_t e = 0; e < entries.size(); ++e) {
-    while (out.size() % 8 != 0) out.push_back(0);
+    while (out.size() % blockAlignment != 0) out.push_back(0);
     const std::size_t start = out.size();
     std::vector<std::uint8_t> payload;
     std::vector<std::uint32_t> sizes;

@@ -53,15 +53,20 @@ Bytes SampleTims() {
   return out;
 }
 
-// A small archive with compressed and plain entries, for the sample round trip.
+// A small archive with compressed and plain entries, for the sample round
+// trip: blocks and the file on whole sectors of 2048 bytes, as on the disc.
 Bytes SampleArchive() {
   using tessary::testing::TextLikeData;
-  return tessary::testing::BuildArchive(
+  constexpr std::size_t kSector = 2048;
+  Bytes archive = tessary::testing::BuildArchive(
       {{"intro.msg", TextLikeData(40000, 31), true},
        {"hero.tim", BuildTim({.mode = 1, .clutEntries = 256, .width = 8, .height = 8})},
        {"map.msg", TextLikeData(2500, 32), true},
        {"notes.txt", TextLikeData(700, 33)}},
-      tessary::testing::SyntheticXorTable(), tessary::testing::SyntheticDictionary(), 2026);
+      tessary::testing::SyntheticXorTable(), tessary::testing::SyntheticDictionary(), 2026,
+      kSector);
+  archive.resize((archive.size() + kSector - 1) / kSector * kSector, 0);
+  return archive;
 }
 
 // Room text as the game stores it: a blank is the byte 0x00.

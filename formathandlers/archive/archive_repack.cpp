@@ -1,13 +1,17 @@
 #include "formathandlers/archive/archive_repack.h"
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 
 #include "batch/result_log.h"
 #include "formathandlers/archive/archive_layout.h"
 #include "formathandlers/archive/archive_tables.h"
+#include "formathandlers/archive/compress.h"
+#include "formathandlers/archive/decompress.h"
 #include "formathandlers/archive/xor_stream.h"
 #include "misc/byte_reader.h"
 #include "misc/errors.h"
@@ -23,12 +27,12 @@ namespace {
 // would no longer fit in 16 bits.
 constexpr std::uint64_t kMaxEntryFileSize = 268337152;
 
-// "XorTable.tbl" in the batch's output directory, or beside the log being
-// applied (where the extraction's tables were), or beside the source archive.
-XorTable LoadRepackTable(const ProcessContext& ctx) {
+// A table ("XorTable.tbl", "decodetable.tbl") in the batch's output
+// directory, or beside the log being applied (where the extraction's tables
+// were), or beside the source archive.
+std::string RepackTablePath(const ProcessContext& ctx, const std::string& name) {
   const std::string logDirectory = ctx.LogPath.empty() ? std::string() : ParentOf(ctx.LogPath);
-  return XorTable::Load(
-      LocateTable(kXorTableName, ctx.OutputDirectory, {logDirectory, ParentOf(ctx.SourcePath)}));
+  return LocateTable(name, ctx.OutputDirectory, {logDirectory, ParentOf(ctx.SourcePath)});
 }
 
 // Offsets are stored in units of 8 in 32 bits.
@@ -110,8 +114,12 @@ std::vector<RepackEntry> PlanEntries(ProcessContext& ctx, const ByteBuffer& area
       ThrowFormatError(label, "the rebuilt archive would place it at byte " +
                                   std::to_string(length) +
                                   ", past what its 32-bit offset can reach");
-    length = PaddedToBlock(length +
-                           (entry.rebuild ? RebuiltSize(entry.fileSize) : entry.record.storedSize));
+    // A compressed entry is smaller than a plain one, and an unedited one is
+    // carried over: the plain size or the stored one bounds what it takes.
+    std::uint64_t size = entry.rebuild ? RebuiltSize(entry.fileSize) : entry.record.storedSize;
+    if (entry.rebuild && ctx.CompressEntries)
+      size = std::max<std::uint64_t>(size, entry.record.storedSize);
+    length = PaddedToBlock(length + size);
     plan.push_back(std::move(entry));
   }
   return plan;
@@ -144,40 +152,73 @@ class ArchiveWriter final {
   std::uint64_t length_;
 };
 
-std::uint32_t LastChunk(std::uint32_t c, std::uint32_t n, std::uint32_t size) {
-  return c + 1 < n ? grm::kChunkSize : size % grm::kChunkSize;
+// Chunks of 32768 bytes of a plain entry; the last one holds the rest, and is
+// empty when the size is a multiple of 32768 (0 included).
+std::vector<std::uint32_t> PlainChunkSizes(std::uint32_t size) {
+  std::vector<std::uint32_t> sizes(size / grm::kChunkSize + 1, grm::kChunkSize);
+  sizes.back() = size % grm::kChunkSize;
+  return sizes;
 }
 
-// An entry file stored plain, in chunks of 32768 with fresh seeds: its block
-// is the header, the seeds, the chunk sizes and the scrambled file, read
-// straight into place. Returns the stored size.
-std::uint32_t RebuiltBlock(ProcessContext& ctx, const XorTable& table, const RepackEntry& entry,
-                           ByteBuffer& block) {
+std::uint32_t HeaderLength(std::size_t chunks) {
+  return static_cast<std::uint32_t>(grm::kDataHeaderSize + 8 * chunks);
+}
+
+// Fills in the block whose chunk bytes are in place after its header: the
+// header, the marker, a fresh seed per chunk (drawn in chunk order), the
+// chunk sizes, and each chunk scrambled with its seed. Returns the stored
+// size.
+std::uint32_t SealBlock(ProcessContext& ctx, const XorTable& table,
+                        std::span<const std::uint32_t> chunkSizes, std::uint32_t unpackedSize,
+                        std::span<const std::uint8_t, grm::kMarkerSize> marker, ByteBuffer& block) {
+  const auto n = static_cast<std::uint32_t>(chunkSizes.size());
+  const std::uint32_t headerLength = HeaderLength(n);
+  StoreU16(block.data() + grm::kHeaderLengthAt, static_cast<std::uint16_t>(headerLength));
+  StoreU16(block.data() + grm::kChunkCountAt, static_cast<std::uint16_t>(n));
+  StoreU32(block.data() + grm::kUnpackedSizeAt, unpackedSize);
+  std::copy(marker.begin(), marker.end(), block.begin() + grm::kMarkerAt);
+  std::size_t at = headerLength;
+  for (std::uint32_t c = 0; c < n; ++c) {
+    std::uint32_t seed = RandomSeed(ctx.Random);
+    StoreU32(block.data() + grm::kDataHeaderSize + 4 * c, seed);
+    StoreU32(block.data() + grm::kDataHeaderSize + 4 * (n + c), chunkSizes[c]);
+    XorChunk({block.data() + at, chunkSizes[c]}, seed, table);
+    at += chunkSizes[c];
+  }
+  return static_cast<std::uint32_t>(block.size());
+}
+
+// "NotComp" and its zero byte, each XORed with the size modulo 20.
+std::array<std::uint8_t, grm::kMarkerSize> PlainMarker(std::uint32_t size) {
+  std::array<std::uint8_t, grm::kMarkerSize> marker{};
+  for (std::size_t i = 0; i < marker.size(); ++i)
+    marker[i] = static_cast<std::uint8_t>("NotComp"[i] ^ (size % 20));
+  return marker;
+}
+
+// The entry file's bytes, read whole; one another section patches is read
+// through the plan.
+void ReadEntryFile(ProcessContext& ctx, const RepackEntry& entry, std::span<std::uint8_t> into) {
   std::optional<FileStream> opened;
   FileStream* held = ctx.Plan.HeldStream(entry.filePath);
   FileStream& file = held ? *held : opened.emplace(FileStream::OpenRead(entry.filePath));
   if (file.Size() != entry.fileSize)
     ThrowFormatError(entry.filePath, "changed while the archive was being rebuilt");
   file.Seek(0);
+  file.ReadExact(into);
+}
+
+// An entry file stored plain, in chunks of 32768 with fresh seeds: its block
+// is the header, the seeds, the chunk sizes and the scrambled file, read
+// straight into place. Returns the stored size.
+std::uint32_t PlainBlock(ProcessContext& ctx, const XorTable& table, const RepackEntry& entry,
+                         ByteBuffer& block) {
   const auto size = static_cast<std::uint32_t>(entry.fileSize);
-  const std::uint32_t n = size / grm::kChunkSize + 1;
-  const std::uint32_t headerLength = static_cast<std::uint32_t>(grm::kDataHeaderSize) + 8 * n;
+  const std::vector<std::uint32_t> sizes = PlainChunkSizes(size);
+  const std::uint32_t headerLength = HeaderLength(sizes.size());
   block.assign(headerLength + static_cast<std::size_t>(size), 0);
-  file.ReadExact({block.data() + headerLength, size});
-  StoreU16(block.data() + grm::kHeaderLengthAt, static_cast<std::uint16_t>(headerLength));
-  StoreU16(block.data() + grm::kChunkCountAt, static_cast<std::uint16_t>(n));
-  StoreU32(block.data() + grm::kUnpackedSizeAt, size);
-  for (std::size_t i = 0; i < grm::kMarkerSize; ++i)  // "NotComp" and its zero byte
-    block[grm::kMarkerAt + i] = static_cast<std::uint8_t>("NotComp"[i] ^ (size % 20));
-  for (std::uint32_t c = 0; c < n; ++c) {
-    std::uint32_t seed = RandomSeed(ctx.Random);
-    StoreU32(block.data() + grm::kDataHeaderSize + 4 * c, seed);
-    StoreU32(block.data() + grm::kDataHeaderSize + 4 * (n + c), LastChunk(c, n, size));
-    XorChunk({block.data() + headerLength + static_cast<std::size_t>(c) * grm::kChunkSize,
-              LastChunk(c, n, size)},
-             seed, table);
-  }
-  return headerLength + size;
+  ReadEntryFile(ctx, entry, {block.data() + headerLength, size});
+  return SealBlock(ctx, table, sizes, size, PlainMarker(size), block);
 }
 
 void CarriedBlock(FileStream& source, const EntryRecord& record, ByteBuffer& block) {
@@ -193,7 +234,90 @@ struct RepackJob {
   std::vector<RepackEntry> entries;
   std::string outPath;
   std::string sourceName;
+  std::optional<ByteBuffer> dictionary{};  // with --compress: "decodetable.tbl"
 };
+
+// What the source archive's block of an entry unpacks to, as extraction
+// would write it; nullopt when the block cannot be unpacked (it lies outside
+// the file or is damaged): the entry file then counts as edited.
+std::optional<ByteBuffer> SourceContent(const RepackJob& job, FileStream& source,
+                                        const EntryRecord& record, ByteBuffer& stored) {
+  const std::uint64_t start = static_cast<std::uint64_t>(record.dataOffset) * grm::kOffsetUnit;
+  if (!FitsIn(source.Size(), start, record.storedSize)) return std::nullopt;
+  CarriedBlock(source, record, stored);
+  try {
+    const EntryRecord here{0, 0, record.storedSize, record.name};
+    const DataBlock block = ReadDataBlock(stored, here, job.sourceName, 0);
+    ByteBuffer unscrambled(static_cast<std::size_t>(block.chunkBytesLength));
+    std::uint64_t at = 0;
+    for (std::size_t c = 0; c < block.chunkSizes.size(); ++c) {
+      std::uint32_t state = block.seeds[c];
+      XorChunkInto({stored.data() + block.chunkBytesOffset + at, block.chunkSizes[c]},
+                   unscrambled.data() + at, state, job.table);
+      at += block.chunkSizes[c];
+    }
+    if (block.unpackedSize <= record.storedSize) return unscrambled;
+    ByteBuffer unpacked;
+    DecompressWithDictionary(unscrambled, unpacked, block.unpackedSize, block.chunkSizes,
+                             *job.dictionary);
+    return unpacked;
+  } catch (const FormatError&) {
+    return std::nullopt;
+  }
+}
+
+// The decoder is the judge: a compressed form that does not give the entry
+// back is an internal error, raised before the rebuilt archive takes its name.
+void CheckDecodesBack(const CompressedChunks& packed, std::span<const std::uint8_t> content,
+                      std::span<const std::uint8_t> dictionary, const std::string& name) {
+  ByteBuffer decoded;
+  bool decodes = true;
+  try {
+    DecompressWithDictionary(packed.bytes, decoded, static_cast<std::uint32_t>(content.size()),
+                             packed.chunkSizes, dictionary);
+  } catch (const FormatError&) {
+    decodes = false;
+  }
+  if (!decodes || !std::equal(decoded.begin(), decoded.end(), content.begin(), content.end()))
+    throw std::logic_error("internal error: the compressed form of " + name +
+                           " does not decode back to it; the archive was not written");
+}
+
+// With --compress: an entry file that is what its source block unpacks to is
+// carried over as it was stored. An edited one is compressed, and stored so
+// when that makes it smaller than its unpacked size (extraction's rule),
+// else plain. Every compressed chunk is decoded again and compared first.
+std::uint32_t CompressedBlock(ProcessContext& ctx, const RepackJob& job, FileStream& source,
+                              const RepackEntry& entry, ByteBuffer& block) {
+  const auto size = static_cast<std::uint32_t>(entry.fileSize);
+  ByteBuffer content(size);
+  ReadEntryFile(ctx, entry, content);
+  ByteBuffer stored;
+  const std::optional<ByteBuffer> before = SourceContent(job, source, entry.record, stored);
+  if (before && *before == content && !ctx.CompressUnchangedToo) {
+    block = std::move(stored);
+    return entry.record.storedSize;
+  }
+  ctx.Status.SetCurrentMessage("Compressing " + entry.record.name + " from " + job.sourceName +
+                               " ...");
+  ctx.Status.PumpEvents();
+  const CompressedChunks packed = CompressWithDictionary(content, *job.dictionary);
+  const std::uint64_t storedSize = HeaderLength(packed.chunkSizes.size()) + packed.bytes.size();
+  if (storedSize >= size) {
+    const std::vector<std::uint32_t> sizes = PlainChunkSizes(size);
+    block.assign(HeaderLength(sizes.size()), 0);
+    block.insert(block.end(), content.begin(), content.end());
+    return SealBlock(ctx, job.table, sizes, size, PlainMarker(size), block);
+  }
+  CheckDecodesBack(packed, content, *job.dictionary, entry.record.name);
+  // A block that was stored compressed keeps its marker; others get zeros.
+  std::array<std::uint8_t, grm::kMarkerSize> marker{};
+  if (before && LoadU32(stored.data() + grm::kUnpackedSizeAt) > entry.record.storedSize)
+    std::copy_n(stored.begin() + grm::kMarkerAt, marker.size(), marker.begin());
+  block.assign(HeaderLength(packed.chunkSizes.size()), 0);
+  block.insert(block.end(), packed.bytes.begin(), packed.bytes.end());
+  return SealBlock(ctx, job.table, packed.chunkSizes, size, marker, block);
+}
 
 // Writes the rebuilt archive: carried blocks are read again from the source
 // held by the plan, rebuilt ones from their entry files.
@@ -212,7 +336,8 @@ void WriteArchive(ProcessContext& ctx, FileStream& source, RepackJob& job) {
       ctx.Status.SetCurrentMessage("Xoring " + entry.record.name + " from " + job.sourceName +
                                    " ...");
       ctx.Status.PumpEvents();
-      storedSize = RebuiltBlock(ctx, job.table, entry, block);
+      storedSize = job.dictionary ? CompressedBlock(ctx, job, source, entry, block)
+                                  : PlainBlock(ctx, job.table, entry, block);
     } else {
       CarriedBlock(source, entry.record, block);
     }
@@ -230,7 +355,9 @@ void WriteArchive(ProcessContext& ctx, FileStream& source, RepackJob& job) {
 std::size_t RepackArchive(ProcessContext& ctx, const std::string& path, std::size_t index) {
   FileStream& source = ctx.Source();
   const std::string sourceName = FileNameOf(ctx.SourcePath);
-  auto job = std::make_shared<RepackJob>(RepackJob{LoadRepackTable(ctx), {}, {}, {}, sourceName});
+  auto job = std::make_shared<RepackJob>(
+      RepackJob{XorTable::Load(RepackTablePath(ctx, kXorTableName)), {}, {}, {}, sourceName});
+  if (ctx.CompressEntries) job->dictionary = LoadDictionary(RepackTablePath(ctx, kDecodeTableName));
   job->area = ReadTableArea(source, sourceName);
   job->entries = PlanEntries(ctx, job->area, sourceName, index);
   ctx.TakeLogLine(index - 1);  // the rebuilt archive belongs to the source line

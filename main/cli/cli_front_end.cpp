@@ -48,6 +48,7 @@ struct Options {
   bool ardInsertable = false;
   bool alpha = false;
   bool lenient = false;
+  bool compress = false;
   std::vector<std::string> files;
 };
 
@@ -95,6 +96,7 @@ int RunBatchWith(const Options& options, FileType choice) {
   ctx.ArdInsertable = options.ardInsertable;
   ctx.Alpha = options.alpha;
   ctx.LenientSearch = options.lenient;
+  ctx.CompressEntries = options.compress;
   outputs.Attach(ctx);
   InstallInterruptHandler();
   AddFilesToQueue(ctx, choice, session.files);
@@ -152,6 +154,7 @@ int RunVerify(const Options& options, FileType choice) {
   CliDialogs dialogs(session.directory, session.table);
   ProcessContext ctx(outputs, dialogs);
   ctx.OutputDirectory = session.directory;
+  ctx.CompressEntries = options.compress;
   outputs.Attach(ctx);
   InstallInterruptHandler();  // a stopped check still removes its workspace
   const bool identical = VerifyRoundTrip(ctx, choice, session.files, session.table);
@@ -219,6 +222,9 @@ int RunCli(int argc, char** argv) {
   app.add_flag("--lenient", options.lenient,
                "stim only: also find images with odd block lengths, stray flags bits or the "
                "standard 24-bit layout, each marked in its result line");
+  app.add_flag("--compress", options.compress,
+               "log and lst only: archive entries whose files are unedited are carried over as "
+               "stored; edited ones are compressed where that makes them smaller");
   app.add_flag("--ard-insertable", options.ardInsertable,
                "ard only: also write the budget line and the log line that insertion needs");
   CLI::App* verify = app.add_subcommand(
@@ -226,6 +232,8 @@ int RunCli(int argc, char** argv) {
       "extract FILEs, put them back unedited into copies, compare (nothing else is "
       "written)");
   AddBatchOptions(*verify, verifyOptions);
+  verify->add_flag("--compress", verifyOptions.compress,
+                   "grm only: rebuild with every entry compressed where that makes it smaller");
   TableCommands tables;
   AddTableCommands(app, tables);
   InfoCommand info;
@@ -244,6 +252,8 @@ int RunCli(int argc, char** argv) {
   FileType choice = FileType::None;
   if (*verify) {
     if (const int usage = CheckBatchOptions(verifyOptions, choice)) return usage;
+    if (verifyOptions.compress && choice != FileType::Grm)
+      return UsageError("verify --compress is for grm files");
     return Guarded([&] { return RunVerify(verifyOptions, choice); });
   }
   if (const int usage = CheckBatchOptions(options, choice)) return usage;
@@ -251,6 +261,7 @@ int RunCli(int argc, char** argv) {
   const bool logs = IsLogQueue(index);
   if (options.dryRun && !logs) return UsageError("--dry-run is for log and lst batches");
   if (options.keepStp && !logs) return UsageError("--keep-stp is for log and lst batches");
+  if (options.compress && !logs) return UsageError("--compress is for log and lst batches");
   if (options.png && index != Format::Tim) return UsageError("--png is for tim batches");
   if (options.alpha && index != Format::Tim && !logs)
     return UsageError("--alpha is for tim, log and lst batches");

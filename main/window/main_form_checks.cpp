@@ -17,6 +17,8 @@ const std::vector<WindowOption> kWindowOptions = {
     {"Transparency: colour 0x0000 as transparent pixels (PNG)", "options/alpha",
      &ProcessContext::Alpha, PngSupported},
     {"Keep STP bits of unchanged 16-bit pixels", "options/keepStp", &ProcessContext::KeepStp},
+    {"Compress edited archive entries (unedited ones are carried over)", "options/compressEntries",
+     &ProcessContext::CompressEntries},
     {"Extract ARD text so that it can be inserted", "options/ardInsertable",
      &ProcessContext::ArdInsertable},
     {"Lenient TIM search (odd block lengths, flags and 24-bit layouts)", "options/lenientSearch",

@@ -113,6 +113,8 @@ TEST(CliTest, UsageErrorsExitWithTwo) {
   EXPECT_EQ(RunCli("-o" + out).status, 2);
   EXPECT_EQ(RunCli("-f tim --lenient" + out + " x.tim").status, 2);  // a search's switch
   EXPECT_EQ(RunCli("-f stim --keep-stp" + out + " x").status, 2);
+  EXPECT_EQ(RunCli("-f grm --compress" + out + " x.dat").status, 2);  // a repack's switch
+  EXPECT_EQ(RunCli("verify -f tim --compress" + out + " x.tim").status, 2);
 }
 
 TEST(CliTest, TableCommandsDryRunsAndVerify) {

@@ -108,6 +108,13 @@ TEST_F(InsertionChecksTest, VerifyFindsArchivesScansAndRoomsRoundTrip) {
                                       "ROOM.RDT: identical."}));
   EXPECT_TRUE(std::filesystem::is_empty(out));  // the workspace is gone
   EXPECT_THROW(VerifyRoundTrip(h.ctx, FileType::Log, {archive}, std::nullopt), std::exception);
+  // Checked with every entry compressed, unedited ones included.
+  h.ctx.CompressEntries = true;
+  EXPECT_TRUE(VerifyRoundTrip(h.ctx, FileType::Grm, {archive}, std::nullopt));
+  EXPECT_EQ(h.ctx.Status.Results().back().rfind(
+                "GAME.DAT: identical; rebuilt with its entries compressed: ", 0),
+            0u)
+      << h.ctx.Status.Results().back();
 }
 
 // A check asked to stop (Ctrl-C, SIGTERM, SIGHUP, the Stop button) ends and

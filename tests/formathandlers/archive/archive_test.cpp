@@ -15,6 +15,7 @@
 #include "misc/paths.h"
 #include "tests/archive_builder.h"
 #include "tests/batch_fixture.h"
+#include "tests/formathandlers/archive/archive_batch_fixture.h"
 #include "tests/test_support.h"
 
 namespace tessary {
@@ -409,19 +410,7 @@ namespace {
 
 using testing::ArchiveEntry;
 
-class ArchiveBatchTest : public testing::BatchTest {
- protected:
-  void SetUp() override {
-    for (const char* d : {"out", "out2", "check"}) {
-      WriteFile(JoinPath(dir.SubDir(d), "XorTable.tbl"), testing::SyntheticXorTable());
-      WriteFile(JoinPath(dir.File(d), "decodetable.tbl"), testing::SyntheticDictionary());
-    }
-  }
-  std::string PutArchive(const std::string& relative, const std::vector<ArchiveEntry>& entries) {
-    return Put(relative,
-               BuildArchive(entries, testing::SyntheticXorTable(), testing::SyntheticDictionary()));
-  }
-};
+using testing::ArchiveBatchTest;
 
 TEST_F(ArchiveBatchTest, TwoSameNamedArchivesRepackIntoTwoArchives) {
   const std::string a = PutArchive("a/ROOM.DAT", {{"talk.txt", Bytes(5, 'a')}});
