@@ -70,9 +70,13 @@ class Chains {
     const std::uint32_t head = head_[key];
     return head < base_ ? kNone : head - base_;
   }
-  std::uint32_t Next(std::uint32_t position) const { return previous_[position]; }
+  std::uint32_t Next(std::uint32_t position) const {
+    const std::uint16_t next = previous_[position];
+    return next == kNoPrevious ? kNone : next;
+  }
   void Add(std::uint32_t key, std::size_t position) {
-    previous_[position] = First(key);
+    const std::uint32_t first = First(key);
+    previous_[position] = first == kNone ? kNoPrevious : static_cast<std::uint16_t>(first);
     head_[key] = base_ + static_cast<std::uint32_t>(position);
   }
 
@@ -81,7 +85,10 @@ class Chains {
   static constexpr std::uint32_t kFirstBase = 1;
   static constexpr std::uint32_t kMaxBase = ~std::uint32_t{0} - (std::uint32_t{1} << 17);
   std::vector<std::uint32_t> head_;
-  std::vector<std::uint32_t> previous_;
+  // Positions of a chunk's stream fit in 16 bits: half the memory to walk.
+  static constexpr std::uint16_t kNoPrevious = 0xFFFF;
+  static_assert(kWindowSize + kDecompressChunk < kNoPrevious);
+  std::vector<std::uint16_t> previous_;
   std::uint32_t base_ = kFirstBase;
 };
 
@@ -95,10 +102,10 @@ constexpr std::array<std::size_t, 2> kKeyLengths = {6, 3};
 // chains are walked from the longest key down, and the walk ends at the
 // first chain that gives a match as long as its key, since no candidate left
 // can be longer.
-// A match: its length (0 for none) and the window position it reads from.
+// A match: its length (0 for none) and the stream index it reads from.
 struct Match {
   std::size_t length = 0;
-  std::size_t from = 0;
+  std::size_t source = 0;
 };
 
 class MatchSearch {
@@ -114,14 +121,17 @@ class MatchSearch {
   // Adds `at` to the chains; positions are added in order.
   void Add(std::size_t at) { Add(KeysAt(at)); }
 
-  // The longest match of at most `most` bytes at `at`, given one of
-  // `known.length` bytes found there already (0: none); then adds `at`, with
-  // the keys worked out once.
-  Match LongestThenAdd(std::size_t at, std::size_t most, Match known) {
+  // The longest match of at most `most` bytes at `at`, the stream index
+  // `likely` (kNone: none) tried first; then adds `at`, with the keys worked
+  // out once.
+  Match LongestThenAdd(std::size_t at, std::size_t most, std::size_t likely) {
     const Keys keys = KeysAt(at);
-    const Match longest = Longest(keys, most, known);
+    Match found;
+    if (likely != kNone) found = {CommonLength(likely, at, Cap(at, likely, most)), likely};
+    // Nothing can beat a match as long as a token may be.
+    if (found.length < most) found = Longest(keys, most, found);
     Add(keys);
-    return longest;
+    return found.length >= kMinMatch ? found : Match{};
   }
 
  private:
@@ -165,7 +175,7 @@ class MatchSearch {
     if (found.length >= kMinMatch || most < kMinMatch || keys.room < kMinMatch) return found;
     for (std::uint32_t x = twos_.First(keys.two); x != kNone && keys.at - x <= kWindowSize;
          x = twos_.Next(x))
-      if (Cap(keys.at, x, most) >= kMinMatch) return {kMinMatch, x % kWindowSize};
+      if (Cap(keys.at, x, most) >= kMinMatch) return {kMinMatch, x};
     return {};
   }
 
@@ -179,7 +189,7 @@ class MatchSearch {
       if (cap <= found.length || stream_[x + found.length] != stream_[at + found.length]) continue;
       const std::size_t length = CommonLength(x, at, cap);
       if (length > found.length && length >= kMinMatch) {
-        found = {length, x % kWindowSize};
+        found = {length, x};
         if (length == most) return;
       }
     }
@@ -244,12 +254,13 @@ void FindMatches(Workspace& work, std::size_t n) {
   for (std::size_t i = 0; i < n; ++i) {
     // No token runs past window position 4095 or past the chunk's end.
     const std::size_t most = std::min({kMaxMatch, kWindowSize - i % kWindowSize, n - i});
-    // The match one position back, one byte shorter, is a match here too.
-    const std::size_t carried = std::min(previous.length, most + 1) - (previous.length > 0);
-    const Match known = carried >= kMinMatch ? Match{carried, previous.from + 1} : Match{};
-    previous = work.search.LongestThenAdd(kWindowSize + i, most, known);
+    // The match one position back, one byte on, is likely to go on here: in
+    // runs and repeated patterns it often takes all a token may, and no
+    // chain needs walking.
+    const std::size_t likely = previous.length > 0 ? previous.source + 1 : kNone;
+    previous = work.search.LongestThenAdd(kWindowSize + i, most, likely);
     work.matches.length[i] = static_cast<std::uint8_t>(previous.length);
-    work.matches.from[i] = static_cast<std::uint16_t>(previous.from);
+    work.matches.from[i] = static_cast<std::uint16_t>(previous.source % kWindowSize);
   }
 }
 
