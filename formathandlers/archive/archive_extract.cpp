@@ -155,12 +155,8 @@ void Unscramble(ArchiveRun& run, const DataBlock& block) {
   }
   const std::uint8_t* source =
       mapped ? run.bytes.data() + block.chunkBytesOffset : run.stored.data();
-  std::uint64_t at = 0;
-  for (std::size_t c = 0; c < block.chunkSizes.size(); ++c) {
-    std::uint32_t state = block.seeds[c];
-    XorChunkInto({source + at, block.chunkSizes[c]}, run.stored.data() + at, state, run.table);
-    at += block.chunkSizes[c];
-  }
+  XorChunksInto({source, run.stored.size()}, run.stored.data(), block.seeds, block.chunkSizes,
+                run.table);
 }
 
 // Checks every record and data block before the first file is written, so a

@@ -237,32 +237,24 @@ struct RepackJob {
   std::optional<ByteBuffer> dictionary{};  // with --compress: "decodetable.tbl"
 };
 
-// What the source archive's block of an entry unpacks to, as extraction
-// would write it; nullopt when the block cannot be unpacked (it lies outside
-// the file or is damaged): the entry file then counts as edited.
-std::optional<ByteBuffer> SourceContent(const RepackJob& job, FileStream& source,
-                                        const EntryRecord& record, ByteBuffer& stored) {
-  const std::uint64_t start = static_cast<std::uint64_t>(record.dataOffset) * grm::kOffsetUnit;
-  if (!FitsIn(source.Size(), start, record.storedSize)) return std::nullopt;
-  CarriedBlock(source, record, stored);
+// True when the source archive's block `stored` of an entry unpacks to
+// `content`, as extraction would write it; a block that cannot be unpacked
+// (it is damaged) does not, and the entry file counts as edited.
+bool UnpacksTo(const RepackJob& job, const ByteBuffer& stored, std::uint32_t storedSize,
+               std::span<const std::uint8_t> content) {
   try {
-    const EntryRecord here{0, 0, record.storedSize, record.name};
-    const DataBlock block = ReadDataBlock(stored, here, job.sourceName, 0);
+    const DataBlock block = ReadDataBlock(stored, {0, 0, storedSize, {}}, job.sourceName, 0);
+    if (block.unpackedSize != content.size()) return false;
     ByteBuffer unscrambled(static_cast<std::size_t>(block.chunkBytesLength));
-    std::uint64_t at = 0;
-    for (std::size_t c = 0; c < block.chunkSizes.size(); ++c) {
-      std::uint32_t state = block.seeds[c];
-      XorChunkInto({stored.data() + block.chunkBytesOffset + at, block.chunkSizes[c]},
-                   unscrambled.data() + at, state, job.table);
-      at += block.chunkSizes[c];
-    }
-    if (block.unpackedSize <= record.storedSize) return unscrambled;
+    XorChunksInto({stored.data() + block.chunkBytesOffset, unscrambled.size()}, unscrambled.data(),
+                  block.seeds, block.chunkSizes, job.table);
+    if (block.unpackedSize <= storedSize) return std::ranges::equal(unscrambled, content);
     ByteBuffer unpacked;
     DecompressWithDictionary(unscrambled, unpacked, block.unpackedSize, block.chunkSizes,
                              *job.dictionary);
-    return unpacked;
+    return std::ranges::equal(unpacked, content);
   } catch (const FormatError&) {
-    return std::nullopt;
+    return false;
   }
 }
 
@@ -283,6 +275,17 @@ void CheckDecodesBack(const CompressedChunks& packed, std::span<const std::uint8
                            " does not decode back to it; the archive was not written");
 }
 
+// A compressed block keeps the marker of its source block when that was
+// stored compressed too (whatever the game writes there); otherwise zeros.
+std::array<std::uint8_t, grm::kMarkerSize> CompressedMarker(const ByteBuffer& stored,
+                                                            std::uint32_t storedSize) {
+  std::array<std::uint8_t, grm::kMarkerSize> marker{};
+  if (stored.size() >= grm::kDataHeaderSize &&
+      LoadU32(stored.data() + grm::kUnpackedSizeAt) > storedSize)
+    std::copy_n(stored.begin() + grm::kMarkerAt, marker.size(), marker.begin());
+  return marker;
+}
+
 // With --compress: an entry file that is what its source block unpacks to is
 // carried over as it was stored. An edited one is compressed, and stored so
 // when that makes it smaller than its unpacked size (extraction's rule),
@@ -292,14 +295,16 @@ std::uint32_t CompressedBlock(ProcessContext& ctx, const RepackJob& job, FileStr
   const auto size = static_cast<std::uint32_t>(entry.fileSize);
   ByteBuffer content(size);
   ReadEntryFile(ctx, entry, content);
+  // The source block, where it lies inside the source archive.
   ByteBuffer stored;
-  const std::optional<ByteBuffer> before = SourceContent(job, source, entry.record, stored);
-  if (before && *before == content && !ctx.CompressUnchangedToo) {
+  const EntryRecord& record = entry.record;
+  if (FitsIn(source.Size(), std::uint64_t{record.dataOffset} * grm::kOffsetUnit, record.storedSize))
+    CarriedBlock(source, record, stored);
+  if (!ctx.CompressUnchangedToo && UnpacksTo(job, stored, record.storedSize, content)) {
     block = std::move(stored);
-    return entry.record.storedSize;
+    return record.storedSize;
   }
-  ctx.Status.SetCurrentMessage("Compressing " + entry.record.name + " from " + job.sourceName +
-                               " ...");
+  ctx.Status.SetCurrentMessage("Compressing " + record.name + " from " + job.sourceName + " ...");
   ctx.Status.PumpEvents();
   const CompressedChunks packed = CompressWithDictionary(content, *job.dictionary);
   const std::uint64_t storedSize = HeaderLength(packed.chunkSizes.size()) + packed.bytes.size();
@@ -309,14 +314,11 @@ std::uint32_t CompressedBlock(ProcessContext& ctx, const RepackJob& job, FileStr
     block.insert(block.end(), content.begin(), content.end());
     return SealBlock(ctx, job.table, sizes, size, PlainMarker(size), block);
   }
-  CheckDecodesBack(packed, content, *job.dictionary, entry.record.name);
-  // A block that was stored compressed keeps its marker; others get zeros.
-  std::array<std::uint8_t, grm::kMarkerSize> marker{};
-  if (before && LoadU32(stored.data() + grm::kUnpackedSizeAt) > entry.record.storedSize)
-    std::copy_n(stored.begin() + grm::kMarkerAt, marker.size(), marker.begin());
+  CheckDecodesBack(packed, content, *job.dictionary, record.name);
   block.assign(HeaderLength(packed.chunkSizes.size()), 0);
   block.insert(block.end(), packed.bytes.begin(), packed.bytes.end());
-  return SealBlock(ctx, job.table, packed.chunkSizes, size, marker, block);
+  return SealBlock(ctx, job.table, packed.chunkSizes, size,
+                   CompressedMarker(stored, record.storedSize), block);
 }
 
 // Writes the rebuilt archive: carried blocks are read again from the source

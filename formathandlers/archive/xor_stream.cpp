@@ -140,4 +140,15 @@ std::uint32_t RandomSeed(RandomGenerator& random) {
   return seed;
 }
 
+void XorChunksInto(std::span<const std::uint8_t> source, std::uint8_t* target,
+                   std::span<const std::uint32_t> seeds, std::span<const std::uint32_t> chunkSizes,
+                   const XorTable& table) {
+  std::size_t at = 0;
+  for (std::size_t c = 0; c < chunkSizes.size(); ++c) {
+    std::uint32_t state = seeds[c];
+    XorChunkInto(source.subspan(at, chunkSizes[c]), target + at, state, table);
+    at += chunkSizes[c];
+  }
+}
+
 }  // namespace tessary

@@ -43,6 +43,12 @@ void XorChunk(std::span<std::uint8_t> buffer, std::uint32_t& state, const XorTab
 void XorChunkInto(std::span<const std::uint8_t> source, std::uint8_t* target, std::uint32_t& state,
                   const XorTable& table);
 
+// Chunks lying back to back in `source` (chunkSizes[c] bytes each, summing to
+// its size), each with the key stream of its own seed, into `target`.
+void XorChunksInto(std::span<const std::uint8_t> source, std::uint8_t* target,
+                   std::span<const std::uint32_t> seeds, std::span<const std::uint32_t> chunkSizes,
+                   const XorTable& table);
+
 // A fresh chunk seed: the low bytes of four draws of the process-wide
 // generator, least significant first.
 std::uint32_t RandomSeed(RandomGenerator& random);
