@@ -7,7 +7,6 @@
 #include <cstring>
 #include <exception>
 #include <mutex>
-#include <optional>
 #include <stdexcept>
 #include <thread>
 
@@ -96,17 +95,18 @@ class Chains {
 // (where the limits allow no more) is found on a chain of its own.
 constexpr std::array<std::size_t, 2> kKeyLengths = {6, 3};
 
-// The longest valid match at a position (an index of the chunk's bytes in
-// the stream "dictionary, then the chunk"), and the window position it reads
-// from. Every match at least as long as a chain's key is on that chain: the
-// chains are walked from the longest key down, and the walk ends at the
-// first chain that gives a match as long as its key, since no candidate left
-// can be longer.
 // A match: its length (0 for none) and the stream index it reads from.
 struct Match {
   std::size_t length = 0;
   std::size_t source = 0;
 };
+
+// The longest valid match at a position (an index of the chunk's bytes in
+// the stream "dictionary, then the chunk"), and where it reads from. Every
+// match at least as long as a chain's key is on that chain: the chains are
+// walked from the longest key down, and the walk ends at the first chain
+// that gives a match as long as its key, since no candidate left can be
+// longer.
 
 class MatchSearch {
  public:
