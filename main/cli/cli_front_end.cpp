@@ -206,6 +206,9 @@ int RunCli(int argc, char** argv) {
       "Tessary: takes Grimhold 3 data apart and puts edited files back.\n"
       "Runs one batch of FILEs of one type into the output directory.",
       "tessary-cli"};
+  // Only '-' starts an option, on Windows too: there a path may start with '/'
+  // (the root of the drive, or a path typed in an MSYS shell).
+  app.allow_windows_style_options(false);
   app.set_version_flag("--version", "tessary-cli " TESSARY_VERSION);
   AddBatchOptions(app, options);
   app.add_flag("--dry-run", options.dryRun,

@@ -115,6 +115,9 @@ TEST(CliTest, UsageErrorsExitWithTwo) {
   EXPECT_EQ(RunCli("-f stim --keep-stp" + out + " x").status, 2);
   EXPECT_EQ(RunCli("-f grm --compress" + out + " x.dat").status, 2);  // a repack's switch
   EXPECT_EQ(RunCli("verify -f tim --compress" + out + " x.tim").status, 2);
+  // A path that starts with '/' is a path on every platform, not an option:
+  // the missing log is an error, not a usage error.
+  EXPECT_EQ(RunCli("-q -f log --dry-run -o /tessary-none/o /tessary-none/a.log").status, 1);
 }
 
 TEST(CliTest, TableCommandsDryRunsAndVerify) {
