@@ -114,10 +114,24 @@ void DrawExit(QPainter& p, const Colours& c) {
   p.drawPolygon(arrow);
 }
 
+// Four tiles of a mosaic (tesserae) on a sheet: red, blue, green and metal,
+// each outlined in ink. The program's own glyph.
+void DrawTessary(QPainter& p, const Colours& c) {
+  p.setPen(QPen(c.ink, 1));
+  p.setBrush(c.paper);
+  p.drawRoundedRect(QRectF(0.5, 0.5, 15, 15), 2, 2);
+  const QColor tiles[] = {c.red, c.blue, c.green, c.metal};
+  for (int t = 0; t < 4; ++t) {
+    p.setPen(QPen(tiles[t].darker(150), 0.8));
+    p.setBrush(tiles[t]);
+    p.drawRect(QRectF(2.5 + (t % 2) * 6, 2.5 + (t / 2) * 6, 5, 5));
+  }
+}
+
 // The drawing of every glyph, in the order of the Glyph enumeration.
 using Drawing = void (*)(QPainter&, const Colours&);
-constexpr Drawing kDrawings[] = {DrawAddFiles, DrawSaveList, DrawRemoveFiles, DrawProcess,
-                                 DrawExit};
+constexpr Drawing kDrawings[] = {DrawAddFiles, DrawSaveList, DrawRemoveFiles,
+                                 DrawProcess,  DrawExit,     DrawTessary};
 
 // The glyph drawn at `scale` times 16 pixels: vector shapes, so every device
 // pixel ratio gets a sharp picture of its own.
@@ -133,6 +147,14 @@ QPixmap Draw(Glyph glyph, const Colours& colours, qreal scale) {
 }
 
 }  // namespace
+
+void PaintGlyph(QPainter& painter, Glyph glyph, qreal side) {
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.scale(side / kSize, side / kSize);
+  kDrawings[static_cast<int>(glyph)](painter, kColour);
+  painter.restore();
+}
 
 QIcon GlyphIcon(Glyph glyph) {
   QIcon icon;

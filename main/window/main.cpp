@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QScreen>
 
+#include "main/window/glyphs.h"
 #include "main/window/main_form.h"
 #include "main/window/window_dialogs.h"
 
@@ -9,6 +10,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QCoreApplication::setOrganizationName("Tessary");
   QCoreApplication::setApplicationName("Tessary");
+  QApplication::setWindowIcon(tessary::GlyphIcon(tessary::Glyph::Tessary));
   tessary::QtDialogs dialogs;
   tessary::TMainForm MainForm(dialogs);
   dialogs.SetOwner(&MainForm);

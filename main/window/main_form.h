@@ -72,6 +72,7 @@ class TMainForm final : public QWidget, public StatusOutputs {
   QMenu* QueueMenu();
   void CheckInsertionClick();
   void VerifyRoundTripClick();
+  void ShowAbout();
   // The image viewer and the thumbnail grid of a search's found images: a
   // double-click on a queued TIM or on a result line that names one opens
   // the viewer, one on "N TIM's found." the grid; the results' context menu

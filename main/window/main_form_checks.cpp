@@ -1,6 +1,7 @@
 // The queue's context menu: a dry run of insertion, and the round-trip check.
 #include <QListWidget>
 #include <QMenu>
+#include <QMessageBox>
 
 #include "formathandlers/image/png_codec.h"
 #include "main/batch_driver.h"
@@ -49,7 +50,17 @@ QMenu* TMainForm::QueueMenu() {
       WindowSettings::SetOption(option.key, on);
     });
   }
+  menu->addSeparator();
+  connect(menu->addAction("About Tessary"), &QAction::triggered, this, [this] { ShowAbout(); });
   return menu;
+}
+
+// The version, as the package and the zip are named.
+void TMainForm::ShowAbout() {
+  QMessageBox::about(this, "About Tessary",
+                     "<b>Tessary " TESSARY_VERSION
+                     "</b><p>Takes Grimhold 3 data apart into files "
+                     "that ordinary editors can change, and puts the edited files back.</p>");
 }
 
 // The batch of logs with every check of insertion and no write; its result

@@ -49,6 +49,8 @@ void TMainForm::BuildShortcuts() {
   bind(QKeySequence(Qt::CTRL | Qt::Key_Enter), BProcess);
   bind(QKeySequence(Qt::Key_Escape), Stop);
   bind(QKeySequence(Qt::CTRL | Qt::Key_Q), BExit);
+  auto* about = new QShortcut(QKeySequence(Qt::Key_F1), this);
+  connect(about, &QShortcut::activated, this, [this] { ShowAbout(); });
   auto* undo = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z), this);
   undo->setContext(Qt::WindowShortcut);
   connect(undo, &QShortcut::activated, this, [this] { Guarded([this] { UndoQueueChange(); }); });
