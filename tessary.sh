@@ -8,17 +8,22 @@
 #   ./tessary.sh fuzz [TARGET] [SECONDS]   build the libFuzzer targets with clang and run them
 #   ./tessary.sh windows  cross-build the core, tessary-cli.exe and the tests for Windows
 #                         (MinGW-w64) and run the tests under Wine
+#   ./tessary.sh package  build and test both, write dist/ (the Debian package and the
+#                         Windows zip), then install each and run the sample round trip
+#                         with the installed programs
 set -euo pipefail
 cd "$(dirname "$0")"
 ROOT=$(pwd)
 JOBS=$(nproc 2>/dev/null || echo 2)
 
 PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-dev libcli11-dev
-          qt6-base-dev zlib1g-dev libspng-dev fonts-dejavu-core clang-format-14 xvfb xauth openbox)
+          qt6-base-dev qt6-svg-dev zlib1g-dev libspng-dev fonts-dejavu-core clang-format-14 xvfb
+          xauth openbox)
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 BENCH_PACKAGES=(time imagemagick)
 WINDOWS_PACKAGES=(cmake ninja-build libcli11-dev googletest g++-mingw-w64-x86-64-posix wine
                   libz-mingw-w64-dev dpkg-dev)
+PACKAGE_PACKAGES=(desktop-file-utils zip unzip dpkg-dev)
 
 say() { printf '\033[1m== %s\033[0m\n' "$*" >&2; }
 fail() { printf '\033[1;31m== FAILED: %s\033[0m\n' "$*" >&2; exit 1; }
@@ -97,10 +102,16 @@ run_tests() {
   TESTS_STATUS=$status
 }
 
-# The sample round trip with build/tessary-cli; any step that fails, or a
-# result that is not what the step promises, ends the run with status 1.
+# The sample round trip with CLI (default build/tessary-cli) on BASE/samples
+# (default the checkout's), into BASE/out; any step that fails, or a result
+# that is not what the step promises, ends the run with status 1.
 run_samples() {
-  local cli="$ROOT/build/tessary-cli" out="$ROOT/out" f
+  local cli=${1:-"$ROOT/build/tessary-cli"} base=${2:-"$ROOT"}
+  (cd "$base" && sample_round_trip "$cli")
+}
+
+sample_round_trip() {
+  local cli=$1 out="$PWD/out" f
   for f in tims.bin ROOM.DAT XorTable.tbl decodetable.tbl ROOM01.RDT ROOM01.ARD room.tbl \
            letters.txt MESSAGE.BIN message-decode.tbl message-encode.tbl; do
     [ -f "samples/$f" ] || fail "samples/$f is missing"
@@ -155,7 +166,7 @@ run_samples() {
   done
   say "sample: $size bytes (the original: $(wc -c < samples/ROOM.DAT)), every entry as edited"
   run_text_samples "$cli" "$out"
-  say "done: outputs are in out/"
+  say "done: outputs are in $out/"
 }
 
 # Room strings and a RES section: extract, edit, insert, extract again.
@@ -175,10 +186,10 @@ run_text_samples() {
   say "sample: extracting the text section of MESSAGE.BIN described by MESSAGE.res"
   cp samples/MESSAGE.BIN "$out/MESSAGE.BIN"
   printf 'Game:    %s\r\nTable:   %s\r\n[Greetings]\r\nRange = 0x40 : 0x6F\r\nTable = 0x10 : 0x8\r\nFinal = 1\r\n' \
-    "$out/MESSAGE.BIN" "$ROOT/samples/message-decode.tbl" > "$out/MESSAGE.res"
+    "$out/MESSAGE.BIN" "$PWD/samples/message-decode.tbl" > "$out/MESSAGE.res"
   "$cli" -q -f res -o "$out/text" "$out/MESSAGE.res"
   say "sample: naming the encoding table on its first line, editing, inserting"
-  sed -i "1s|.*|#Use Table: $ROOT/samples/message-encode.tbl\r|; s/^Farewell\./Good_bye./" "$out/text/MESSAGE.txt"
+  sed -i "1s|.*|#Use Table: $PWD/samples/message-encode.tbl\r|; s/^Farewell\./Good_bye./" "$out/text/MESSAGE.txt"
   "$cli" -q -f log -o "$out/text-inserted" "$out/text/result.log"
   "$cli" -q -f res -o "$out/text-check" "$out/MESSAGE.res"
   holds "^Good_bye\." "$out/text-check/MESSAGE.txt"
@@ -189,7 +200,7 @@ run_text_samples() {
 # A translator's text table, UTF-8, both ways: PS-X room text extracted for
 # insertion, edited with an accented letter, checked, inserted, read again.
 run_text_table_sample() {
-  local cli=$1 out=$2 table="$ROOT/samples/letters.txt"
+  local cli=$1 out=$2 table="$PWD/samples/letters.txt"
   say "sample: PS-X room text through the text table samples/letters.txt (UTF-8, both ways)"
   cp samples/ROOM01.ARD "$out/ROOM01.ARD"
   "$cli" -q -f ard --ard-insertable -t "$table" -o "$out/ard-text" "$out/ROOM01.ARD"
@@ -312,6 +323,93 @@ run_windows() {
   (cd build-windows && ctest --output-on-failure -j "$JOBS")
 }
 
+# The project version, as CMakeLists.txt sets it: the package and the zip carry it.
+project_version() { sed -n 's/^project(Tessary VERSION \([0-9.]*\).*/\1/p' "$ROOT/CMakeLists.txt"; }
+
+# A text file with CR LF line ends, for the Windows zip.
+crlf() { sed 's/\r*$/\r/' "$1"; }
+
+make_deb() {
+  rm -rf "$ROOT/build/cpack"
+  (cd "$ROOT/build" && cpack -G DEB -B "$ROOT/build/cpack" >/dev/null)
+  mv "$ROOT"/build/cpack/tessary_*.deb "$ROOT/dist/"
+}
+
+# tessary-VERSION-windows-x64.zip: one folder with the program, the samples
+# and the texts a user reads first.
+make_windows_zip() {
+  local name="tessary-$1-windows-x64" stage="$ROOT/build-windows/zip"
+  rm -rf "$stage" && mkdir -p "$stage/$name"
+  x86_64-w64-mingw32-strip -o "$stage/$name/tessary-cli.exe" "$ROOT/build-windows/tessary-cli.exe"
+  cp -r "$ROOT/samples" "$stage/$name/samples"
+  crlf "$ROOT/packaging/START-HERE.txt" > "$stage/$name/START-HERE.txt"
+  crlf "$ROOT/README.md" > "$stage/$name/README.txt"
+  crlf "$ROOT/CHANGELOG.md" > "$stage/$name/CHANGELOG.txt"
+  (cd "$stage" && zip -qrX "$ROOT/dist/$name.zip" "$name")
+}
+
+# The Debian package installed into a fresh root of its own (its dependencies
+# are the build machine's libraries), then used as installed.
+test_deb() {
+  local version=$1 deb="$ROOT/dist/tessary_$1_amd64.deb" work="$ROOT/build/package-test" p
+  local root="$work/root"
+  say "package: installing $(basename "$deb") into a fresh root"
+  rm -rf "$work" && mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates" "$work/user"
+  touch "$root/var/lib/dpkg/status"
+  dpkg --root="$root" --force-not-root --force-depends --log=/dev/null -i "$deb" >/dev/null
+  for p in libqt6widgets6 libspng0; do
+    dpkg-deb -f "$deb" Depends | grep -q "$p" || fail "$deb does not depend on $p"
+  done
+  for p in $(dpkg-deb -f "$deb" Depends | tr ',' '\n' | sed 's/(.*//; s/ //g'); do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" ||
+      fail "$deb depends on $p, which is not installed here"
+  done
+  [ "$("$root/usr/bin/tessary-cli" --version)" = "tessary-cli $version" ] ||
+    fail "the installed tessary-cli is not version $version"
+  desktop-file-validate "$root/usr/share/applications/tessary.desktop"
+  for p in 48x48/apps/tessary.png 128x128/apps/tessary.png 256x256/apps/tessary.png \
+           scalable/apps/tessary.svg; do
+    [ -s "$root/usr/share/icons/hicolor/$p" ] || fail "the package has no icon $p"
+  done
+  say "package: the sample round trip with the installed tessary-cli and samples"
+  cp -r "$root/usr/share/doc/tessary/samples" "$work/user/samples"
+  run_samples "$root/usr/bin/tessary-cli" "$work/user"
+}
+
+# The Windows zip unpacked under Wine into a folder whose path has blanks and
+# letters beyond ASCII, and used from there.
+test_windows_zip() {
+  local version=$1 work="$ROOT/build-windows/zip-test"
+  local place="$work/Mes jeux – Grimhold é" name="tessary-$1-windows-x64"
+  say "package: unpacking $name.zip into \"$place\""
+  rm -rf "$work" && mkdir -p "$place"
+  unzip -q "$ROOT/dist/$name.zip" -d "$place"
+  printf '#!/bin/sh\nexec wine "%s" "$@"\n' "$place/$name/tessary-cli.exe" > "$work/tessary-cli"
+  chmod +x "$work/tessary-cli"
+  [ "$("$work/tessary-cli" --version | tr -d '\r')" = "tessary-cli $version" ] ||
+    fail "the unpacked tessary-cli.exe is not version $version"
+  say "package: the sample round trip with the unpacked tessary-cli.exe under Wine"
+  run_samples "$work/tessary-cli" "$place/$name"
+}
+
+# dist/: the Debian package and the Windows zip, each from a tested build, each
+# then installed and tried as a user would.
+run_package() {
+  install_missing "${PACKAGES[@]}" "${PACKAGE_PACKAGES[@]}"
+  local version
+  version=$(project_version)
+  build_release
+  say "tests (Release)"
+  (cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$JOBS")
+  run_windows
+  rm -rf "$ROOT/dist" && mkdir -p "$ROOT/dist"
+  make_deb
+  make_windows_zip "$version"
+  test_deb "$version"
+  test_windows_zip "$version"
+  say "dist/: $(cd "$ROOT/dist" && echo *)"
+}
+
 command=${1:-run}
 [ $# -gt 0 ] && shift
 case "$command" in
@@ -354,8 +452,11 @@ case "$command" in
   windows)
     run_windows
     ;;
+  package)
+    run_package
+    ;;
   *)
-    echo "usage: $0 [run|test|bench|fuzz [TARGET] [SECONDS]|windows]" >&2
+    echo "usage: $0 [run|test|bench|fuzz [TARGET] [SECONDS]|windows|package]" >&2
     exit 2
     ;;
 esac
