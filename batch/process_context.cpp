@@ -18,9 +18,17 @@ std::string ProcessContext::OutputPath(std::string_view name) const {
 }
 
 std::string ProcessContext::FromOutputDirectory(const std::string& path) const {
-  if (path.empty() || OutputDirectory.empty()) return path;
-  // operator/ keeps an absolute path and joins a relative one.
-  return PathText(NativePath(OutputDirectory) / NativePath(path));
+  return ResolveFrom(OutputDirectory, path);
+}
+
+std::string ProcessContext::FromLogFolder(const std::string& path) const {
+  if (LogPath.empty()) return FromOutputDirectory(path);
+  const std::string beside = ResolveFrom(ParentOf(LogPath), path);
+  if (PathExists(beside)) return beside;
+  // Logs written by hand before relative projects took their relative paths
+  // from the output directory: what is found only there is taken there.
+  const std::string fromOutput = FromOutputDirectory(path);
+  return PathExists(fromOutput) ? fromOutput : beside;
 }
 
 FileStream& ProcessContext::Source() {

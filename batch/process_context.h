@@ -75,6 +75,11 @@ class ProcessContext final {
   // their rows, flags words with stray upper bits and the standard 24-bit
   // layout, and marks each such find (an addition, off unless asked for).
   bool LenientSearch = false;
+  // The result log of an extraction batch names its files relative to its
+  // own folder, with "/" between their parts, where they are on the same
+  // drive: a project that moves still replays (an addition, off unless asked
+  // for).
+  bool RelativePaths = false;
   // Repacking carries an entry whose file is what its source block unpacks
   // to over as it was stored, and stores an edited one compressed when that
   // makes it smaller (an addition, off unless asked for).
@@ -111,6 +116,11 @@ class ProcessContext final {
   // relative one is taken from the output directory, whether or not that
   // directory exists yet (so a dry run finds what the real run will find).
   std::string FromOutputDirectory(const std::string& path) const;
+  // A path written in the log being applied (LogPath): a relative one, with
+  // "\" or "/" between its parts, is taken from the log's own folder, so that
+  // a project that moved (or came from another machine) still replays; what
+  // is found only from the output directory, as before, is taken there.
+  std::string FromLogFolder(const std::string& path) const;
   // Claims an output path for this batch (see OutputNames): the path to write
   // and to log, distinct from every other output of the batch.
   std::string ClaimOutput(const std::string& path) { return ClaimedOutputs.Claim(path); }

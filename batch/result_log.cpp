@@ -140,6 +140,22 @@ std::optional<std::string> ValueAfter(std::string_view line, std::string_view pr
   return std::string(line.substr(prefix.size()));
 }
 
+std::string WithChangedPath(std::string_view line,
+                            const std::function<std::string(const std::string&)>& change) {
+  std::size_t head = 0;
+  if (line.starts_with(logline::kTimTarget)) {
+    head = logline::kTimTarget.size() + logline::kTimFieldsWidth;
+  } else {
+    for (const std::string_view prefix :
+         {logline::kSource, logline::kCodeTable, logline::kArchiveTarget, logline::kBitmapTarget,
+          logline::kTextTarget}) {
+      if (line.starts_with(prefix)) head = prefix.size();
+    }
+  }
+  if (head == 0 || head >= line.size()) return std::string(line);
+  return std::string(line.substr(0, head)) + change(std::string(line.substr(head)));
+}
+
 std::optional<TimTarget> ParseTimTarget(std::string_view line) {
   const std::size_t prefix = logline::kTimTarget.size();
   const std::string_view text = line.size() > prefix ? line.substr(prefix) : std::string_view{};

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -81,6 +82,12 @@ bool IsRoomTextTargetLine(std::string_view line);
 // The rest of a line that starts with `prefix` (one of the line forms above,
 // "#Target : " for an archive entry); nullopt for any other line.
 std::optional<std::string> ValueAfter(std::string_view line, std::string_view prefix);
+
+// `line` with the path it holds replaced by `change(path)`: the path after
+// "#Source: ", "#CodeTable: ", "#Target : ", "#Target BMP: ", "#Target: ", or
+// after the fields of "#Target TIM: "; every other line as it is.
+std::string WithChangedPath(std::string_view line,
+                            const std::function<std::string(const std::string&)>& change);
 
 struct TimTarget {
   std::uint32_t offset = 0;

@@ -95,7 +95,12 @@ void SaveResultLog(ProcessContext& ctx) {
     ctx.Status.SetSaveLogEnabled(true);
     return;
   }
-  ctx.ResultLog.SaveToFile(logPath);
+  if (!ctx.RelativePaths) return ctx.ResultLog.SaveToFile(logPath);
+  std::vector<std::string> lines;
+  for (const std::string& line : ctx.ResultLog.Lines())
+    lines.push_back(WithChangedPath(
+        line, [&](const std::string& path) { return RelativeFrom(ctx.OutputDirectory, path); }));
+  TextLines(std::move(lines)).SaveToFile(logPath);
 }
 
 // "Operation complete!" for a batch that ran to its end; a stopped one says so.

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "main/format_registry.h"
+#include "misc/paths.h"
 #include "misc/text_lines.h"
 
 namespace tessary {
@@ -35,11 +36,18 @@ void RemoveFromQueue(ProcessContext& ctx, const std::vector<std::size_t>& positi
 std::vector<std::string> LoadProjectList(const std::string& path) {
   TextLines lines;
   lines.LoadFromFile(path);
-  return lines.Lines();
+  // A relative line is a log beside the list, or below or above it.
+  std::vector<std::string> logs;
+  for (const std::string& line : lines.Lines()) logs.push_back(ResolveFrom(ParentOf(path), line));
+  return logs;
 }
 
-void SaveProjectList(const std::string& path, const std::vector<std::string>& entries) {
-  TextLines(entries).SaveToFile(path);
+void SaveProjectList(const std::string& path, const std::vector<std::string>& entries,
+                     bool relative) {
+  std::vector<std::string> lines;
+  for (const std::string& entry : entries)
+    lines.push_back(relative ? RelativeFrom(ParentOf(AbsolutePath(path)), entry) : entry);
+  TextLines(std::move(lines)).SaveToFile(path);
 }
 
 }  // namespace tessary

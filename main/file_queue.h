@@ -18,8 +18,12 @@ void AddFilesToQueue(ProcessContext& ctx, FileType choice, const std::vector<std
 // Removes the entries at the given positions; the others keep their order.
 void RemoveFromQueue(ProcessContext& ctx, const std::vector<std::size_t>& positions);
 
-// A project list: one path per line, every line (empty ones too) an entry.
+// A project list: one path per line, every line (empty ones too) an entry; a
+// relative path ("/" or "\" between its parts) is taken from the list's folder.
 std::vector<std::string> LoadProjectList(const std::string& path);
-void SaveProjectList(const std::string& path, const std::vector<std::string>& entries);
+// With `relative`, each entry on the list's drive is written from the list's
+// folder, with "/" between its parts.
+void SaveProjectList(const std::string& path, const std::vector<std::string>& entries,
+                     bool relative = false);
 
 }  // namespace tessary

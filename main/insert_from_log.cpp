@@ -71,10 +71,10 @@ std::size_t ExamineLine(ProcessContext& ctx, std::size_t i, bool& applied) {
       ctx.LogFormat = FormatIndexOfKey(FirstWord(line.value));
       break;
     case Directive::CodeTable:
-      LoadCodeTable(ctx.CodeTable, ctx.FromOutputDirectory(line.value));
+      LoadCodeTable(ctx.CodeTable, ctx.FromLogFolder(line.value));
       break;
     case Directive::Source:
-      return ApplySource(ctx, ctx.FromOutputDirectory(line.value), i, applied);
+      return ApplySource(ctx, ctx.FromLogFolder(line.value), i, applied);
     case Directive::Target:
     case Directive::Comment:
       break;

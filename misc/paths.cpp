@@ -1,5 +1,7 @@
 #include "misc/paths.h"
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <system_error>
 
@@ -90,6 +92,37 @@ std::string AbsolutePath(const std::string& path) {
   std::error_code error;
   const auto absolute = std::filesystem::absolute(NativePath(path), error);
   return error ? path : PathText(absolute.lexically_normal());
+}
+
+namespace {
+
+// "C:\..." or "\\server\...": absolute on Windows, whatever reads it.
+bool IsWindowsAbsolute(const std::string& path) {
+  const bool drive = path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) &&
+                     path[1] == ':' && (path[2] == '\\' || path[2] == '/');
+  return drive || path.rfind("\\\\", 0) == 0;
+}
+
+}  // namespace
+
+std::string ResolveFrom(const std::string& folder, const std::string& path) {
+  if (path.empty() || folder.empty() || IsWindowsAbsolute(path)) return path;
+  std::string portable = path;
+#ifndef _WIN32
+  std::replace(portable.begin(), portable.end(), '\\', '/');
+#endif
+  // operator/ keeps an absolute path and joins a relative one.
+  return PathText(NativePath(folder) / NativePath(portable));
+}
+
+std::string RelativeFrom(const std::string& folder, const std::string& path) {
+  const std::filesystem::path from = NativePath(folder).lexically_normal();
+  const std::filesystem::path to = NativePath(path).lexically_normal();
+  if (!to.is_absolute() || !from.is_absolute() || to.root_name() != from.root_name()) return path;
+  const std::filesystem::path relative = to.lexically_relative(from);
+  if (relative.empty()) return path;
+  const std::u8string text = relative.generic_u8string();
+  return std::string(text.begin(), text.end());
 }
 
 bool PathExists(const std::string& path) {

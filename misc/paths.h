@@ -50,6 +50,16 @@ std::string AbsolutePath(const std::string& path);
 // `extension`, or with `extension` appended when it has none; a safe name (see
 // SafeFileName).
 std::string NameWithExtension(std::string_view path, std::string_view extension);
+// A path read from a file that any platform may have written (a log, a
+// project list), as this platform opens it: an absolute one as it stands
+// (including "C:\..." elsewhere than on Windows, which then cannot be opened
+// and is named as written); a relative one, with "\" or "/" between its
+// parts, taken from `folder`.
+std::string ResolveFrom(const std::string& folder, const std::string& path);
+// `path` written from `folder`, with "/" between its parts on every
+// platform, when both lie on the same drive ("../game/ROOM01.RDT"); a path
+// elsewhere, or one that is not absolute, as it is.
+std::string RelativeFrom(const std::string& folder, const std::string& path);
 bool PathExists(const std::string& path);
 // True for an existing path that is not a directory.
 bool FileExists(const std::string& path);

@@ -77,7 +77,7 @@ RepackEntry PlanEntry(ProcessContext& ctx, const EntryRecord& record, std::size_
   if (!filePath)
     throw FormatError(label + " needs its line \"" + std::string(logline::kArchiveTarget) +
                       "PATH\" here");
-  RepackEntry entry{record, ctx.FromOutputDirectory(*filePath)};
+  RepackEntry entry{record, ctx.FromLogFolder(*filePath)};
   entry.rebuild = !entry.filePath.empty() && FileExists(entry.filePath);
   if (!entry.rebuild) return entry;
   // An entry file another section patches is read through the plan.

@@ -215,7 +215,7 @@ std::size_t InsertBlockStrings(ProcessContext& ctx, std::size_t index, RoomKind 
   if (kind == RoomKind::Ard && !ValueAfter(ctx.LogLines.Get(index), logline::kTextTarget))
     return index;
   const std::string& line = ctx.TakeLogLine(index);
-  const std::string textPath = ctx.FromOutputDirectory(TextTargetPath(line));
+  const std::string textPath = ctx.FromLogFolder(TextTargetPath(line));
   const std::string textName = FileNameOf(textPath);
   FileStream& room = ctx.Source();
   const RoomExtent extent = FindRoomExtent(room, kind, FileNameOf(ctx.SourcePath));

@@ -319,7 +319,7 @@ void PlanSectionWrite(ProcessContext& ctx, FileStream& game,
 
 std::size_t InsertResText(ProcessContext& ctx, const std::string& path, std::size_t index) {
   const std::string& line = ctx.TakeLogLine(index);
-  const std::string textPath = ctx.FromOutputDirectory(TextTargetPath(line));
+  const std::string textPath = ctx.FromLogFolder(TextTargetPath(line));
   TextLines descriptionLines;
   descriptionLines.LoadFromFile(path);
   ResDescription description = ParseResDescription(descriptionLines.Lines(), FileNameOf(path));

@@ -188,7 +188,7 @@ ByteBuffer TimPixelsFromBitmap(const Bitmap& bitmap, const TimImage& image,
 
 std::size_t BmpToTim(ProcessContext& ctx, const std::string&, std::size_t index) {
   const std::string& line = ctx.TakeLogLine(index);
-  const std::string bitmapPath = ctx.FromOutputDirectory(BitmapTargetPath(line));
+  const std::string bitmapPath = ctx.FromLogFolder(BitmapTargetPath(line));
   if (bitmapPath.empty() || !PathExists(bitmapPath)) {
     ctx.Plan.AddSilentSkip();  // no result line for a missing bitmap
     return index + 1;

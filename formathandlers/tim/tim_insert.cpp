@@ -46,7 +46,7 @@ void WriteTimBack(InsertionPlan& plan, const FileIdentity& identity, FileStream&
 // cannot be read or its file is gone.
 void PlanTimLine(ProcessContext& ctx, const std::string& line) {
   const auto target = ParseTimTarget(line);
-  const std::string path = ctx.FromOutputDirectory(target ? target->path : TimTargetPath(line));
+  const std::string path = ctx.FromLogFolder(target ? target->path : TimTargetPath(line));
   const std::string name = FileNameOf(path);
   // One look at the file: whether it is there, which file it is, its size.
   const auto status = target ? StatusOf(path) : std::nullopt;

@@ -15,6 +15,7 @@
 #include "main/cli/cli_tables.h"
 #include "main/file_queue.h"
 #include "main/format_registry.h"
+#include "main/relocate.h"
 #include "main/verify.h"
 #include "misc/errors.h"
 #include "misc/paths.h"
@@ -49,6 +50,7 @@ struct Options {
   bool alpha = false;
   bool lenient = false;
   bool compress = false;
+  bool relative = false;
   std::vector<std::string> files;
 };
 
@@ -97,6 +99,7 @@ int RunBatchWith(const Options& options, FileType choice) {
   ctx.Alpha = options.alpha;
   ctx.LenientSearch = options.lenient;
   ctx.CompressEntries = options.compress;
+  ctx.RelativePaths = options.relative;
   outputs.Attach(ctx);
   InstallInterruptHandler();
   AddFilesToQueue(ctx, choice, session.files);
@@ -167,6 +170,19 @@ int RunVerify(const Options& options, FileType choice) {
   return identical ? kExitCompleted : kExitFailed;
 }
 
+// "N paths moved: PATH" (status 0), or that none lies in the old folder
+// (status 3, nothing written).
+int RunRelocate(const std::string& log, const std::string& from, const std::string& to) {
+  const Relocated relocated = RelocateLog(AbsolutePath(log), from, to);
+  if (relocated.paths == 0) {
+    std::cerr << "No path of " << FileNameOf(log) << " lies in " << from
+              << "; nothing was written.\n";
+    return kExitRefused;
+  }
+  std::cout << relocated.paths << " paths moved: " << relocated.logPath << '\n';
+  return kExitCompleted;
+}
+
 // The options of a batch (and of verify): -f, -o, -t, -q, FILE...
 void AddBatchOptions(CLI::App& app, Options& options) {
   app.add_option("-f,--format", options.key, "file type KEY (see below)");
@@ -228,6 +244,9 @@ int RunCli(int argc, char** argv) {
   app.add_flag("--compress", options.compress,
                "log and lst only: archive entries whose files are unedited are carried over as "
                "stored; edited ones are compressed where that makes them smaller");
+  app.add_flag("--relative", options.relative,
+               "extraction only: result.log names its files relative to its own folder, so "
+               "that the project can move");
   app.add_flag("--ard-insertable", options.ardInsertable,
                "ard only: also write the budget line and the log line that insertion needs");
   CLI::App* verify = app.add_subcommand(
@@ -241,6 +260,13 @@ int RunCli(int argc, char** argv) {
   AddTableCommands(app, tables);
   InfoCommand info;
   AddInfoCommand(app, info);
+  std::string relocateLog, relocateFrom, relocateTo;
+  CLI::App* relocate = app.add_subcommand(
+      "relocate",
+      "rewrite the paths of a result log whose files moved into LOG-relocated beside it");
+  relocate->add_option("LOG", relocateLog, "the result log")->required();
+  relocate->add_option("--from", relocateFrom, "where the files were (a folder)")->required();
+  relocate->add_option("--to", relocateTo, "where they are now")->required();
   app.require_subcommand(0, 1);
   app.footer(KeyHelp());
   try {
@@ -252,6 +278,7 @@ int RunCli(int argc, char** argv) {
 
   if (tables.Chosen()) return Guarded([&] { return RunTableCommand(tables); });
   if (*info.app) return Guarded([&] { return RunInfo(info); });
+  if (*relocate) return Guarded([&] { return RunRelocate(relocateLog, relocateFrom, relocateTo); });
   FileType choice = FileType::None;
   if (*verify) {
     if (const int usage = CheckBatchOptions(verifyOptions, choice)) return usage;
@@ -265,6 +292,7 @@ int RunCli(int argc, char** argv) {
   if (options.dryRun && !logs) return UsageError("--dry-run is for log and lst batches");
   if (options.keepStp && !logs) return UsageError("--keep-stp is for log and lst batches");
   if (options.compress && !logs) return UsageError("--compress is for log and lst batches");
+  if (options.relative && logs) return UsageError("--relative is for extraction batches");
   if (options.png && index != Format::Tim) return UsageError("--png is for tim batches");
   if (options.alpha && index != Format::Tim && !logs)
     return UsageError("--alpha is for tim, log and lst batches");

@@ -193,7 +193,8 @@ void TMainForm::SetQueueCommandsEnabled(bool enabled) {
 }
 
 void TMainForm::BSaveListClick() {
-  if (const auto path = dialogs_.SaveProjectListAs()) SaveProjectList(*path, context_->Queue);
+  if (const auto path = dialogs_.SaveProjectListAs())
+    SaveProjectList(*path, context_->Queue, context_->RelativePaths);
 }
 
 // The queue commands are disabled while a batch runs, so the queue cannot

@@ -20,6 +20,8 @@ const std::vector<WindowOption> kWindowOptions = {
     {"Keep STP bits of unchanged 16-bit pixels", "options/keepStp", &ProcessContext::KeepStp},
     {"Compress edited archive entries (unedited ones are carried over)", "options/compressEntries",
      &ProcessContext::CompressEntries},
+    {"Relative paths in result logs and project lists (projects that move)",
+     "options/relativePaths", &ProcessContext::RelativePaths},
     {"Extract ARD text so that it can be inserted", "options/ardInsertable",
      &ProcessContext::ArdInsertable},
     {"Lenient TIM search (odd block lengths, flags and 24-bit layouts)", "options/lenientSearch",

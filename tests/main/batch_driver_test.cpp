@@ -245,7 +245,9 @@ TEST(FileQueueTest, AnotherFormatEmptiesTheQueueAndProjectListsReplaceIt) {
   WriteFile(dir.File("p.lst"), std::string("one\r\ntwo\n\rthree"));
   AddFilesToQueue(h.ctx, FileType::ProjectList, {dir.File("p.lst")});
   AddFilesToQueue(h.ctx, FileType::ProjectList, {dir.File("p.lst"), "ignored.lst"});
-  EXPECT_EQ(h.ctx.Queue, (std::vector<std::string>{"one", "two", "", "three"}));
+  // Relative lines are logs beside the list.
+  EXPECT_EQ(h.ctx.Queue,
+            (std::vector<std::string>{dir.File("one"), dir.File("two"), "", dir.File("three")}));
   AddFilesToQueue(h.ctx, FileType::Log, {"r.log"});  // format 1 is not 8
   EXPECT_EQ(h.ctx.Queue, (std::vector<std::string>{"r.log"}));
 
@@ -261,9 +263,13 @@ TEST(FileQueueTest, RemovesSelectedEntriesAndRoundTripsProjectLists) {
   EXPECT_EQ(h.ctx.Queue, (std::vector<std::string>{"a", "d"}));
 
   TempDir dir;
-  const std::vector<std::string> entries = {"C:\\x\\r.log", "", " spaced ", "\xE9t\xE9.log"};
+  const std::vector<std::string> entries = {"C:\\x\\r.log", "", dir.File(" spaced "),
+                                            dir.File("\xE9t\xE9.log")};
   SaveProjectList(dir.File("q.lst"), entries);
   EXPECT_EQ(LoadProjectList(dir.File("q.lst")), entries);
+  // Saved relative: from the list's folder, "/" between the parts.
+  SaveProjectList(dir.File("q.lst"), {dir.File("logs/r.log")}, true);
+  EXPECT_EQ(ReadFile(dir.File("q.lst")), "logs/r.log\r\n");
 }
 
 }  // namespace
