@@ -22,7 +22,8 @@ std::string ProcessContext::FromOutputDirectory(const std::string& path) const {
 }
 
 std::string ProcessContext::FromLogFolder(const std::string& path) const {
-  if (LogPath.empty()) return FromOutputDirectory(path);
+  // Absolute paths, what extraction writes, cost no look at the disk.
+  if (LogPath.empty() || !IsRelativePath(path)) return FromOutputDirectory(path);
   const std::string beside = ResolveFrom(ParentOf(LogPath), path);
   if (PathExists(beside)) return beside;
   // Logs written by hand before relative projects took their relative paths

@@ -105,8 +105,12 @@ bool IsWindowsAbsolute(const std::string& path) {
 
 }  // namespace
 
+bool IsRelativePath(const std::string& path) {
+  return !path.empty() && !IsWindowsAbsolute(path) && NativePath(path).is_relative();
+}
+
 std::string ResolveFrom(const std::string& folder, const std::string& path) {
-  if (path.empty() || folder.empty() || IsWindowsAbsolute(path)) return path;
+  if (folder.empty() || !IsRelativePath(path)) return path;
   std::string portable = path;
 #ifndef _WIN32
   std::replace(portable.begin(), portable.end(), '\\', '/');

@@ -56,6 +56,8 @@ std::string NameWithExtension(std::string_view path, std::string_view extension)
 // and is named as written); a relative one, with "\" or "/" between its
 // parts, taken from `folder`.
 std::string ResolveFrom(const std::string& folder, const std::string& path);
+// True for a path that ResolveFrom takes from its folder.
+bool IsRelativePath(const std::string& path);
 // `path` written from `folder`, with "/" between its parts on every
 // platform, when both lie on the same drive ("../game/ROOM01.RDT"); a path
 // elsewhere, or one that is not absolute, as it is.
