@@ -106,7 +106,9 @@ bool IsWindowsAbsolute(const std::string& path) {
 }  // namespace
 
 bool IsRelativePath(const std::string& path) {
-  return !path.empty() && !IsWindowsAbsolute(path) && NativePath(path).is_relative();
+  // "\foo" and "C:foo" on Windows have a root part: they are not taken from
+  // the folder, as they never were.
+  return !path.empty() && !IsWindowsAbsolute(path) && NativePath(path).root_path().empty();
 }
 
 std::string ResolveFrom(const std::string& folder, const std::string& path) {
