@@ -23,7 +23,7 @@ FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 BENCH_PACKAGES=(time imagemagick)
 WINDOWS_PACKAGES=(cmake ninja-build libcli11-dev googletest g++-mingw-w64-x86-64-posix wine
                   libz-mingw-w64-dev dpkg-dev)
-PACKAGE_PACKAGES=(desktop-file-utils zip unzip dpkg-dev)
+PACKAGE_PACKAGES=(desktop-file-utils zip unzip dpkg-dev file)
 
 say() { printf '\033[1m== %s\033[0m\n' "$*" >&2; }
 fail() { printf '\033[1;31m== FAILED: %s\033[0m\n' "$*" >&2; exit 1; }
@@ -351,12 +351,15 @@ make_windows_zip() {
 # The Debian package installed into a fresh root of its own (its dependencies
 # are the build machine's libraries), then used as installed.
 test_deb() {
-  local version=$1 deb="$ROOT/dist/tessary_$1_amd64.deb" work="$ROOT/build/package-test" p
+  local version=$1 work="$ROOT/build/package-test" p
+  local deb="$ROOT/dist/tessary_$1_$(dpkg --print-architecture).deb"
   local root="$work/root"
   say "package: installing $(basename "$deb") into a fresh root"
   rm -rf "$work" && mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates" "$work/user"
   touch "$root/var/lib/dpkg/status"
-  dpkg --root="$root" --force-not-root --force-depends --log=/dev/null -i "$deb" >/dev/null
+  # dpkg looks for ldconfig and start-stop-daemon, which a user's PATH may lack.
+  PATH="$PATH:/usr/sbin:/sbin" \
+    dpkg --root="$root" --force-not-root --force-depends --log=/dev/null -i "$deb" >/dev/null
   for p in libqt6widgets6 libspng0; do
     dpkg-deb -f "$deb" Depends | grep -q "$p" || fail "$deb does not depend on $p"
   done

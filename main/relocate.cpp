@@ -1,5 +1,6 @@
 #include "main/relocate.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "batch/result_log.h"
@@ -12,12 +13,19 @@ namespace tessary {
 
 namespace {
 
-// `path` with `from` replaced by `to` when it is `from` or lies below it.
+bool IsSeparator(char c) {
+  return c == '/' || c == '\\';
+}
+
+// `path` with `from` replaced by `to` when it is `from` or lies below it;
+// "\" and "/" match each other.
 bool Moved(std::string& path, const std::string& from, const std::string& to) {
-  if (from.empty() || path.compare(0, from.size(), from) != 0) return false;
+  const auto same = [](char a, char b) { return a == b || (IsSeparator(a) && IsSeparator(b)); };
+  if (from.empty() || path.size() < from.size() ||
+      !std::equal(from.begin(), from.end(), path.begin(), same))
+    return false;
   const bool below =
-      path.size() > from.size() && (path[from.size()] == '/' || path[from.size()] == '\\' ||
-                                    from.back() == '/' || from.back() == '\\');
+      path.size() > from.size() && (IsSeparator(path[from.size()]) || IsSeparator(from.back()));
   if (path.size() != from.size() && !below) return false;
   path = to + path.substr(from.size());
   return true;

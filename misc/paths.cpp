@@ -122,9 +122,17 @@ std::string ResolveFrom(const std::string& folder, const std::string& path) {
 }
 
 std::string RelativeFrom(const std::string& folder, const std::string& path) {
+  // A "\" in a name elsewhere than on Windows would be read back as a
+  // separator: such a path stays as it is.
+  if (kPathSeparator != '\\' && path.find('\\') != std::string::npos) return path;
   const std::filesystem::path from = NativePath(folder).lexically_normal();
   const std::filesystem::path to = NativePath(path).lexically_normal();
   if (!to.is_absolute() || !from.is_absolute() || to.root_name() != from.root_name()) return path;
+  // Only paths that share a folder below the root with `folder` (on Windows
+  // network paths, the share) move with it: "/mnt/disc/..." from "/home/..."
+  // stays absolute.
+  const std::filesystem::path toParts = to.relative_path(), fromParts = from.relative_path();
+  if (toParts.empty() || fromParts.empty() || *toParts.begin() != *fromParts.begin()) return path;
   const std::filesystem::path relative = to.lexically_relative(from);
   if (relative.empty()) return path;
   const std::u8string text = relative.generic_u8string();

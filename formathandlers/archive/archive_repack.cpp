@@ -244,11 +244,15 @@ bool UnpacksTo(const RepackJob& job, const ByteBuffer& stored, std::uint32_t sto
                std::span<const std::uint8_t> content) {
   try {
     const DataBlock block = ReadDataBlock(stored, {0, 0, storedSize, {}}, job.sourceName, 0);
-    if (block.unpackedSize != content.size()) return false;
+    // A plain block extracts to all its chunk bytes, whatever its header's
+    // unpacked size says; a compressed one to exactly that size.
+    const bool plain = block.unpackedSize <= storedSize;
+    if (plain ? block.chunkBytesLength != content.size() : block.unpackedSize != content.size())
+      return false;
     ByteBuffer unscrambled(static_cast<std::size_t>(block.chunkBytesLength));
     XorChunksInto({stored.data() + block.chunkBytesOffset, unscrambled.size()}, unscrambled.data(),
                   block.seeds, block.chunkSizes, job.table);
-    if (block.unpackedSize <= storedSize) return std::ranges::equal(unscrambled, content);
+    if (plain) return std::ranges::equal(unscrambled, content);
     ByteBuffer unpacked;
     DecompressWithDictionary(unscrambled, unpacked, block.unpackedSize, block.chunkSizes,
                              *job.dictionary);

@@ -217,8 +217,10 @@ class MatchSearch {
   }
   // The stream's bytes in the order they lie, first byte lowest.
   static std::uint64_t LittleEndian(std::uint64_t loaded) {
-    if constexpr (std::endian::native == std::endian::big) return __builtin_bswap64(loaded);
-    return loaded;
+    if constexpr (std::endian::native == std::endian::little) return loaded;
+    std::uint64_t swapped = 0;
+    for (int i = 0; i < 8; ++i) swapped = swapped << 8 | ((loaded >> (8 * i)) & 0xFF);
+    return swapped;
   }
 
   static constexpr unsigned kHashBits = 14;

@@ -58,7 +58,7 @@ std::optional<std::string> SourceOfBitmap(const ProcessContext& ctx, const std::
     std::string source;
     for (const std::string& line : lines.Lines()) {
       const LogLine read = ReadLogLine(line);
-      if (read.directive == Directive::Source) source = ctx.FromOutputDirectory(read.value);
+      if (read.directive == Directive::Source) source = ResolveFrom(ParentOf(log), read.value);
       if (read.directive == Directive::Target && !source.empty() &&
           FileNameOf(BitmapTargetPath(line)) == name)
         return source;

@@ -187,5 +187,19 @@ TEST(PathsTest, JoinsWithOneSeparatorAndCutsNames) {
   EXPECT_EQ(WithFullStop("Done."), "Done.");
 }
 
+// Paths written relative to a log's folder: only those sharing a folder below
+// the root with it, and never one whose name holds a "\" where that is no
+// separator (it would be read back as one).
+TEST(PathsTest, RelativeOnlyWithinAFolderTheyShare) {
+  const std::string root = PathText(std::filesystem::current_path().root_path());
+  const std::string out = root + "home/me/p/out";
+  EXPECT_EQ(RelativeFrom(out, root + "home/me/p/game/X.DAT"), "../game/X.DAT");
+  EXPECT_EQ(RelativeFrom(out, root + "home/me/p/out/TIM/A.tim"), "TIM/A.tim");
+  EXPECT_EQ(RelativeFrom(out, root + "mnt/disc/X.DAT"), root + "mnt/disc/X.DAT");
+  EXPECT_EQ(RelativeFrom(out, "game/X.DAT"), "game/X.DAT");
+  if (kPathSeparator == '/')
+    EXPECT_EQ(RelativeFrom(out, out + "/TXT/G_sub\\x.txt"), out + "/TXT/G_sub\\x.txt");
+}
+
 }  // namespace
 }  // namespace tessary
