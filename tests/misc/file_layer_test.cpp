@@ -197,8 +197,9 @@ TEST(PathsTest, RelativeOnlyWithinAFolderTheyShare) {
   EXPECT_EQ(RelativeFrom(out, root + "home/me/p/out/TIM/A.tim"), "TIM/A.tim");
   EXPECT_EQ(RelativeFrom(out, root + "mnt/disc/X.DAT"), root + "mnt/disc/X.DAT");
   EXPECT_EQ(RelativeFrom(out, "game/X.DAT"), "game/X.DAT");
-  if (kPathSeparator == '/')
+  if (kPathSeparator == '/') {
     EXPECT_EQ(RelativeFrom(out, out + "/TXT/G_sub\\x.txt"), out + "/TXT/G_sub\\x.txt");
+  }
 }
 
 }  // namespace
