@@ -1,13 +1,22 @@
-// Fuzz target: the RES description parser, on the lines of any text; and the
-// line splitter (sixteen bytes at a time) against the rule written out plainly.
+// Fuzz target: the RES description parser, on the lines of any text; the line
+// splitter (sixteen bytes at a time) against the rule written out plainly; and
+// the reader that takes a text file's lines a window at a time, with windows
+// of a few bytes, against the same rule.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "formathandlers/text/res_description.h"
 #include "misc/errors.h"
+#include "misc/file_stream.h"
+#include "misc/line_reader.h"
+#include "misc/paths.h"
+#include "misc/processes.h"
 #include "misc/text_lines.h"
 
 namespace {
@@ -30,11 +39,41 @@ std::vector<std::string_view> PlainLines(std::string_view text) {
   return lines;
 }
 
+// A file for the reader, removed when the process ends.
+struct ScratchFile {
+  std::filesystem::path path = std::filesystem::temp_directory_path() /
+                               ("tessary-fuzz-res-" + std::to_string(tessary::CurrentProcessId()));
+  ~ScratchFile() {
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
+  }
+};
+
+void CheckLineReader(std::string_view text) {
+  static const ScratchFile scratch;
+  std::ofstream(scratch.path, std::ios::binary | std::ios::trunc)
+      .write(text.data(), static_cast<std::streamsize>(text.size()));
+  tessary::FileStream file = tessary::FileStream::OpenRead(tessary::PathText(scratch.path));
+  tessary::LineReader reader(file, 16 + text.size() % 7);
+  const std::vector<std::string_view> expected = PlainLines(tessary::WithoutByteOrderMark(text));
+  tessary::LineReader::Line line;
+  std::size_t count = 0;
+  std::uint64_t at = text.size() - tessary::WithoutByteOrderMark(text).size();
+  while (reader.Next(line)) {
+    if (count == expected.size() || line.text != expected[count++] || line.offset != at ||
+        text.substr(line.offset, line.text.size()) != line.text)
+      std::abort();
+    at = line.next;
+  }
+  if (count != expected.size() || at != text.size()) std::abort();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   if (tessary::SplitLineViews(text) != PlainLines(text)) std::abort();
+  CheckLineReader(text);
   const auto lines = tessary::SplitLines(text);
   try {
     const auto description = tessary::ParseResDescription(lines, "F.res");

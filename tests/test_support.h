@@ -19,7 +19,10 @@ namespace tessary::testing {
 class Recorder final : public StatusOutputs, public Dialogs {
  public:
   void StatusTextChanged(const std::string& text) override { statusTexts.push_back(text); }
-  void ResultAppended(const std::string& line) override { results.push_back(line); }
+  void ResultAppended(const std::string& line) override {
+    results.push_back(line);
+    if (onResult) onResult(line);
+  }
   void ResultsCleared() override { results.clear(); }
   void ExtractedChanged(int, const std::string& caption) override { captions.push_back(caption); }
   void BarChanged(Bar bar, int maximum, int) override {
@@ -50,6 +53,7 @@ class Recorder final : public StatusOutputs, public Dialogs {
   std::vector<bool> stopChanges;
   int totalMaximum = 100, progressMaximum = 100, focusCount = 0, pumpCount = 0, codeTableAsks = 0;
   std::function<void()> onPump;
+  std::function<void(const std::string&)> onResult;  // unlike pumps, never skipped
   std::optional<std::string> directoryReply;
   std::optional<std::string> codeTableReply;
 };

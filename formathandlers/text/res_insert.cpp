@@ -1,9 +1,12 @@
 // Insertion of edited RES text into the game file. Every section is planned
-// and checked before the first write. The text is held once, as read, and
-// indexed by section rather than line by line; each section's strings are
-// encoded again when it is written, so that the plan holds pointers, not a
-// copy of the text.
+// and checked before the first write. The text is indexed by section in one
+// pass rather than held line by line, and each section's lines are read again
+// and encoded when it is planned and when it is written, so that memory
+// follows the largest section, not the text; a section whose bytes changed in
+// between is not written.
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -21,7 +24,7 @@
 #include "misc/byte_reader.h"
 #include "misc/errors.h"
 #include "misc/file_stream.h"
-#include "misc/large_buffer.h"
+#include "misc/line_reader.h"
 #include "misc/paths.h"
 #include "misc/text_lines.h"
 
@@ -31,71 +34,74 @@ namespace {
 
 constexpr std::size_t kTableLabel = 8;  // the label before a hand-written table path
 
-// Where a line of the text starts: its 0-based number and its byte offset.
+// Where a line of the text starts: its 0-based number and its byte offset in
+// the file.
 struct LinePlace {
   std::size_t line = 0;
-  std::size_t offset = 0;
+  std::uint64_t offset = 0;
 };
 
-// A section's string lines: where the first one starts, and how many.
+// A section's string lines: where the first one starts, how many there are and
+// how many bytes they take in the file, line endings included.
 struct SectionRun {
   LinePlace first;
   std::size_t count = 0;
+  std::uint64_t bytes = 0;
 };
 
-// The text file, read once into memory: what the plan checked is what is
-// written, whatever happens to the file meanwhile. One pass finds the lines
-// that may be section headers ("[...]", by lower case, each at its first
-// place) and the lines that end sections, so that a text of many sections is
-// never searched from its top once per section.
+// The text file, indexed in one pass that reads it a window at a time: the
+// lines that may be section headers ("[...]", by lower case, each at its first
+// place) and the lines that end sections. A text of many sections is thus
+// never searched from its top once per section, and never held whole: each
+// section's lines are read again by offset when they are encoded. The file
+// stays open (and shared-locked) until the batch's writes are done.
 class SectionText final {
  public:
   SectionText(const std::string& path, std::string name);
   const std::string& Name() const { return name_; }
-  std::string_view FirstLine() const;
+  const std::string& FirstLine() const;
   SectionRun Find(std::size_t k) const;
 
-  // Calls visit(line, number) for each line of the run.
+  // The run's bytes read into `into`, and visit(line, number) for each line.
   template <class Visit>
-  void ForEachLine(const SectionRun& run, Visit visit) const {
-    std::size_t at = run.first.offset;
+  void ForEachLine(const SectionRun& run, ByteBuffer& into, Visit visit) const {
+    ReadRun(run, into);
+    const std::string_view text(reinterpret_cast<const char*>(into.data()), into.size());
+    std::size_t at = 0;
     for (std::size_t i = 0; i < run.count; ++i) {
-      const LineAt next = NextLine(text_, at);
+      const LineAt next = NextLine(text, at);
       visit(next.line, run.first.line + i);
       at = next.next;
     }
   }
 
  private:
-  std::unique_ptr<LargeBuffer> bytes_;
-  std::string_view text_;
+  void ReadRun(const SectionRun& run, ByteBuffer& into) const;
+
+  mutable FileStream file_;  // read by offset; each read seeks first
   std::string name_;
+  std::string firstLine_;
   std::unordered_map<std::string, LinePlace> headers_;  // the place of the line after each
   std::vector<LinePlace> ends_;                         // in the text's order
 };
 
-// The file's bytes, read whole into `buffer`.
-std::string_view ReadText(const std::string& path, std::unique_ptr<LargeBuffer>& buffer) {
-  FileStream file = FileStream::OpenRead(path);
-  buffer = std::make_unique<LargeBuffer>(static_cast<std::size_t>(file.Size()));
-  file.ReadExact(buffer->Bytes());
-  return {reinterpret_cast<const char*>(buffer->Bytes().data()), buffer->Bytes().size()};
-}
-
 SectionText::SectionText(const std::string& path, std::string name)
-    : text_(WithoutByteOrderMark(ReadText(path, bytes_))), name_(std::move(name)) {
-  for (LinePlace place; place.offset < text_.size(); ++place.line) {
-    const LineAt at = NextLine(text_, place.offset);
-    if (!at.line.empty() && at.line.front() == '[')
-      headers_.emplace(AsciiLowerCase(std::string(at.line)), LinePlace{place.line + 1, at.next});
-    if (at.line.find(kResEndSection) != std::string_view::npos) ends_.push_back(place);
-    place.offset = at.next;
+    : file_(FileStream::OpenRead(path)), name_(std::move(name)) {
+  LineReader reader(file_);
+  LineReader::Line at;
+  LinePlace place;
+  for (; reader.Next(at); ++place.line) {
+    place.offset = at.offset;
+    if (place.line == 0) firstLine_ = std::string(at.text);
+    if (!at.text.empty() && at.text.front() == '[')
+      headers_.emplace(AsciiLowerCase(std::string(at.text)), LinePlace{place.line + 1, at.next});
+    if (at.text.find(kResEndSection) != std::string_view::npos) ends_.push_back(place);
   }
+  if (place.line == 0) ThrowFormatError(name_, "the text file is empty");
 }
 
-std::string_view SectionText::FirstLine() const {
-  if (text_.empty()) ThrowFormatError(name_, "the text file is empty");
-  return NextLine(text_, 0).line;
+const std::string& SectionText::FirstLine() const {
+  return firstLine_;
 }
 
 SectionRun SectionText::Find(std::size_t k) const {
@@ -110,7 +116,13 @@ SectionRun SectionText::Find(std::size_t k) const {
     ThrowFormatError(
         LineLabel(name_, first.line - 1),
         "section " + std::to_string(k) + " has no \"" + std::string(kResEndSection) + "\" line");
-  return {first, end->line - first.line};
+  return {first, end->line - first.line, end->offset - first.offset};
+}
+
+void SectionText::ReadRun(const SectionRun& run, ByteBuffer& into) const {
+  into.resize(static_cast<std::size_t>(run.bytes));
+  file_.Seek(run.first.offset);
+  file_.ReadExact(into);
 }
 
 // The encoding table's path on the text file's first line: the text after
@@ -172,6 +184,25 @@ void LineEncoder::Append(std::string_view line, std::size_t textLine, ByteBuffer
   out.insert(out.end(), bytes.begin(), bytes.end());
 }
 
+// A 64-bit fingerprint of `bytes`, to tell whether a section of the text
+// changed between the plan and its write. Each step is a bijection of the
+// running value, so a single changed word always changes the fingerprint.
+std::uint64_t Fingerprint(std::span<const std::uint8_t> bytes) {
+  constexpr std::uint64_t kOdd = 0x9E3779B97F4A7C15;
+  std::uint64_t hash = bytes.size() * kOdd;
+  const auto mix = [&](std::uint64_t word) { hash = std::rotl(hash ^ word, 29) * kOdd; };
+  std::size_t i = 0;
+  for (; i + 8 <= bytes.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, bytes.data() + i, 8);
+    mix(word);
+  }
+  std::uint64_t tail = 0;
+  if (i < bytes.size()) std::memcpy(&tail, bytes.data() + i, bytes.size() - i);
+  mix(tail);
+  return hash ^ (hash >> 32);
+}
+
 // What a RES insertion's writes read when they run, after the plan is made:
 // the text and the table to encode it with, the one its first line names.
 struct ResSource {
@@ -192,30 +223,45 @@ struct ResSource {
   GameTextCodec codec;
   LineEncoder encoder;
 
-  // The run's strings, end to end, through the table.
-  void Encode(const SectionRun& run, ByteBuffer& out, ProcessContext* report) const {
-    text.ForEachLine(run, [&](std::string_view line, std::size_t number) {
+  // The run's strings end to end through the table into `out`, each string's
+  // size into `lengths`. Returns the fingerprint of the text bytes they were
+  // encoded from (read into `raw`).
+  std::uint64_t Encode(const SectionRun& run, ByteBuffer& raw, ByteBuffer& out,
+                       std::vector<std::size_t>& lengths, ProcessContext* report) const {
+    out.clear();
+    lengths.clear();
+    lengths.reserve(run.count);
+    text.ForEachLine(run, raw, [&](std::string_view line, std::size_t number) {
+      const std::size_t before = out.size();
       encoder.Append(line, number, out, report);
+      lengths.push_back(out.size() - before);
     });
+    return Fingerprint(raw);
   }
 };
 
-// One section as planned before anything is written.
+// One section as planned before anything is written: where its text and its
+// pointer table are, not their bytes, so that a batch of many sections holds
+// little more than one section at a time.
 struct SectionPlan {
-  ResSection section;                // a copy: the write outlives the description
+  ResSection section;  // a copy: the write outlives the description
+  std::size_t number = 0;
   SectionRun run;                    // its lines in the text
-  ByteBuffer pointerTable;           // L bytes, as the game has them
-  ByteBuffer newTable;               // the pointers of the planned strings
+  std::uint64_t fingerprint = 0;     // of those lines' bytes when planned
+  std::uint16_t firstPointer = 0;    // where the first string starts
+  ByteBuffer pointerTable;           // L bytes, as the game has them: for a dry run's report only
   std::vector<std::size_t> lengths;  // each string's size: for a dry run's report only
   std::size_t strings = 0;
   std::int64_t excess = 0;  // > 0: does not fit; the section is reported and skipped
-  std::uint64_t Start() const { return std::uint64_t{section.base} + LoadU16(pointerTable.data()); }
+  std::uint64_t Start() const { return std::uint64_t{section.base} + firstPointer; }
 };
 
 // Reads the section's pointer table, finds its lines and encodes them (into
-// `scratch`, reused from section to section) to size the strings and place them.
+// `raw` and `scratch`, reused from section to section) to size the strings and
+// place them.
 SectionPlan PlanSection(ProcessContext& ctx, FileStream& game, const ResSource& source,
-                        const ResSection& section, std::size_t k, ByteBuffer& scratch) {
+                        const ResSection& section, std::size_t k, ByteBuffer& raw,
+                        ByteBuffer& scratch) {
   const std::string& textName = source.text.Name();
   const std::string gameName = FileNameOf(game.ShownPath());
   const std::uint64_t gameSize = game.Size();
@@ -225,7 +271,8 @@ SectionPlan PlanSection(ProcessContext& ctx, FileStream& game, const ResSource& 
   // Checked against the file before anything is allocated for it.
   if (!FitsIn(gameSize, section.tableOffset, section.tableLength))
     refuse(gameName, "the pointer table ends past the end of the file");
-  SectionPlan plan{section, source.text.Find(k), ByteBuffer(section.tableLength), {}, {}, 0, 0};
+  SectionPlan plan{section, k, source.text.Find(k), 0, 0, ByteBuffer(section.tableLength), {},
+                   0,       0};
   game.Seek(section.tableOffset);
   game.ReadExact(plan.pointerTable);
   const std::size_t entries = section.tableLength / 2;
@@ -234,13 +281,9 @@ SectionPlan PlanSection(ProcessContext& ctx, FileStream& game, const ResSource& 
                          std::to_string(entries) + " entries");
   if (entries == 0) return plan;  // no pointer, no string: nothing to insert
   if (plan.run.count == 0) refuse(textName, "the section has no line");
-  scratch.clear();
-  plan.lengths.reserve(plan.run.count);
-  source.text.ForEachLine(plan.run, [&](std::string_view line, std::size_t number) {
-    const std::size_t before = scratch.size();
-    source.encoder.Append(line, number, scratch, &ctx);
-    plan.lengths.push_back(scratch.size() - before);
-  });
+  plan.firstPointer = LoadU16(plan.pointerTable.data());
+  if (!ctx.DryRun) ByteBuffer().swap(plan.pointerTable);
+  plan.fingerprint = source.Encode(plan.run, raw, scratch, plan.lengths, &ctx);
   plan.strings = plan.lengths.size();
   const auto start = static_cast<std::int64_t>(plan.Start());
   plan.excess = static_cast<std::int64_t>(scratch.size()) - (std::int64_t{section.end} - start);
@@ -248,30 +291,44 @@ SectionPlan PlanSection(ProcessContext& ctx, FileStream& game, const ResSource& 
   if (!FitsIn(gameSize, static_cast<std::uint64_t>(start), section.end - start))
     refuse(gameName, "the text ends past the end of the file");
   // Each later string starts where the one before it ends.
-  plan.newTable = plan.pointerTable;
-  std::uint64_t offset = LoadU16(plan.pointerTable.data());
+  std::uint64_t offset = plan.firstPointer;
   for (std::size_t i = 0; i + 1 < plan.lengths.size(); ++i) {
     offset += plan.lengths[i];
     if (offset > room::kMaxPointer)
       refuse(textName, "string " + std::to_string(i + 1) + " would start " +
                            std::to_string(offset) + " bytes after the text base");
-    StoreU16(plan.newTable.data() + 2 * (i + 1), static_cast<std::uint16_t>(offset));
   }
   if (!ctx.DryRun) std::vector<std::size_t>().swap(plan.lengths);
   return plan;
 }
 
-// The section's strings encoded again, the last one padded to the section's
-// end, and its pointer table: one write each.
+// The section's strings encoded again from the text, the last one padded to
+// the section's end, and its pointer table with the new strings' places: one
+// write each. Text that changed since it was planned is not written.
 void WriteSection(FileStream& game, const ResSource& source, const SectionPlan& plan) {
+  ByteBuffer raw;
   ByteBuffer text;
-  text.reserve(static_cast<std::size_t>(plan.section.end - plan.Start()));
-  source.Encode(plan.run, text, nullptr);
+  std::vector<std::size_t> lengths;
+  if (source.Encode(plan.run, raw, text, lengths, nullptr) != plan.fingerprint)
+    ThrowFormatError(LineLabel(source.text.Name(), plan.run.first.line - 1),
+                     "section " + std::to_string(plan.number) +
+                         " changed after the batch was checked; it was not written");
   text.resize(static_cast<std::size_t>(plan.section.end - plan.Start()), source.encoder.Padding());
+  // The table as the game has it (read before the text is written, which
+  // may share its bytes), with each later string starting where the one
+  // before it ends.
+  ByteBuffer table(plan.section.tableLength);
+  game.Seek(plan.section.tableOffset);
+  game.ReadExact(table);
+  std::uint64_t offset = plan.firstPointer;
+  for (std::size_t i = 0; i + 1 < lengths.size(); ++i) {
+    offset += lengths[i];
+    StoreU16(table.data() + 2 * (i + 1), static_cast<std::uint16_t>(offset));
+  }
   game.Seek(plan.Start());
   game.Write(text);
   game.Seek(plan.section.tableOffset);
-  game.Write(plan.newTable);
+  game.Write(table);
 }
 
 // The dry run's report of a section's space: its strings as they are in the
@@ -336,9 +393,10 @@ std::size_t InsertResText(ProcessContext& ctx, const std::string& path, std::siz
   FileStream& game = ctx.Plan.HoldSource(description.gamePath, SourceAccess::Write);
   const std::size_t problemsBefore = ctx.Plan.ProblemCount();
   std::vector<SectionPlan> plans;
+  ByteBuffer raw;
   ByteBuffer scratch;
   for (std::size_t k = 0; k < description.sections.size(); ++k)
-    plans.push_back(PlanSection(ctx, game, *source, description.sections[k], k, scratch));
+    plans.push_back(PlanSection(ctx, game, *source, description.sections[k], k, raw, scratch));
   if (ctx.Plan.ProblemCount() > problemsBefore) return index + 1;  // characters listed
   for (std::size_t k = 0; k < plans.size() && ctx.DryRun; ++k)
     ReportSection(ctx, plans[k], k, textName);

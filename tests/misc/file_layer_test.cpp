@@ -7,7 +7,7 @@
 #include "misc/byte_reader.h"
 #include "misc/errors.h"
 #include "misc/file_stream.h"
-#include "misc/large_buffer.h"
+#include "misc/line_reader.h"
 #include "misc/mapped_file.h"
 #include "misc/output_file.h"
 #include "misc/paths.h"
@@ -157,13 +157,42 @@ TEST(MappedFileTest, MapsWholeFilesIncludingEmptyOnesEitherWay) {
   }
 }
 
-TEST(LargeBufferTest, SmallAndLargeBuffersHoldWhatIsWritten) {
-  for (const std::size_t size : {std::size_t{0}, std::size_t{100}, std::size_t{9} << 20}) {
-    LargeBuffer buffer(size);
-    ASSERT_EQ(buffer.Bytes().size(), size);
-    std::fill(buffer.Bytes().begin(), buffer.Bytes().end(), std::uint8_t{0xA5});
-    EXPECT_EQ(std::count(buffer.Bytes().begin(), buffer.Bytes().end(), 0xA5),
-              static_cast<std::ptrdiff_t>(size));
+// Read a few bytes at a time, the reader finds the lines TextLines finds, at
+// their places in the file: endings split across reads, a CR LF cut between
+// two reads, lines longer than a read, a byte-order mark, no last ending.
+TEST(LineReaderTest, FindsTheLinesOfTextLinesAtTheirOffsets) {
+  TempDir dir;
+  const std::string longLine(100, 'x');
+  const std::vector<std::string> texts = {
+      "",
+      "\r\n",
+      "a\r\nb\rc\nd",
+      "a\n\r\nb\r\r",
+      "abcdefghijklmno\r\nxyz",
+      "abcdefghijklmnop\r\n",
+      "\xEF\xBB\xBF"
+      "one\r\ntwo",
+      "\xEF\xBB",
+      longLine + "\r" + longLine,
+      std::string(15, 'a') + "\r" + "\n" + std::string(31, 'b') + "\r"};
+  for (const std::string& text : texts) {
+    WriteFile(dir.File("t.txt"), text);
+    const std::vector<std::string> expected = SplitLines(WithoutByteOrderMark(text));
+    for (const std::size_t window : {std::size_t{16}, std::size_t{17}, std::size_t{1} << 20}) {
+      FileStream file = FileStream::OpenRead(dir.File("t.txt"));
+      LineReader reader(file, window);
+      LineReader::Line line;
+      std::vector<std::string> found;
+      std::uint64_t expectedOffset = text.starts_with(kUtf8ByteOrderMark) ? 3 : 0;
+      while (reader.Next(line)) {
+        found.emplace_back(line.text);
+        EXPECT_EQ(line.offset, expectedOffset);
+        EXPECT_EQ(text.substr(line.offset, line.text.size()), line.text);
+        expectedOffset = line.next;
+      }
+      EXPECT_EQ(expectedOffset, text.size());
+      EXPECT_EQ(found, expected) << "window " << window << ", text " << text.size() << " bytes";
+    }
   }
 }
 
