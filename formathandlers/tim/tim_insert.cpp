@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "batch/result_log.h"
+#include "misc/byte_buffer.h"
 #include "misc/errors.h"
 #include "misc/file_identity.h"
 #include "misc/file_stream.h"
@@ -27,6 +28,11 @@ ByteRange PlannedExtent(const TimTarget& target, std::uint64_t size) {
   return {target.offset, length};
 }
 
+// A TIM of up to this size is read whole before it is written, which refuses
+// a file cut short since the plan before a byte is written, without asking
+// the file's size; a larger one is checked by size and copied a block at a time.
+constexpr std::uint64_t kReadWhole = std::uint64_t{1} << 20;
+
 // Writes the TIM file over the extent planned for it; the file is opened
 // again (or read through the plan, when a section, earlier or later, patches
 // it: looked up by the identity found when planning) and must still hold that
@@ -36,9 +42,15 @@ void WriteTimBack(InsertionPlan& plan, const FileIdentity& identity, FileStream&
   std::optional<FileStream> opened;
   FileStream* tim = plan.HeldStream(identity);
   if (tim == nullptr) tim = &opened.emplace(FileStream::OpenRead(target.path));
-  if (tim->Size() < extent.length) ThrowStreamReadError(target.path);
   tim->Seek(0);
   source.Seek(extent.offset);
+  if (extent.length <= kReadWhole) {
+    ByteBuffer bytes(static_cast<std::size_t>(extent.length));
+    tim->ReadExact(bytes);
+    source.Write(bytes);
+    return;
+  }
+  if (tim->Size() < extent.length) ThrowStreamReadError(target.path);
   source.CopyFrom(*tim, extent.length);
 }
 

@@ -102,6 +102,19 @@ TEST_F(InsertFromLogTest, AShortTimFileFailsBeforeWritingAnything) {
   EXPECT_EQ(ReadFile(source), std::string(32, '.'));
   EXPECT_FALSE(h.ctx.SourceStream != nullptr);  // the lock does not outlive the error
   FileStream::OpenReadWrite(source);
+
+  // A TIM file cut after the plan: the earlier target is written, none of
+  // the cut one's bytes are.
+  const std::string a = Tim("A_0.tim", "AAAA"), b = Tim("B_0.tim", "BBBB");
+  h.recorder.onResult = [&](const std::string& result) {
+    if (result == "A_0.tim inserted.") WriteFile(b, "BB");
+  };
+  EXPECT_EQ(
+      testing::ErrorText([&] {
+        Apply({"#Format: STIM", "#Source: " + source, TimLine(0, 4, a), TimLine(8, 4, b)});
+      }),
+      "r.log, line 4: Stream read error (" + b + ") (1 earlier writes of this batch were made)");
+  EXPECT_EQ(ReadFile(source), "AAAA" + std::string(28, '.'));
 }
 
 // The whole batch is planned first: with any problem, no source is written,
