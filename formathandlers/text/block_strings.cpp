@@ -110,19 +110,21 @@ RoomBlock ReadRoomBlock(FileStream& room, const RoomExtent& extent, const std::s
 
 // The strings as game bytes: through a text table (every character it cannot
 // encode is a problem of the plan, each named by line and column), or through
-// a raw table with the escapes of room text.
-std::vector<ByteBuffer> EncodeStrings(ProcessContext& ctx, const RoomTextFile& text,
+// a raw table with the escapes of room text. Each string is let go once it is
+// encoded, so that a huge one is not held twice over.
+std::vector<ByteBuffer> EncodeStrings(ProcessContext& ctx, std::vector<std::string> strings,
                                       const std::string& textName) {
   const GameTextCodec codec(ctx.CodeTable);
   std::vector<ByteBuffer> encoded;
   std::vector<Unencodable> missing;
-  for (std::size_t j = 0; j < text.strings.size(); ++j) {
+  for (std::size_t j = 0; j < strings.size(); ++j) {
+    const std::string string = std::move(strings[j]);
     if (!codec.IsTextTable()) {
-      encoded.push_back(EncodeEscaped(text.strings[j], codec.Raw()));
+      encoded.push_back(EncodeEscaped(string, codec.Raw()));
       continue;
     }
     missing.clear();
-    encoded.push_back(codec.Text().Encode(text.strings[j], missing));
+    encoded.push_back(codec.Text().Encode(string, missing));
     // The string's column 1 is the line's column 2, after "(".
     for (const Unencodable& c : missing)
       ctx.Plan.AddProblem(UnencodableText(textName, j, c.column + 1, c), ctx.LogLineLabel());
@@ -179,10 +181,16 @@ void WriteStrings(FileStream& room, RoomBlock& block, const std::vector<ByteBuff
     StoreU16(block.pointerTable.data() + 2 * (i + 1), static_cast<std::uint16_t>(run));
   }
   if (!encoded.back().empty()) {
-    ByteBuffer last(static_cast<std::size_t>(remaining), 0);
-    std::copy(encoded.back().begin(), encoded.back().end(), last.begin());
     room.Seek(position);
-    room.Write(last);
+    room.Write(encoded.back());
+    // The padding a piece at a time: the budget may be far larger than the string.
+    const ByteBuffer zeros(static_cast<std::size_t>(
+        std::min<std::uint64_t>(remaining - encoded.back().size(), std::uint64_t{1} << 16)));
+    for (std::uint64_t left = remaining - encoded.back().size(); left > 0;) {
+      const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, zeros.size()));
+      room.Write({zeros.data(), n});
+      left -= n;
+    }
   }
   room.Seek(block.textOffset);
   room.Write(block.pointerTable);
@@ -220,12 +228,14 @@ std::size_t InsertBlockStrings(ProcessContext& ctx, std::size_t index, RoomKind 
   FileStream& room = ctx.Source();
   const RoomExtent extent = FindRoomExtent(room, kind, FileNameOf(ctx.SourcePath));
   RoomBlock block = ReadRoomBlock(room, extent, FileNameOf(ctx.SourcePath));
-  TextLines lines;
-  lines.LoadFromFile(textPath);
-  const RoomTextFile text = ParseRoomTextFile(lines.Lines(), textName);
+  RoomTextFile text = [&] {  // the file's lines go once they are taken apart
+    TextLines lines;
+    lines.LoadFromFile(textPath);
+    return ParseRoomTextFile(lines.Lines(), textName);
+  }();
   const std::size_t problemsBefore = ctx.Plan.ProblemCount();
-  auto encoded =
-      std::make_shared<const std::vector<ByteBuffer>>(EncodeStrings(ctx, text, textName));
+  auto encoded = std::make_shared<const std::vector<ByteBuffer>>(
+      EncodeStrings(ctx, std::move(text.strings), textName));
   if (ctx.Plan.ProblemCount() > problemsBefore) return index + 1;  // characters listed
 
   std::uint64_t need = 0;
