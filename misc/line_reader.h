@@ -30,7 +30,7 @@ class LineReader final {
   bool Next(Line& line);
 
  private:
-  bool Fill();  // reads another window behind the unread bytes; false at the end
+  void Fill();  // reads another window behind the unread bytes
 
   FileStream& file_;
   std::size_t window_;

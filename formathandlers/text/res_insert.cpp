@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <span>
 #include <system_error>
 #include <unordered_map>
 
@@ -34,45 +35,65 @@ namespace {
 
 constexpr std::size_t kTableLabel = 8;  // the label before a hand-written table path
 
-// Where a line of the text starts: its 0-based number and its byte offset in
-// the file.
+// Where a line of the text is: its 0-based number, the byte offset of its
+// start in the file and that of the line after it.
 struct LinePlace {
   std::size_t line = 0;
   std::uint64_t offset = 0;
+  std::uint64_t next = 0;
 };
 
-// A section's string lines: where the first one starts, how many there are and
-// how many bytes they take in the file, line endings included.
+// A section's lines as the index found them: its header, the string lines
+// after it, and the end of the line that closes it.
 struct SectionRun {
-  LinePlace first;
+  std::size_t number = 0;
+  LinePlace header;
   std::size_t count = 0;
-  std::uint64_t bytes = 0;
+  std::uint64_t end = 0;
+  std::size_t FirstLine() const { return header.line + 1; }
 };
 
 // The text file, indexed in one pass that reads it a window at a time: the
 // lines that may be section headers ("[...]", by lower case, each at its first
 // place) and the lines that end sections. A text of many sections is thus
 // never searched from its top once per section, and never held whole: each
-// section's lines are read again by offset when they are encoded. The file
-// stays open (and shared-locked) until the batch's writes are done.
+// section is read again by offset, from its header to its end line, when it is
+// planned and when it is written. The file stays open (and shared-locked) until
+// the batch's writes are done.
 class SectionText final {
  public:
   SectionText(const std::string& path, std::string name);
   const std::string& Name() const { return name_; }
-  const std::string& FirstLine() const;
+  const std::string& FirstLine() const { return firstLine_; }
   SectionRun Find(std::size_t k) const;
 
-  // The run's bytes read into `into`, and visit(line, number) for each line.
+  // Reads the section into `into` and calls visit(line, number) for each of
+  // its string lines. A section that is no longer where the index found it,
+  // with as many lines, is refused: the text changed while the batch ran.
   template <class Visit>
   void ForEachLine(const SectionRun& run, ByteBuffer& into, Visit visit) const {
     ReadRun(run, into);
     const std::string_view text(reinterpret_cast<const char*>(into.data()), into.size());
-    std::size_t at = 0;
+    const LineAt header = NextLine(text, 0);
+    if (AsciiLowerCase(std::string(header.line)) != AsciiLowerCase(ResSectionHeader(run.number)))
+      RefuseChanged(run);
+    std::size_t at = header.next;
     for (std::size_t i = 0; i < run.count; ++i) {
       const LineAt next = NextLine(text, at);
-      visit(next.line, run.first.line + i);
+      if (at == text.size() || next.line.find(kResEndSection) != std::string_view::npos)
+        RefuseChanged(run);
+      visit(next.line, run.FirstLine() + i);
       at = next.next;
     }
+    const LineAt end = NextLine(text, at);
+    if (end.line.find(kResEndSection) == std::string_view::npos || end.next != text.size())
+      RefuseChanged(run);
+  }
+
+  [[noreturn]] void RefuseChanged(const SectionRun& run) const {
+    ThrowFormatError(LineLabel(name_, run.header.line),
+                     "section " + std::to_string(run.number) +
+                         " changed while the batch was running; it was not written");
   }
 
  private:
@@ -81,47 +102,42 @@ class SectionText final {
   mutable FileStream file_;  // read by offset; each read seeks first
   std::string name_;
   std::string firstLine_;
-  std::unordered_map<std::string, LinePlace> headers_;  // the place of the line after each
-  std::vector<LinePlace> ends_;                         // in the text's order
+  std::unordered_map<std::string, LinePlace> headers_;
+  std::vector<LinePlace> ends_;  // in the text's order
 };
 
 SectionText::SectionText(const std::string& path, std::string name)
     : file_(FileStream::OpenRead(path)), name_(std::move(name)) {
   LineReader reader(file_);
   LineReader::Line at;
-  LinePlace place;
-  for (; reader.Next(at); ++place.line) {
-    place.offset = at.offset;
-    if (place.line == 0) firstLine_ = std::string(at.text);
+  std::size_t count = 0;
+  for (; reader.Next(at); ++count) {
+    const LinePlace place{count, at.offset, at.next};
+    if (count == 0) firstLine_ = std::string(at.text);
     if (!at.text.empty() && at.text.front() == '[')
-      headers_.emplace(AsciiLowerCase(std::string(at.text)), LinePlace{place.line + 1, at.next});
+      headers_.emplace(AsciiLowerCase(std::string(at.text)), place);
     if (at.text.find(kResEndSection) != std::string_view::npos) ends_.push_back(place);
   }
-  if (place.line == 0) ThrowFormatError(name_, "the text file is empty");
-}
-
-const std::string& SectionText::FirstLine() const {
-  return firstLine_;
+  if (count == 0) ThrowFormatError(name_, "the text file is empty");
 }
 
 SectionRun SectionText::Find(std::size_t k) const {
   const std::string header = ResSectionHeader(k);
   const auto found = headers_.find(AsciiLowerCase(header));
   if (found == headers_.end()) ThrowFormatError(name_, "no line \"" + header + "\"");
-  const LinePlace first = found->second;
+  const LinePlace& place = found->second;
   const auto end =
-      std::lower_bound(ends_.begin(), ends_.end(), first.line,
-                       [](const LinePlace& place, std::size_t line) { return place.line < line; });
+      std::lower_bound(ends_.begin(), ends_.end(), place.line + 1,
+                       [](const LinePlace& at, std::size_t line) { return at.line < line; });
   if (end == ends_.end())
-    ThrowFormatError(
-        LineLabel(name_, first.line - 1),
-        "section " + std::to_string(k) + " has no \"" + std::string(kResEndSection) + "\" line");
-  return {first, end->line - first.line, end->offset - first.offset};
+    ThrowFormatError(LineLabel(name_, place.line), "section " + std::to_string(k) + " has no \"" +
+                                                       std::string(kResEndSection) + "\" line");
+  return {k, place, end->line - place.line - 1, end->next};
 }
 
 void SectionText::ReadRun(const SectionRun& run, ByteBuffer& into) const {
-  into.resize(static_cast<std::size_t>(run.bytes));
-  file_.Seek(run.first.offset);
+  into.resize(static_cast<std::size_t>(run.end - run.header.offset));
+  file_.Seek(run.header.offset);
   file_.ReadExact(into);
 }
 
@@ -244,10 +260,9 @@ struct ResSource {
 // pointer table are, not their bytes, so that a batch of many sections holds
 // little more than one section at a time.
 struct SectionPlan {
-  ResSection section;  // a copy: the write outlives the description
-  std::size_t number = 0;
+  ResSection section;                // a copy: the write outlives the description
   SectionRun run;                    // its lines in the text
-  std::uint64_t fingerprint = 0;     // of those lines' bytes when planned
+  std::uint64_t fingerprint = 0;     // of its bytes, header to end line, when planned
   std::uint16_t firstPointer = 0;    // where the first string starts
   ByteBuffer pointerTable;           // L bytes, as the game has them: for a dry run's report only
   std::vector<std::size_t> lengths;  // each string's size: for a dry run's report only
@@ -271,8 +286,7 @@ SectionPlan PlanSection(ProcessContext& ctx, FileStream& game, const ResSource& 
   // Checked against the file before anything is allocated for it.
   if (!FitsIn(gameSize, section.tableOffset, section.tableLength))
     refuse(gameName, "the pointer table ends past the end of the file");
-  SectionPlan plan{section, k, source.text.Find(k), 0, 0, ByteBuffer(section.tableLength), {},
-                   0,       0};
+  SectionPlan plan{section, source.text.Find(k), 0, 0, ByteBuffer(section.tableLength), {}, 0, 0};
   game.Seek(section.tableOffset);
   game.ReadExact(plan.pointerTable);
   const std::size_t entries = section.tableLength / 2;
@@ -310,9 +324,7 @@ void WriteSection(FileStream& game, const ResSource& source, const SectionPlan& 
   ByteBuffer text;
   std::vector<std::size_t> lengths;
   if (source.Encode(plan.run, raw, text, lengths, nullptr) != plan.fingerprint)
-    ThrowFormatError(LineLabel(source.text.Name(), plan.run.first.line - 1),
-                     "section " + std::to_string(plan.number) +
-                         " changed after the batch was checked; it was not written");
+    source.text.RefuseChanged(plan.run);
   text.resize(static_cast<std::size_t>(plan.section.end - plan.Start()), source.encoder.Padding());
   // The table as the game has it (read before the text is written, which
   // may share its bytes), with each later string starting where the one
@@ -339,7 +351,7 @@ void ReportSection(ProcessContext& ctx, const SectionPlan& plan, std::size_t k,
   const std::size_t n = plan.pointerTable.size() / 2;
   const auto pointer = [&](std::size_t j) { return LoadU16(plan.pointerTable.data() + 2 * j); };
   TextSpace space{
-      textName + ", section " + std::to_string(k), textName, plan.run.first.line, {}, 0};
+      textName + ", section " + std::to_string(k), textName, plan.run.FirstLine(), {}, 0};
   const std::uint64_t start = plan.Start();
   space.budget = plan.section.end > start ? plan.section.end - start : 0;
   for (std::size_t j = 0; j + 1 < n; ++j)

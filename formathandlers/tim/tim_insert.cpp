@@ -42,15 +42,18 @@ void WriteTimBack(InsertionPlan& plan, const FileIdentity& identity, FileStream&
   std::optional<FileStream> opened;
   FileStream* tim = plan.HeldStream(identity);
   if (tim == nullptr) tim = &opened.emplace(FileStream::OpenRead(target.path));
-  tim->Seek(0);
-  source.Seek(extent.offset);
-  if (extent.length <= kReadWhole) {
+  // A TIM that is the source itself shares its position: read whole first.
+  if (extent.length <= kReadWhole || tim == &source) {
     ByteBuffer bytes(static_cast<std::size_t>(extent.length));
+    tim->Seek(0);
     tim->ReadExact(bytes);
+    source.Seek(extent.offset);
     source.Write(bytes);
     return;
   }
   if (tim->Size() < extent.length) ThrowStreamReadError(target.path);
+  tim->Seek(0);
+  source.Seek(extent.offset);
   source.CopyFrom(*tim, extent.length);
 }
 

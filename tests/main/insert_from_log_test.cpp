@@ -91,6 +91,10 @@ TEST_F(InsertFromLogTest, LoggedLengthDecidesHowMuchIsWritten) {
   const std::string longTim = Tim("L_0.tim", "0123456789");
   Apply({"#Format: STIM", "#Source: " + source, TimLine(2, 3, longTim), TimLine(20, 0, longTim)});
   EXPECT_EQ(ReadFile(source), "..012" + std::string(15, '.') + "0123456789" + "..");
+  // A target whose TIM file is the source itself: its first bytes, as they were.
+  WriteFile(source, "0123456789" + std::string(22, '.'));
+  Apply({"#Format: STIM", "#Source: " + source, TimLine(20, 4, source)});
+  EXPECT_EQ(ReadFile(source), "0123456789" + std::string(10, '.') + "0123" + std::string(8, '.'));
 }
 
 TEST_F(InsertFromLogTest, AShortTimFileFailsBeforeWritingAnything) {

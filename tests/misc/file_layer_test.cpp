@@ -172,6 +172,7 @@ TEST(LineReaderTest, FindsTheLinesOfTextLinesAtTheirOffsets) {
       "abcdefghijklmnop\r\n",
       "\xEF\xBB\xBF"
       "one\r\ntwo",
+      "\xEF\xBB\xBF",
       "\xEF\xBB",
       longLine + "\r" + longLine,
       std::string(15, 'a') + "\r" + "\n" + std::string(31, 'b') + "\r"};

@@ -274,29 +274,33 @@ TEST_F(ResTextTest, TextsThatCannotBeWrittenAreRefusedBeforeAnyWrite) {
 // lines changed after the plan was made is not written, and the error says so.
 TEST_F(ResTextTest, ASectionEditedAfterTheCheckIsNotWritten) {
   const Bytes game = BuildGame({"aaaa", "bbbb", "cccc", "dddd"});
-  WriteFile(dir.File("GAME.BIN"), game);
   Description(SectionLines(kBase + 8, 2, 1) + SectionLines(kBase + 16, 2, 1, kTable + 4));
   const std::string text =
       "[Section 0]\r\nAAAA\r\nBBBB\r\n[End Section]\r\n"
       "[Section 1]\r\nCCCC\r\nDDDD\r\n[End Section]\r\n";
-  bool edited = false;
-  h.recorder.onResult = [&](const std::string& result) {
-    if (edited || result != "Section 0 inserted.") return;
-    edited = true;  // the user saves the text again while the batch writes
-    std::string again = ReadFile(dir.File("out/GAME.txt"));
-    again.replace(again.find("CCCC"), 4, "CCCX");
-    WriteFile(dir.File("out/GAME.txt"), again);
-  };
-  EXPECT_EQ(ExtractThenInsert(text), BatchOutcome::Failed);
-  EXPECT_TRUE(edited);
-  EXPECT_NE(Error().find("GAME.txt, line 6: section 1 changed after the batch was checked; it was "
-                         "not written (1 earlier writes of this batch were made)"),
-            std::string::npos)
-      << Error();
-  const std::string after = ReadFile(dir.File("GAME.BIN"));
-  EXPECT_NE(after.substr(kBase, 8), Text(game).substr(kBase, 8));  // section 0 was written
-  EXPECT_EQ(after.substr(kBase + 8), Text(game).substr(kBase + 8));
-  EXPECT_EQ(after.substr(kTable + 4, 4), Text(game).substr(kTable + 4, 4));
+  // The user saves the text again while the batch writes: a string of the
+  // same length changed, or a longer line that moves the next section.
+  for (const auto& [from, to] : {std::pair{"CCCC", "CCCX"}, std::pair{"BBBB", "BBBBB"}}) {
+    WriteFile(dir.File("GAME.BIN"), game);
+    bool edited = false;
+    h.recorder.onResult = [&](const std::string& result) {
+      if (edited || result != "Section 0 inserted.") return;
+      edited = true;
+      std::string again = ReadFile(dir.File("out/GAME.txt"));
+      again.replace(again.find(from), 4, to);
+      WriteFile(dir.File("out/GAME.txt"), again);
+    };
+    EXPECT_EQ(ExtractThenInsert(text), BatchOutcome::Failed);
+    EXPECT_TRUE(edited);
+    EXPECT_NE(Error().find("GAME.txt, line 6: section 1 changed while the batch was running; it "
+                           "was not written (1 earlier writes of this batch were made)"),
+              std::string::npos)
+        << Error();
+    const std::string after = ReadFile(dir.File("GAME.BIN"));
+    EXPECT_NE(after.substr(kBase, 8), Text(game).substr(kBase, 8));  // section 0 was written
+    EXPECT_EQ(after.substr(kBase + 8), Text(game).substr(kBase + 8));
+    EXPECT_EQ(after.substr(kTable + 4, 4), Text(game).substr(kTable + 4, 4));
+  }
 }
 #endif
 
